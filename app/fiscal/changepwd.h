@@ -1,0 +1,21 @@
+// CChangePwd: asks for the data-exchange password after the register
+// refused the program's one (template 162, "Ошибка").
+#pragma once
+
+#include <QString>
+
+#include "toolkit.h"
+
+class CChangePwd : public tk::CDialog {
+  Q_OBJECT
+ public:
+  CChangePwd(const QString& current, QWidget* parent = nullptr);
+
+  QString m_strCurrent;
+  QString m_strNew;
+
+ protected:
+  bool OnInitDialog() override;
+  // "Ввод" with an empty new password does nothing.
+  void OnOK() override;
+};

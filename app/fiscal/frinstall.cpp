@@ -1,0 +1,31 @@
+#include "frinstall.h"
+
+#include <QLineEdit>
+
+#include "driver_api.h"
+
+CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
+
+bool CFRInstall::OnInitDialog() {
+  Item<QLineEdit>(1051)->setMaxLength(12);
+  return true;
+}
+
+void CFRInstall::OnOK() {
+  TRMADT date;
+  TRMATM time;
+  LocalDateTime(&date, &time);
+  TRMA_SERIAL_NUMBER serial;
+  ToAnsi(Item<QLineEdit>(1051)->text(), serial);
+  try {
+    Trma().Install(&date, &time, &serial);
+  } catch (uint16_t code) {
+    // The dialog stays open so that the user can correct the number.
+    QString text;
+    if (ErrorText(code, &text)) tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+    return;
+  }
+  tk::ThePrompts().ShowMessage({QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК"), tk::kProgramName,
+                                tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  EndDialog(tk::IDOK);
+}

@@ -1,0 +1,15 @@
+// CFRInstall: installs the fiscal module with the register's factory
+// number (template 152, "Инсталляция ККМ").
+#pragma once
+
+#include "toolkit.h"
+
+class CFRInstall : public tk::CDialog {
+  Q_OBJECT
+ public:
+  explicit CFRInstall(QWidget* parent = nullptr);
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+};

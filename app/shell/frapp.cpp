@@ -1,0 +1,36 @@
+#include "frapp.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QStyleFactory>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver_api.h"
+#include "frfunction.h"
+#include "frmaindlg.h"
+#include "toolkit.h"
+
+int CFRApp::Run(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  tk::InstallFonts();
+  QApplication::setFont(tk::DialogFont());
+  BindDriver();
+
+  QStringList args = QApplication::arguments();
+  args.removeFirst();
+  {
+    CFRMainDlg dlg(args.join(QLatin1Char(' ')));
+    dlg.DoModal();
+    if (CFRFunction::RunningThreads() > 0) {
+      // A command thread is still inside the driver (a report running when
+      // the window was closed).  Its page is gone; end the process here
+      // instead of unloading the driver under the thread.
+      std::fflush(nullptr);
+      std::_Exit(0);
+    }
+  }
+  return 0;
+}

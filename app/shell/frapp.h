@@ -1,0 +1,8 @@
+// CFRApp: the application object.  Runs the main window modally; the
+// program ends when it closes.
+#pragma once
+
+class CFRApp {
+ public:
+  int Run(int argc, char** argv);
+};

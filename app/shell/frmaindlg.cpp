@@ -1,0 +1,430 @@
+#include "frmaindlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <string>
+
+#include "changepwd.h"
+#include "driver_api.h"
+#include "frfunction.h"
+#include "frinstall.h"
+#include "ini.h"
+#include "paths.h"
+
+namespace {
+
+CFRMainDlg* g_mainWnd = nullptr;
+
+const QString kNvrFault =
+    QStringLiteral("ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.");
+const QString kPowerCycle = QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК");
+const QString kNotInstalled = QStringLiteral("ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ.");
+const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
+
+const char* const kSpeeds[] = {"19200", "4800", "9600", "38400", "57600", "115200"};
+
+// The application's wait cursor for the life of the object.
+struct WaitCursor {
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+CFRMainDlg* TheMainWnd() { return g_mainWnd; }
+
+CFRMainDlg::CFRMainDlg(const QString& commandLine, QWidget* parent)
+    : tk::CDialog(102, parent), m_hIcon(tk::LoadIcon(144)), m_commandLine(commandLine), m_pageFactory(&CreatePageForNode) {
+  g_mainWnd = this;
+}
+
+CFRMainDlg::~CFRMainDlg() {
+  if (CFRFunction* page = m_pPage) {
+    m_pPage = nullptr;
+    page->Retire(true);
+  }
+  if (g_mainWnd == this) g_mainWnd = nullptr;
+}
+
+// ---- Initialisation ------------------------------------------------------------
+
+bool CFRMainDlg::OnInitDialog() {
+  setWindowIcon(m_hIcon);
+  m_tab = Item<QTabWidget>(1000);
+  m_tree = Item<QTreeWidget>(1001);
+  m_port = Item<QComboBox>(1087);
+  m_speed = Item<QComboBox>(1129);
+  m_btnSave = Item<QPushButton>(1089);
+  m_btnLoad = Item<QPushButton>(1090);
+  m_tab->tabBar()->setFocusPolicy(Qt::NoFocus);
+  m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_tree->setStyleSheet(QStringLiteral("QTreeView::item { padding: 1px 2px; }"));
+  m_btnSave->hide();
+  m_btnLoad->hide();
+  for (QLabel* label : findChildren<QLabel*>()) {
+    const QVariant id = label->property("bitmapId");
+    if (id.isValid()) label->setPixmap(tk::LoadBitmap(id.toInt()));
+  }
+  for (int i = 1; i <= 10; ++i) m_port->addItem(QStringLiteral("COM%1").arg(i));
+  for (const char* s : kSpeeds) m_speed->addItem(QString::fromLatin1(s));
+
+  m_status = new QStatusBar(this);
+  m_status->setProperty("ctrlId", 104);
+  m_status->setSizeGripEnabled(false);
+  for (int i = 0; i < 2; ++i) {
+    m_statusPart[i] = new QLabel(m_status);
+    m_statusPart[i]->setMargin(2);
+  }
+  m_status->addWidget(m_statusPart[0], 1);
+  m_statusPart[1]->setFixedWidth(100);
+  m_status->addPermanentWidget(m_statusPart[1]);
+  m_status->setGeometry(0, height() - m_status->sizeHint().height(), width(), m_status->sizeHint().height());
+
+  connect(m_port, qOverload<int>(&QComboBox::activated), this, &CFRMainDlg::OnPortChanged);
+  connect(m_speed, qOverload<int>(&QComboBox::activated), this, &CFRMainDlg::OnSpeedChanged);
+  connect(m_tab, &QTabWidget::currentChanged, this, &CFRMainDlg::OnTabChanged);
+  connect(m_tree, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnTreeSelectionChanged(current); });
+
+  const std::string ini = termina::paths::iniPath();
+  unsigned port = termina::ini::readInt(ini, "General", "Port", 0);
+  if (port == 0) {
+    termina::ini::writeString(ini, "General", "Port", "1");
+    port = 1;
+  }
+  const std::string speed = termina::ini::readString(ini, "General", "Speed", "", 100);
+  if (speed.empty()) termina::ini::writeString(ini, "General", "Speed", "19200");
+  const int speedIndex = speed.empty() ? -1 : m_speed->findText(FromAnsi(speed.c_str()), Qt::MatchFixedString);
+  m_speed->setCurrentIndex(speedIndex < 0 ? 0 : speedIndex);
+  m_port->setCurrentIndex(port <= 10 ? static_cast<int>(port) - 1 : -1);
+
+  if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+  return true;
+}
+
+void CFRMainDlg::resizeEvent(QResizeEvent* event) {
+  tk::CDialog::resizeEvent(event);
+  if (m_status) {
+    const int h = m_status->sizeHint().height();
+    m_status->setGeometry(0, height() - h, width(), h);
+  }
+}
+
+// ---- Start-up --------------------------------------------------------------------
+
+int CFRMainDlg::Say(const QString& text, const QString& title, tk::Icon icon) {
+  return tk::ThePrompts().ShowMessage({text, title, icon, tk::Buttons::Ok, tk::IDOK, this});
+}
+
+void CFRMainDlg::ReportError(uint16_t code) {
+  QString text;
+  if (!ErrorText(code, &text)) return;
+  SetStatusText(0, text);
+  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
+}
+
+bool CFRMainDlg::Reinitialize() {
+  m_wVersion = 120;
+  for (;;) {
+    try {
+      Trma().CheckPort(false);
+      Trma().GetVersion(&m_wVersion);
+      const bool nvrSwitch = m_commandLine.contains(QStringLiteral("/NVR"), Qt::CaseInsensitive);
+      TRMA_FATAL_STATUS fatal{};
+      TRMA_STATUS status{};
+      TRMA_REC_STATUS doc{};
+      Trma().GetStatus(&fatal, &status, &doc);
+      if ((fatal.byte & 0x01) || nvrSwitch) {
+        Say(kNvrFault);
+        // The recovery dialog is not part of the program yet; the user is
+        // told to restart the register as after a completed recovery.
+        Say(kPowerCycle);
+      }
+      if (fatal.byte & 0x20) {
+        Say(kNotInstalled);
+        CFRInstall install(nullptr);
+        install.DoModal();
+      }
+      TRMADT date;
+      TRMATM time;
+      LocalDateTime(&date, &time);
+      Trma().Init(&date, &time);
+      m_tab->setEnabled(true);
+      m_tree->setEnabled(true);
+      SetStatusText(0, QStringLiteral("Готов"));
+      break;
+    } catch (uint16_t code) {
+      if (code == 6) {
+        if (AskExchangePassword()) continue;
+        return false;
+      }
+      ReportError(code);
+      break;
+    }
+  }
+
+  {
+    const QSignalBlocker blockTab(m_tab);
+    while (m_tab->count() > 0) {
+      QWidget* w = m_tab->widget(0);
+      m_tab->removeTab(0);
+      delete w;
+    }
+    ClearTree();
+    m_wLayout = LayoutFor(m_wVersion);
+    for (const QString& caption : TabCaptions(m_wLayout)) m_tab->addTab(new QWidget, caption);
+    m_tab->setCurrentIndex(0);
+  }
+  BuildTreeForTab(0);
+  UpdateFileButtons();
+
+  switch (NoticeFor(m_wVersion)) {
+    case VersionNotice::NotSupported:
+      Say(kNotSupported, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
+      QMetaObject::invokeMethod(this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
+      break;
+    case VersionNotice::UpdateWarning:
+      Say(kUpdateWarning, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
+      break;
+    case VersionNotice::None:
+      break;
+  }
+  SelectFirstAndShow();
+  ShowModelName(m_wVersion);
+  update();
+  return true;
+}
+
+bool CFRMainDlg::AskExchangePassword() {
+  const std::string current =
+      termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
+  CChangePwd dlg(FromAnsi(current.c_str()), this);
+  if (dlg.DoModal() != tk::IDOK) return false;
+  TRMA_STRING password;
+  ToAnsi(dlg.m_strNew, password);
+  try {
+    Trma().ChangePwd(&password, false);
+  } catch (uint16_t code) {
+    ReportError(code);
+    return false;
+  }
+  return true;
+}
+
+bool CFRMainDlg::CheckDevice() {
+  WaitCursor wait;
+  // The window is disabled for the whole check.  Qt moves the focus out of
+  // a disabled window; it goes back where it was, so that keyboard
+  // navigation in the tree goes on.
+  QPointer<QWidget> focus = QApplication::focusWidget();
+  setEnabled(false);
+  struct Enable {
+    CFRMainDlg* dlg;
+    QPointer<QWidget>& focus;
+    ~Enable() {
+      dlg->setEnabled(true);
+      if (focus && focus->isVisible() && focus->window() == dlg) focus->setFocus();
+    }
+  } enable{this, focus};
+
+  uint16_t version = 120;
+  try {
+    uint16_t active = 0;
+    Trma().CheckActive(&active);
+    if (active == 0) throw static_cast<uint16_t>(19);
+    Trma().GetVersion(&version);
+  } catch (uint16_t code) {
+    QString text;
+    if (ErrorText(code, &text)) {
+      if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+      return false;
+    }
+    version = 120;
+  }
+  if (version == m_wVersion) return true;
+  m_wVersion = version;
+  if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+  return false;
+}
+
+// ---- Services for pages ----------------------------------------------------------
+
+void CFRMainDlg::EnableNavigation(bool enable) {
+  m_tab->setEnabled(enable);
+  m_tree->setEnabled(enable);
+}
+
+void CFRMainDlg::SetWaitCursor(bool wait) {
+  m_bWaitCursor = wait;
+  if (wait)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
+}
+
+void CFRMainDlg::ShowModelName(uint16_t version) { SetStatusText(1, ModelName(version)); }
+
+void CFRMainDlg::UpdateFileButtons() {
+  const bool show = m_tab->currentIndex() == ProgrammingTabIndex(m_wLayout) && FileButtonsAllowed(m_wVersion);
+  m_btnSave->setVisible(show);
+  m_btnLoad->setVisible(show);
+}
+
+void CFRMainDlg::SetStatusText(int part, const QString& text) {
+  if (part >= 0 && part < 2 && m_statusPart[part]) m_statusPart[part]->setText(text);
+}
+
+QString CFRMainDlg::StatusText(int part) const {
+  return part >= 0 && part < 2 && m_statusPart[part] ? m_statusPart[part]->text() : QString();
+}
+
+// ---- Port and speed --------------------------------------------------------------
+
+bool CFRMainDlg::RefuseWhileBusy() {
+  // A command thread may be inside the driver: reconnecting now would pull
+  // the port from under it.
+  if (!m_pPage || !(m_pPage->m_bBusy || m_pPage->IsCommandRunning())) return false;
+  Say(kBusy, tk::kProgramName, tk::Icon::Exclamation);
+  return true;
+}
+
+void CFRMainDlg::OnPortChanged(int index) {
+  if (RefuseWhileBusy()) return;
+  termina::ini::writeString(termina::paths::iniPath(), "General", "Port", std::to_string(index + 1));
+  if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+}
+
+void CFRMainDlg::OnSpeedChanged(int index) {
+  if (RefuseWhileBusy()) return;
+  termina::ini::writeString(termina::paths::iniPath(), "General", "Speed", m_speed->itemText(index).toStdString());
+  if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+}
+
+// ---- Tree and pages --------------------------------------------------------------
+
+void CFRMainDlg::ClearTree() {
+  const QSignalBlocker block(m_tree);
+  m_tree->clear();
+  m_nodes.clear();
+}
+
+void CFRMainDlg::BuildTree(const std::vector<NodeEntry>& entries) {
+  const QSignalBlocker block(m_tree);
+  for (const NodeEntry& entry : entries) {
+    auto* item = new QTreeWidgetItem(m_tree, QStringList{entry.caption});
+    CFRNode node;
+    node.code = entry.code;
+    node.item = item;
+    node.name = item->text(0);
+    node.value = QLatin1Char(' ') + node.name;
+    node.count = static_cast<uint8_t>(entry.arguments.size());
+    node.arguments = entry.arguments;
+    m_nodes.push_back(std::move(node));
+  }
+}
+
+void CFRMainDlg::BuildInspectorTree() { BuildTree(InspectorNodes()); }
+void CFRMainDlg::BuildEEJTree() { BuildTree(EEJNodes()); }
+void CFRMainDlg::BuildProgrammingTree() { BuildTree(ProgrammingNodes(m_wVersion)); }
+
+void CFRMainDlg::BuildTreeForTab(int index) {
+  m_tree->setUpdatesEnabled(false);
+  switch (TabAt(m_wLayout, index)) {
+    case TabKind::Inspector: BuildInspectorTree(); break;
+    case TabKind::EEJ: BuildEEJTree(); break;
+    case TabKind::Programming: BuildProgrammingTree(); break;
+  }
+}
+
+void CFRMainDlg::SelectFirstAndShow() {
+  QTreeWidgetItem* first = m_tree->topLevelItem(0);
+  {
+    const QSignalBlocker block(m_tree);
+    if (first) m_tree->setCurrentItem(first);
+  }
+  m_tree->setUpdatesEnabled(true);
+  m_tree->update();
+  ShowPage(first);
+}
+
+void CFRMainDlg::OnTabChanged(int index) {
+  if (!CheckDevice()) return;
+  ClearTree();
+  BuildTreeForTab(index);
+  SelectFirstAndShow();
+  UpdateFileButtons();
+}
+
+void CFRMainDlg::OnTreeSelectionChanged(QTreeWidgetItem* current) {
+  // Only selections made by the user arrive here: the program blocks the
+  // tree's signals while it changes the selection itself.
+  if (!CheckDevice()) return;
+  ShowPage(current);
+  if (m_pPage) m_pPage->SetInitialFocus();
+}
+
+QRect CFRMainDlg::PageRect() const {
+  const QRect header = m_tab->tabBar()->tabRect(0);
+  const QRect tab = m_tab->geometry();
+  const QRect tree = m_tree->geometry();
+  const int left = tab.x() + tree.width() + 10;
+  const int top = tab.y() + header.height() + 5;
+  const int right = tab.x() + tab.width() - 5;
+  const int bottom = tab.y() + tab.height() - 5;
+  return QRect(left, top, right - left, bottom - top);
+}
+
+void CFRMainDlg::DropPage() {
+  if (!m_pPage) return;
+  CFRFunction* page = m_pPage;
+  m_pPage = nullptr;
+  page->Retire();
+}
+
+void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
+  const CFRNode* node = nullptr;
+  for (const CFRNode& n : m_nodes)
+    if (n.item == item) {
+      node = &n;
+      break;
+    }
+  if (!item || !node) return;
+  DropPage();
+  try {
+    m_pPage = m_pageFactory(*node, this);
+    if (m_pPage) m_pPage->CreateInFrame(PageRect());
+  } catch (uint16_t code) {
+    ReportError(code);
+  }
+}
+
+// ---- Pages by node code ------------------------------------------------------------
+
+CFRFunction* CreatePageForNode(const CFRNode& node, CFRMainDlg* main) {
+  if (node.code == 0xA1) {
+    switch (node.FirstArgument()) {
+      case 0:   // CFRParams
+      case 5:   // CFRLogo
+      case 20:  // CFRCliche
+      case 21:  // CFRFooter
+      case 22:  // CFRPayment
+      case 23:  // CFRTaxes
+      case 24:  // CFRGroups
+        break;
+      default:
+        return nullptr;
+    }
+  }
+  // The page classes of the functions arrive with their own code; until a
+  // class exists its node shows the plain page.
+  return new CFRFunction(main);
+}

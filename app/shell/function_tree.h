@@ -1,0 +1,75 @@
+// The function nodes of the three tabs and the decisions taken from the
+// register's version number.  Plain data, no widgets.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class QTreeWidgetItem;
+
+struct CFRNodeArg;
+// Yields a complete argument when called (the start-date and end-date
+// arguments of the date reports).
+using CFRValueProvider = CFRNodeArg (*)();
+
+struct CFRNodeArg {
+  QString description;
+  QString value;  // a space followed by the default value
+  CFRValueProvider provider = nullptr;
+};
+
+CFRNodeArg StartDateArg();
+CFRNodeArg EndDateArg();
+// Today's local date as DDMMYY.
+QString TodayDDMMYY();
+
+struct CFRNode {
+  uint8_t code = 0;
+  QTreeWidgetItem* item = nullptr;
+  QString name;
+  QString value;  // a space followed by the caption
+  CFRValueProvider provider = nullptr;
+  uint8_t count = 0;
+  std::vector<CFRNodeArg> arguments;
+
+  // The first argument's value as an integer (leading blanks skipped, the
+  // leading decimal digits taken, 0 when there are none).
+  int FirstArgument() const;
+};
+
+// One node of a tab before it is put into the tree.
+struct NodeEntry {
+  QString caption;
+  uint8_t code;
+  std::vector<CFRNodeArg> arguments;
+};
+
+std::vector<NodeEntry> InspectorNodes();
+std::vector<NodeEntry> EEJNodes();
+std::vector<NodeEntry> ProgrammingNodes(uint16_t version);
+
+// ---- Version classes -----------------------------------------------------
+
+// 0-129, 201 and 301.
+bool IsSupportedVersion(uint16_t version);
+
+enum : uint16_t { kLayoutInspectorFirst = 101, kLayoutProgrammingFirst = 201 };
+
+enum class VersionNotice { None, UpdateWarning, NotSupported };
+
+uint16_t LayoutFor(uint16_t version);
+QString ModelName(uint16_t version);
+bool FileButtonsAllowed(uint16_t version);
+VersionNotice NoticeFor(uint16_t version);
+
+// The tab captions of a layout, in tab order, and the programming tab's index.
+QStringList TabCaptions(uint16_t layout);
+int ProgrammingTabIndex(uint16_t layout);
+
+enum class TabKind { Inspector, EEJ, Programming };
+TabKind TabAt(uint16_t layout, int index);
+
+extern const QString kUpdateWarning;
+extern const QString kNotSupported;

@@ -1,0 +1,235 @@
+#include "toolkit.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+namespace tk {
+
+int ControlId(const QObject* control) {
+  const QVariant v = control ? control->property("ctrlId") : QVariant();
+  return v.isValid() ? v.toInt() : 0;
+}
+
+// ---- Fonts -------------------------------------------------------------
+
+void InstallFonts() {
+  QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"),
+                             {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(QStringLiteral("Courier New"),
+                             {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+                              QStringLiteral("DejaVu Sans Mono")});
+}
+
+QFont DialogFont() {
+  QFont f(QStringLiteral("MS Shell Dlg"));
+  f.setStyleHint(QFont::SansSerif);
+  // The templates were converted with a horizontal base unit of 6 pixels;
+  // at 10 pixels the metric-compatible sans serif averages 5.8 pixels per
+  // letter, the nearest match to 8 points of the original dialog font.
+  f.setPixelSize(10);
+  return f;
+}
+
+QFont FixedFont(int cellHeight) {
+  QFont f(QStringLiteral("Courier New"));
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  // A cell height includes the internal leading; the em square of Courier
+  // New is 0.885 of its cell.
+  f.setPixelSize(qMax(1, qRound(cellHeight * 0.885)));
+  return f;
+}
+
+// ---- Prompts -----------------------------------------------------------
+
+namespace {
+
+QtPrompts g_qtPrompts;
+Prompts* g_prompts = nullptr;
+
+QMessageBox::StandardButton ToQt(int id) {
+  switch (id) {
+    case IDCANCEL: return QMessageBox::Cancel;
+    case IDYES: return QMessageBox::Yes;
+    case IDNO: return QMessageBox::No;
+    default: return QMessageBox::Ok;
+  }
+}
+
+int FromQt(int b) {
+  switch (b) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+  }
+}
+
+}  // namespace
+
+Prompts& ThePrompts() { return g_prompts ? *g_prompts : g_qtPrompts; }
+void SetPrompts(Prompts* prompts) { g_prompts = prompts; }
+
+int QtPrompts::ShowMessage(const Message& m) {
+  QMessageBox box(m.owner);
+  box.setWindowTitle(m.title);
+  box.setText(m.text);
+  switch (m.icon) {
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None: break;
+  }
+  QMessageBox::StandardButtons buttons;
+  switch (m.buttons) {
+    case Buttons::Ok: buttons = QMessageBox::Ok; break;
+    case Buttons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case Buttons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+  }
+  box.setStandardButtons(buttons);
+  box.setDefaultButton(ToQt(m.defaultButton));
+  return FromQt(box.exec());
+}
+
+int QtPrompts::RunModal(CDialog& dialog) { return dialog.exec(); }
+
+QString QtPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter) {
+  return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+}
+
+QString QtPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter) {
+  return QFileDialog::getSaveFileName(owner, title, QString(), filter);
+}
+
+int ScriptedPrompts::ShowMessage(const Message& m) {
+  messages.push_back(m);
+  if (onMessage) onMessage(m);
+  if (answers.empty()) return m.defaultButton;
+  const int a = answers.front();
+  answers.erase(answers.begin());
+  return a;
+}
+
+int ScriptedPrompts::RunModal(CDialog& dialog) {
+  dialogs.push_back(dialog.TemplateId());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.show();
+  if (onDialog) onDialog(dialog);
+  dialog.hide();
+  return dialog.Ended() ? dialog.EndCode() : IDCANCEL;
+}
+
+QString ScriptedPrompts::OpenFileName(QWidget*, const QString&, const QString&) { return fileName; }
+QString ScriptedPrompts::SaveFileName(QWidget*, const QString&, const QString&) { return fileName; }
+
+QStringList ScriptedPrompts::Texts() const {
+  QStringList l;
+  for (const Message& m : messages) l << m.text;
+  return l;
+}
+
+// ---- Dialogs -----------------------------------------------------------
+
+CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), m_nTemplate(templateId) {}
+
+void CDialog::InitDialog() {
+  if (m_bInitDone) return;
+  m_bInitDone = true;
+  LoadTemplate(TemplateId(), this);
+  if (isWindow()) setFixedSize(size());
+  BindStandardButtons();
+  OnInitDialog();
+}
+
+int CDialog::DoModal() {
+  InitDialog();
+  if (m_bEnded) return m_nEndCode;
+  const int r = ThePrompts().RunModal(*this);
+  return m_bEnded ? m_nEndCode : r;
+}
+
+void CDialog::EndDialog(int code) {
+  m_bEnded = true;
+  m_nEndCode = code;
+  done(code);
+}
+
+void CDialog::BindStandardButtons() {
+  if (auto* ok = Item<QAbstractButton>(IDOK)) connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
+  if (auto* cancel = Item<QAbstractButton>(IDCANCEL))
+    connect(cancel, &QAbstractButton::clicked, this, [this] { OnCancel(); });
+}
+
+// ---- UI-thread marshalling ---------------------------------------------
+
+bool OnUiThread() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+void PostToUi(std::function<void()> f) {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
+}
+
+void UiChannel::Close() {
+  std::lock_guard lock(m_mutex);
+  m_bOpen = false;
+  m_cv.notify_all();
+}
+
+bool UiChannel::IsOpen() const {
+  std::lock_guard lock(m_mutex);
+  return m_bOpen;
+}
+
+void UiChannel::Run(std::function<void()> job) {
+  auto task = std::make_shared<Task>();
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_bOpen) throw PageGone{};
+  }
+  std::shared_ptr<UiChannel> self = shared_from_this();
+  // `job` refers to the worker's stack; it is only run while the worker is
+  // known to wait for it (state Pending under the lock, channel open).
+  PostToUi([self, task, &job] {
+    {
+      std::lock_guard lock(self->m_mutex);
+      if (!self->m_bOpen) return;
+      task->state = Task::Running;
+    }
+    try {
+      job();
+    } catch (...) {
+      task->error = std::current_exception();
+    }
+    std::lock_guard lock(self->m_mutex);
+    task->state = Task::Done;
+    self->m_cv.notify_all();
+  });
+  std::unique_lock lock(m_mutex);
+  m_cv.wait(lock, [&] { return task->state == Task::Done || (task->state == Task::Pending && !m_bOpen); });
+  if (task->state != Task::Done) throw PageGone{};
+  if (task->error) std::rethrow_exception(task->error);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() >= ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+}  // namespace tk

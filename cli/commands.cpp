@@ -1,0 +1,214 @@
+// The command table of trma and its handlers.  A handler checks its
+// arguments first, then connects and calls the driver; a driver failure is
+// thrown as the bare uint16_t code and reported by run().
+#include <ctime>
+#include <ostream>
+
+#include "cli.h"
+#include "codepage.h"
+#include "report.h"
+#include "termina1.h"
+
+namespace termina::cli {
+namespace {
+
+// A result the driver returned instead of throwing (0 and 64 are returned,
+// TRMA_GetVersion returns every code) counts as failure unless it is 0.
+void check(uint16_t rc) {
+  if (rc != 0) throw rc;
+}
+
+void connect() { check(TRMA_CheckPort(false)); }
+
+uint16_t version() {
+  uint16_t v = 0;
+  check(TRMA_GetVersion(&v));
+  return v;
+}
+
+// A reply text field as UTF-8, or the note for a register without data.
+std::string field(const char* ansi, uint16_t rc) {
+  return rc == TRMA_E_NODATA64 ? "нет данных" : cp::ansiToUtf8(ansi);
+}
+
+// "DDMMYY" -> "DD/MM/YY", "HHMMSS" -> "HH:MM:SS"; other text unchanged.
+std::string splitSix(const std::string& s, char sep) {
+  if (s.size() != 6) return s;
+  for (char c : s)
+    if (c < '0' || c > '9') return s;
+  return s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 2);
+}
+
+int cmdStatus(Context& ctx, const std::vector<std::string>&) {
+  connect();
+  const uint16_t v = version();
+  TRMA_FATAL_STATUS fatal{};
+  TRMA_STATUS status{};
+  TRMA_REC_STATUS rec{};
+  const uint16_t rc = TRMA_GetStatus(&fatal, &status, &rec);
+  std::optional<TRMA_PRINTER_STATUS> printer;
+  if (v == 201) {
+    TRMA_PRINTER_STATUS p{};
+    TRMA_GetPrinterStatus(&p);
+    printer = p;
+  }
+  ctx.out << formatStatusReport(v, fatal, status, rec, printer);
+  if (rc == TRMA_E_NODATA64) ctx.out << "Регистратор не сообщил статус (нет данных): показаны нули\n";
+  return 0;
+}
+
+int cmdVersion(Context& ctx, const std::vector<std::string>&) {
+  connect();
+  ctx.out << version() << "\n";
+  return 0;
+}
+
+int cmdConfig(Context& ctx, const std::vector<std::string>& args) {
+  const std::string& verb = args[0];
+  if (verb != "get" && verb != "set") throw UsageError{"ожидается config get или config set"};
+  if (verb == "get" && args.size() != 3) throw UsageError{"config get ТАБЛИЦА ПОЛЕ"};
+  if (verb == "set" && args.size() != 4) throw UsageError{"config set ТАБЛИЦА ПОЛЕ ЗНАЧЕНИЕ"};
+  const auto table = static_cast<uint16_t>(parseNumber(args[1], 0, 65535, "ТАБЛИЦА"));
+  const auto fieldNo = static_cast<uint16_t>(parseNumber(args[2], 0, 65535, "ПОЛЕ"));
+  TRMA_STRING value{};
+  if (verb == "set") {
+    const std::string ansi = toAnsiLimited(args[3], sizeof value - 1, "ЗНАЧЕНИЕ");
+    ansi.copy(value, ansi.size());
+    connect();
+    check(TRMA_WriteConfig(table, fieldNo, &value));
+    return 0;
+  }
+  connect();
+  const uint16_t rc = TRMA_ReadConfig(table, fieldNo, &value);
+  if (rc == TRMA_E_NODATA64) {
+    ctx.err << "trma: регистратор не вернул значение таблицы " << table << ", поля " << fieldNo
+            << " (нет данных, код 64)\n";
+    return exitCodeFor(rc);
+  }
+  ctx.out << cp::ansiToUtf8(value) << "\n";
+  return 0;
+}
+
+template <uint16_t (*Report)(TRMA_OPERATOR_NAME*)>
+int shiftReport(Context& ctx, const std::vector<std::string>& args, const char* done) {
+  TRMA_OPERATOR_NAME op{};
+  if (!args.empty()) {
+    const std::string ansi = toAnsiLimited(args[0], sizeof op - 1, "ОПЕРАТОР");
+    ansi.copy(op, ansi.size());
+  }
+  connect();
+  check(Report(&op));
+  ctx.out << done << "\n";
+  return 0;
+}
+
+int cmdXReport(Context& ctx, const std::vector<std::string>& args) {
+  return shiftReport<TRMA_XReport>(ctx, args, "X-отчет напечатан");
+}
+
+int cmdZReport(Context& ctx, const std::vector<std::string>& args) {
+  return shiftReport<TRMA_ZReport>(ctx, args, "Z-отчет напечатан, смена закрыта");
+}
+
+int cmdSetClock(Context& ctx, const std::vector<std::string>&) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) throw UsageError{"местное время недоступно"};
+  TRMADT date{static_cast<uint8_t>(local.tm_mday), static_cast<uint8_t>(local.tm_mon + 1),
+              static_cast<uint16_t>(local.tm_year + 1900)};
+  TRMATM time{static_cast<uint8_t>(local.tm_hour), static_cast<uint8_t>(local.tm_min),
+              static_cast<uint8_t>(local.tm_sec)};
+  connect();
+  check(TRMA_SetDate(&date, &time));
+  check(TRMA_Init(&date, &time));
+  char text[32];
+  std::strftime(text, sizeof text, "%d.%m.%Y %H:%M:%S", &local);
+  ctx.out << "Часы регистратора установлены: " << text << "\n";
+  return 0;
+}
+
+int cmdShift(Context& ctx, const std::vector<std::string>&) {
+  connect();
+  uint16_t current = 0, lastReg = 0;
+  const uint16_t rc1 = TRMA_GetCurrentShift(&current);
+  const uint16_t rc2 = TRMA_GetLastRegShift(&lastReg);
+  const auto show = [](uint16_t n, uint16_t rc) { return rc == TRMA_E_NODATA64 ? std::string("нет данных") : std::to_string(n); };
+  ctx.out << "Текущая смена: " << show(current, rc1) << "\n";
+  ctx.out << "Последняя смена при регистрации: " << show(lastReg, rc2) << "\n";
+  return 0;
+}
+
+int cmdRegistration(Context& ctx, const std::vector<std::string>&) {
+  connect();
+  TRMA_REGISTRATION_NUMBER reg{};
+  TRMA_STRING inn{}, date{}, time{};
+  const uint16_t rcReg = TRMA_GetRegNumber(&reg);
+  const uint16_t rcInn = TRMA_GetINN(inn);
+  const uint16_t rcFm = TRMA_GetFMLastData(date, time);
+  ctx.out << "Регистрационный номер: " << field(reg, rcReg) << "\n";
+  ctx.out << "ИНН: " << field(inn, rcInn) << "\n";
+  ctx.out << "Последняя запись в ФП: ";
+  if (rcFm == TRMA_E_NODATA64)
+    ctx.out << "нет данных\n";
+  else
+    ctx.out << splitSix(cp::ansiToUtf8(date), '/') << " " << splitSix(cp::ansiToUtf8(time), ':') << "\n";
+  return 0;
+}
+
+int cmdEej(Context& ctx, const std::vector<std::string>&) {
+  connect();
+  const uint16_t rc = TRMA_GetEEJStatus();
+  TRMA_STRING number{}, act{};
+  const uint16_t rcNum = TRMA_EEJRegNum(number);
+  const uint16_t rcAct = TRMA_GetEEJActData(act);
+  ctx.out << "Состояние ЭКЛЗ: " << (rc == TRMA_E_NODATA64 ? "нет данных" : "без ошибок") << "\n";
+  ctx.out << "Регистрационный номер ЭКЛЗ: " << field(number, rcNum) << "\n";
+  ctx.out << "Данные активизации ЭКЛЗ: " << field(act, rcAct) << "\n";
+  return 0;
+}
+
+int cmdHelp(Context& ctx, const std::vector<std::string>& args) {
+  if (args.empty()) {
+    ctx.out << toolHelp();
+    return 0;
+  }
+  const Command* c = findCommand(args[0]);
+  if (!c) throw UsageError{"неизвестная команда " + args[0]};
+  ctx.out << commandHelp(*c);
+  return 0;
+}
+
+}  // namespace
+
+const std::vector<Command>& commands() {
+  static const std::vector<Command> table = {
+      {"status", "", "версия, модель и признаки состояния регистратора",
+       "Показывает версию прошивки и модель, каждый установленный бит байтов\n"
+       "Статус0 и Статус1 с его значением, тип и состояние документа, а для\n"
+       "версии 201 также признаки печатающего устройства.",
+       0, 0, cmdStatus},
+      {"version", "", "номер версии прошивки",
+       "Выводит только число, например 201.", 0, 0, cmdVersion},
+      {"config", "get ТАБЛИЦА ПОЛЕ | set ТАБЛИЦА ПОЛЕ ЗНАЧЕНИЕ", "чтение и запись таблиц настроек",
+       "get выводит значение поля таблицы (код 64, если значения нет);\n"
+       "set записывает значение (до 40 символов кодовой страницы 1251).\n"
+       "ТАБЛИЦА и ПОЛЕ: числа 0..65535.",
+       3, 4, cmdConfig},
+      {"x-report", "[ОПЕРАТОР]", "печать X-отчета (смена остается открытой)",
+       "ОПЕРАТОР: имя кассира в отчете, до 20 символов.", 0, 1, cmdXReport},
+      {"z-report", "[ОПЕРАТОР]", "печать Z-отчета с закрытием смены",
+       "ОПЕРАТОР: имя кассира в отчете, до 20 символов.", 0, 1, cmdZReport},
+      {"set-clock", "", "установка часов регистратора по часам компьютера",
+       "Передает местные дату и время компьютера командой установки даты,\n"
+       "затем инициализирует регистратор (функция 0) с тем же временем.",
+       0, 0, cmdSetClock},
+      {"shift", "", "номер текущей смены и последней смены при регистрации", "", 0, 0, cmdShift},
+      {"registration", "", "регистрационный номер, ИНН и последняя запись в ФП", "", 0, 0, cmdRegistration},
+      {"eej", "", "состояние, регистрационный номер и данные активизации ЭКЛЗ",
+       "Ошибка ЭКЛЗ завершает команду с кодом этой ошибки (65..75).", 0, 0, cmdEej},
+      {"help", "[КОМАНДА]", "справка", "", 0, 1, cmdHelp},
+  };
+  return table;
+}
+
+}  // namespace termina::cli

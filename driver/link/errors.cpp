@@ -1,0 +1,108 @@
+#include "errors.h"
+
+#include "trace.h"
+
+#include <cstdio>
+
+namespace termina::link {
+
+void raise(uint16_t code)
+{
+    if (trace::enabled())
+        trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
+    throw static_cast<uint16_t>(code);
+}
+
+void raiseIfError(uint16_t code)
+{
+    if (code != 0 && code != 64)
+        raise(code);
+}
+
+namespace {
+
+std::string withHex(const char* text, unsigned number)
+{
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%s %X", text, number);
+    return buf;
+}
+
+}  // namespace
+
+std::string messageText(uint16_t code)
+{
+    switch (code) {
+    case 0: return "Команда выполнена без ошибок";
+    case 1: return composeStatusMessage(std::nullopt);
+    case 2: return "Неверная функция";
+    case 3: return "Неверный параметр функции";
+    case 4: return "Переполнение буфера команд";
+    case 5: return "Межсимвольный таймаут";
+    case 6: return "Неверный пароль";
+    case 7: return "Ошибка контрольной суммы";
+    case 8: return "Кончилась бумага";
+    case 9: return "Принтер не готов";
+    case 10: return "Смена длится более 24 часов";
+    case 11: return "Ошибка синхронизации времени";
+    case 12: return "Текущая дата управляющего компьютера меньше даты последней фискальной операции в ККМ";
+    case 13: return "Не был задан заголовок документа, что делает невозможным формирование фискального документа.";
+    case 14: return "Отрицательный результат";
+    case 15: return "Не подключен дисплей покупателя.";
+    case 16: return "Ошибка передачи данных";
+    case 17: return "Нет данных от регистратора";
+    case 18: return "Порт недоступен";
+    case 19: return "Регистратор не обнаружен";
+    case 32: return "Фатальная ошибка";
+    case 33: return "Нет свободной памяти";
+    case 48: return "Таймаут ответа от регистратора";
+    case 65: return withHex("Ошибка ЭКЛЗ:Некорректный  формат или параметр команды", 1);
+    case 66: return withHex("Ошибка ЭКЛЗ:Некорректное состояние ЭКЛЗ", 2);
+    case 67: return withHex("Ошибка ЭКЛЗ:Авария  ЭКЛЗ", 3);
+    case 68: return withHex("Ошибка ЭКЛЗ:Авария  КС  (Криптографического сопроцессора) в составе ЭКЛЗ", 4);
+    case 69: return withHex("Ошибка ЭКЛЗ:Исчерпан временной ресурс использования ЭКЛЗ", 5);
+    case 70: return withHex("Ошибка ЭКЛЗ:ЭКЛЗ  переполнена", 6);
+    case 71: return withHex("Ошибка ЭКЛЗ:Неверные  дата или время", 7);
+    case 72: return withHex("Ошибка ЭКЛЗ:Нет  запрошенных данных", 8);
+    case 73: return withHex("Ошибка ЭКЛЗ:Переполнение (отрицательный итог документа, слишком много отделов для клиента)", 9);
+    case 74: return "Ошибка ЭКЛЗ:Нет ответа от ЭКЛЗ";
+    case 75: return "Ошибка ЭКЛЗ:Ошибка при обмене данными с ЭКЛЗ";
+    case 80: return "Соединение с удаленным компьютером не установлено";
+    default: return withHex("Неопознанная ошибка, код:", code);
+    }
+}
+
+std::string composeStatusMessage(std::optional<StatusBytes> st)
+{
+    if (!st)
+        return "Сбой при попытке определить статус устройства";
+    std::string header = "Неверный статус устройства. Возможные причины ошибки:";
+    std::string reasons;
+    static const char* const fatalReasons[7] = {
+        "\r\nНеверная контрольная сумма NVR",
+        "\r\nНеверная контрольная сумма в конфигурации",
+        "\r\nОшибка SPI интерфейса",
+        "\r\nНеверная контрольная сумма фискальной памяти",
+        "\r\nОшибка записи в фискальную память",
+        "\r\nФискальный модуль не инсталлирован",
+        "\r\nФатальная ошибка ЭКЛЗ",
+    };
+    for (int bit = 0; bit < 7; ++bit)
+        if (st->fatal & (1u << bit))
+            reasons += fatalReasons[bit];
+    if (st->status & 0x01) reasons += "\r\nНе была вызвана функция 0";
+    if (st->status & 0x08) reasons += "\r\nСмена больше 24 часов";
+    if (st->status & 0x10) reasons += "\r\nАрхив ЭКЛЗ закрыт";
+    if (st->status & 0x40) reasons += "\nНет памяти для закрытия смены в ФП";
+    if (st->status & 0x80) reasons += "\r\nНеправильный пароль доступа к ФП";
+    bool nonFiscalFirst = false;
+    if (st->status & 0x02) {
+        nonFiscalFirst = reasons.empty();
+        reasons += "\r\nНефискальный режим";
+    }
+    if (reasons.empty() || nonFiscalFirst)
+        reasons += "\r\nФункция невыполнима при данном статусе ККМ.";
+    return header + reasons;
+}
+
+}  // namespace termina::link

@@ -1,0 +1,37 @@
+// Private-profile (Windows INI) files: "[section]" lines, "key=value" lines,
+// ';' comment lines.  Section and key names match without regard to ASCII
+// case; blanks around names and values are ignored.  CRLF and LF line ends
+// are both read, and a rewritten file keeps the style it had.  Values are
+// bytes (code page 1251 text) and are never converted.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace termina::ini {
+
+// The leading decimal digits of the value (a value without digits gives 0;
+// a value too large for unsigned gives the largest unsigned); a missing
+// file, section or key gives def.
+unsigned readInt(const std::string& file, std::string_view section, std::string_view key, unsigned def);
+
+// The value, at most bufferSize-1 characters (longer values are cut); a
+// missing file, section or key gives def, cut the same way; a key present
+// with an empty value gives "".
+std::string readString(const std::string& file, std::string_view section, std::string_view key,
+                       std::string_view def, std::size_t bufferSize);
+
+// Sets key=value in section, creating file, section and key as needed.  The
+// value replaces the old one in place; every other line (comments, blank
+// lines, other keys, order) stays as it was.  The new content is written to
+// a temporary file in the same folder, which then replaces the file in one
+// rename, so a reader sees either the old or the new file.  A new file gets
+// mode 0600 (it holds the exchange password); an existing file keeps its
+// mode.  Returns false, leaving the old file untouched, when the folder is
+// missing or not writable, or when a name or the value would break the line
+// structure (a line break in any of them, ']' in the section, '=' in the
+// key, an empty key).
+bool writeString(const std::string& file, std::string_view section, std::string_view key, std::string_view value);
+
+}  // namespace termina::ini

@@ -1,0 +1,185 @@
+// termina-sim: runs the register simulator on a pseudo-terminal and/or a TCP
+// port until SIGINT or SIGTERM.
+#include <pthread.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "simulator.h"
+
+namespace {
+
+const char* kHelp =
+    "Usage: termina-sim [options]\n"
+    "Simulates a fiscal register of the TERMINA family on a pseudo-terminal and/or a TCP port.\n"
+    "At least one of --pty and --tcp is required.  On start it prints one line per\n"
+    "transport: \"pty <slave device>\" and \"tcp 127.0.0.1:<port>\".  Runs until SIGINT/SIGTERM.\n"
+    "\n"
+    "Transports:\n"
+    "  --pty PATH             create a pseudo-terminal and a symbolic link PATH to its slave\n"
+    "  --tcp PORT             listen on 127.0.0.1:PORT (0 = any free port); one client at a time\n"
+    "\n"
+    "Register:\n"
+    "  --version N            firmware version reported by A5 0 (default 201; 1-128 first model,\n"
+    "                         201 second, 301 third)\n"
+    "  --password P           data-exchange password, table 31 field 0 (default WKRD)\n"
+    "  --inspector-password P tax inspector password before the first registration (default 0)\n"
+    "  --state FILE           load the register state from FILE and save it there after every\n"
+    "                         change (options given here override the loaded values)\n"
+    "  --report-ms N          how long long reports print, in ms (default 3000)\n"
+    "  --report-ack-ms N      ACK interval while a long report prints, in ms (default 1000)\n"
+    "  --cancel-result N      result code of a report cancelled by CAN (default 14 = 0x0E)\n"
+    "  --display              a customer display is attached (command 81 works)\n"
+    "  --no-display           no customer display (command 81 answers 0F)\n"
+    "  --nvr-fault            NVR checksum fault: fatal bit 0 set, NVR image checksum wrong\n"
+    "  --no-fiscal-module     fiscal module not installed (fatal bit 5) until command E0\n"
+    "  --printer-status N     printer status byte reported by A9\n"
+    "\n"
+    "Faults of the line:\n"
+    "  --silent               answer nothing, not even ACK to ENQ\n"
+    "  --silent-mid-reply     send the first half of every reply, then nothing\n"
+    "  --bad-checksum         replies carry a wrong checksum\n"
+    "  --lower-checksum       reply checksum digits in lower case\n"
+    "  --garbage              send a few non-STX bytes before every reply\n"
+    "  --endless-reply        send reply bytes without ETX until the next request\n"
+    "  --close-connection     TCP: close the connection instead of replying\n"
+    "  --busy-acks N          send N ACKs before every reply\n"
+    "  --ack-interval N       interval of those ACKs in ms (default 100)\n"
+    "  --reply-delay N        wait N ms before every reply\n"
+    "  --truncated-mem        E1 answers with fewer hex digits than asked\n"
+    "  --lower-mem-hex        E1 answers with lower-case hex digits\n"
+    "  --log                  print every request and its result code to standard error\n"
+    "  --help                 this text\n"
+    "\n"
+    "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
+    "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
+    "0C date before the last fiscal operation, 0E negative result, 0F no customer display,\n"
+    "40 no data, 42 EEJ in the wrong state.\n";
+
+bool toInt(const char* s, long& out) {
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(s, &end, 0);
+  if (errno != 0 || end == s || *end != '\0') return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace termina::sim;
+  Config cfg;
+  Faults faults;
+  std::optional<std::string> ptyLink;
+  std::optional<long> tcpPort, version, printer;
+  std::optional<std::string> password;
+  std::optional<bool> display;
+  bool nvrFault = false, noFiscal = false, logRequests = false;
+  cfg.logLimit = 1000;  // a long-running program keeps only the recent wire log
+
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "termina-sim: %s needs %s\n", a.c_str(), what);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    auto number = [&]() -> long {
+      long v;
+      const char* s = next("a number");
+      if (!toInt(s, v) || v < 0) {
+        std::fprintf(stderr, "termina-sim: %s: not a number: %s\n", a.c_str(), s);
+        std::exit(2);
+      }
+      return v;
+    };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (a == "--pty") ptyLink = next("a path");
+    else if (a == "--tcp") tcpPort = number();
+    else if (a == "--version") version = number();
+    else if (a == "--password") password = next("a password");
+    else if (a == "--inspector-password") cfg.inspectorPassword = next("a password");
+    else if (a == "--state") cfg.statePath = next("a file");
+    else if (a == "--report-ms") cfg.reportDurationMs = static_cast<int>(number());
+    else if (a == "--report-ack-ms") cfg.reportAckIntervalMs = static_cast<int>(number());
+    else if (a == "--cancel-result") cfg.cancelResult = static_cast<uint8_t>(number());
+    else if (a == "--display") display = true;
+    else if (a == "--no-display") display = false;
+    else if (a == "--nvr-fault") nvrFault = true;
+    else if (a == "--no-fiscal-module") noFiscal = true;
+    else if (a == "--printer-status") printer = number();
+    else if (a == "--silent") faults.silent = true;
+    else if (a == "--silent-mid-reply") faults.silentMidReply = true;
+    else if (a == "--bad-checksum") faults.badChecksum = true;
+    else if (a == "--lower-checksum") faults.lowerCaseChecksum = true;
+    else if (a == "--garbage") faults.garbageBeforeStx = true;
+    else if (a == "--endless-reply") faults.endlessReply = true;
+    else if (a == "--close-connection") faults.closeConnection = true;
+    else if (a == "--busy-acks") faults.busyAcks = static_cast<int>(number());
+    else if (a == "--ack-interval") faults.ackIntervalMs = static_cast<int>(number());
+    else if (a == "--reply-delay") faults.replyDelayMs = static_cast<int>(number());
+    else if (a == "--truncated-mem") faults.truncatedMemBlock = true;
+    else if (a == "--lower-mem-hex") faults.lowerCaseMemHex = true;
+    else if (a == "--log") logRequests = true;
+    else {
+      std::fprintf(stderr, "termina-sim: unknown option %s (see --help)\n", a.c_str());
+      return 2;
+    }
+  }
+  if (!ptyLink && !tcpPort) {
+    std::fprintf(stderr, "termina-sim: give --pty PATH and/or --tcp PORT (see --help)\n");
+    return 2;
+  }
+  if (tcpPort && *tcpPort > 65535) {
+    std::fprintf(stderr, "termina-sim: --tcp: port out of range\n");
+    return 2;
+  }
+
+  if (logRequests) {
+    cfg.onRequest = [](const Request& r) {
+      std::string line = r.code;
+      for (const auto& f : r.fieldsUtf8) line += " [" + f + "]";
+      if (!r.checksumOk) line += " (checksum wrong)";
+      else if (!r.passwordOk) line += " (password wrong)";
+      std::fprintf(stderr, "%s -> %02X\n", line.c_str(), static_cast<unsigned>(r.resultCode & 0xFF));
+    };
+  }
+
+  // Block the stop signals in every thread; the main thread waits for them.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+  try {
+    Simulator sim(cfg);
+    if (version) sim.setVersion(static_cast<uint16_t>(*version));
+    if (password) sim.setPassword(*password);
+    if (display) sim.setDisplayAttached(*display);
+    if (nvrFault) sim.setNvrFault(true);
+    if (noFiscal) sim.setFiscalModuleInstalled(false);
+    if (printer) sim.setPrinterStatus(static_cast<uint8_t>(*printer));
+    sim.setFaults(faults);
+    if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());
+    if (tcpPort) std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));
+    std::fflush(stdout);
+    int sig = 0;
+    sigwait(&set, &sig);
+    sim.stop();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "termina-sim: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,694 @@
+#include "simulator.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "codec.h"
+#include "model.h"
+
+namespace termina::sim {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest request frame taken; a longer run of bytes without ETX is dropped.
+constexpr size_t kMaxFrame = 8192;
+
+namespace {
+
+int msUntil(Clock::time_point t) {
+  auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+  return d < 0 ? 0 : static_cast<int>(d);
+}
+
+void closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+struct Simulator::Impl {
+  explicit Impl(Config c) : cfg(std::move(c)), model(cfg) {
+    if (!cfg.statePath.empty()) loadState();
+    if (::pipe(wake) != 0) throw std::runtime_error("pipe failed");
+    ::fcntl(wake[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(wake[1], F_SETFL, O_NONBLOCK);
+  }
+  ~Impl() {
+    stopAll();
+    closeFd(wake[0]);
+    closeFd(wake[1]);
+  }
+
+  // ---- shared state (guarded by m) --------------------------------------
+  mutable std::mutex m;
+  mutable std::condition_variable cv;
+  Config cfg;
+  Faults faults;
+  RegisterModel model;
+  std::vector<WireEvent> events;
+  std::vector<Request> requests;
+  uint64_t requestsPushed = 0;   // requests logged in all, and the number of
+  uint64_t requestsDropped = 0;  // them gone from the front (cleared or trimmed)
+  std::vector<uint8_t> sentBytes;
+  size_t replies = 0;
+
+  // ---- transports -------------------------------------------------------
+  int wake[2] = {-1, -1};
+  std::atomic<bool> stopping{false};
+  int ptyMaster = -1, ptySlave = -1;
+  std::string ptySlavePath, ptyLink;
+  int listenFd = -1;
+  uint16_t boundPort = 0;
+  std::thread ptyThread, tcpThread;
+
+  void stopAll() {
+    stopping = true;
+    if (wake[1] >= 0) {
+      char c = 1;
+      [[maybe_unused]] auto r = ::write(wake[1], &c, 1);
+    }
+    if (ptyThread.joinable()) ptyThread.join();
+    if (tcpThread.joinable()) tcpThread.join();
+    closeFd(ptyMaster);
+    closeFd(ptySlave);
+    closeFd(listenFd);
+    if (!ptyLink.empty()) {
+      struct stat sb {};
+      if (::lstat(ptyLink.c_str(), &sb) == 0 && S_ISLNK(sb.st_mode)) ::unlink(ptyLink.c_str());
+      ptyLink.clear();
+    }
+  }
+
+  // Sleeps up to ms; false when the simulator is stopping.
+  bool pause(int ms) {
+    if (stopping) return false;
+    pollfd p{wake[0], POLLIN, 0};
+    ::poll(&p, 1, ms);
+    return !stopping;
+  }
+
+  // ---- logging ----------------------------------------------------------
+  void logEvent(WireEvent e) {
+    std::lock_guard lk(m);
+    events.push_back(std::move(e));
+    trimLogs();
+    cv.notify_all();
+  }
+  // Called with m held.
+  void trimLogs() {
+    const size_t lim = cfg.logLimit;
+    if (lim == 0) return;
+    if (events.size() > lim) events.erase(events.begin(), events.begin() + static_cast<long>(events.size() - lim));
+    if (requests.size() > lim) {
+      requestsDropped += requests.size() - lim;
+      requests.erase(requests.begin(), requests.begin() + static_cast<long>(requests.size() - lim));
+    }
+    if (sentBytes.size() > lim * 64)
+      sentBytes.erase(sentBytes.begin(), sentBytes.begin() + static_cast<long>(sentBytes.size() - lim * 64));
+  }
+
+  // ---- state file -------------------------------------------------------
+  void loadState() {
+    std::ifstream in(cfg.statePath, std::ios::binary);
+    if (!in) return;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!model.deserialize(text)) std::fprintf(stderr, "termina-sim: state file %s ignored: not readable\n",
+                                                cfg.statePath.c_str());
+    model.takeChanged();
+  }
+  // Called with m held.
+  void saveStateIfChanged() {
+    if (!model.takeChanged() || cfg.statePath.empty()) return;
+    const std::string tmp = cfg.statePath + ".tmp";
+    {
+      std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+      if (!out) return;
+      out << model.serialize();
+      out.flush();
+      if (!out) return;
+    }
+    if (std::rename(tmp.c_str(), cfg.statePath.c_str()) != 0) ::unlink(tmp.c_str());
+  }
+
+  // ---- one connection ---------------------------------------------------
+  struct Conn {
+    int fd;
+    bool tcp;
+    bool closed = false;
+    std::deque<uint8_t> in;
+    bool mute = false;  // a reply broke off half-way: ENQ stays unanswered until the next frame
+  };
+
+  // Reads what is there into c.in, waiting up to timeoutMs (-1: forever).
+  // Returns false when stopping or the peer closed (TCP).
+  bool readMore(Conn& c, int timeoutMs) {
+    if (stopping || c.closed) return false;
+    pollfd p[2] = {{c.fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+    int r = ::poll(p, 2, timeoutMs);
+    if (stopping) return false;
+    if (r <= 0) return true;
+    if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      uint8_t buf[4096];
+      ssize_t n = ::read(c.fd, buf, sizeof buf);
+      if (n > 0) {
+        c.in.insert(c.in.end(), buf, buf + n);
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        if (c.tcp) {
+          c.closed = true;
+          return false;
+        }
+        pause(20);  // pty without a reader: avoid spinning
+      }
+    }
+    return true;
+  }
+
+  // Makes sure c.in holds at least n bytes, waiting at most the inter-byte
+  // time-out between arrivals.  False on time-out, stop or disconnect.
+  bool need(Conn& c, size_t n) {
+    while (c.in.size() < n) {
+      size_t before = c.in.size();
+      auto deadline = Clock::now() + std::chrono::milliseconds(interByteMs());
+      while (c.in.size() == before) {
+        if (!readMore(c, msUntil(deadline))) return false;
+        if (c.in.size() == before && Clock::now() >= deadline) return false;
+      }
+    }
+    return true;
+  }
+
+  int interByteMs() {
+    std::lock_guard lk(m);
+    return cfg.interByteTimeoutMs;
+  }
+
+  // Writes all bytes (waiting for room up to 2 s in total).
+  bool writeAll(Conn& c, const uint8_t* data, size_t n) {
+    auto deadline = Clock::now() + std::chrono::seconds(2);
+    size_t done = 0;
+    while (done < n) {
+      if (stopping || c.closed) return false;
+      ssize_t w = c.tcp ? ::send(c.fd, data + done, n - done, MSG_NOSIGNAL) : ::write(c.fd, data + done, n - done);
+      if (w > 0) {
+        std::lock_guard lk(m);
+        sentBytes.insert(sentBytes.end(), data + done, data + done + w);
+        done += static_cast<size_t>(w);
+        continue;
+      }
+      if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        if (Clock::now() >= deadline) return false;
+        pollfd p[2] = {{c.fd, POLLOUT, 0}, {wake[0], POLLIN, 0}};
+        ::poll(p, 2, 20);
+        continue;
+      }
+      if (c.tcp) c.closed = true;
+      return false;
+    }
+    return true;
+  }
+  // One write attempt without waiting for room; false when nothing went out.
+  bool writeNow(Conn& c, const uint8_t* data, size_t n) {
+    ssize_t w = c.tcp ? ::send(c.fd, data, n, MSG_NOSIGNAL) : ::write(c.fd, data, n);
+    if (w <= 0) return false;
+    std::lock_guard lk(m);
+    sentBytes.insert(sentBytes.end(), data, data + w);
+    return true;
+  }
+  bool writeAll(Conn& c, const std::vector<uint8_t>& v) { return writeAll(c, v.data(), v.size()); }
+  bool writeByte(Conn& c, uint8_t b) { return writeAll(c, &b, 1); }
+
+  Faults currentFaults() {
+    std::lock_guard lk(m);
+    return faults;
+  }
+
+  void serve(Conn& c) {
+    while (!stopping && !c.closed) {
+      if (c.in.empty()) {
+        if (!readMore(c, -1)) return;
+        continue;
+      }
+      uint8_t b = c.in.front();
+      if (b == kEnq) {
+        c.in.pop_front();
+        logEvent({WireEvent::Enq, {kEnq}, false, {}});
+        if (!currentFaults().silent && !c.mute) writeByte(c, kAck);
+      } else if (b == kCan) {
+        c.in.pop_front();
+        logEvent({WireEvent::Can, {kCan}, false, {}});
+      } else if (b == kStx) {
+        readBareFrame(c);
+      } else if (c.tcp && b == kEnvelope) {
+        readEnvelope(c);
+      } else {
+        std::vector<uint8_t> raw;
+        while (!c.in.empty()) {
+          uint8_t x = c.in.front();
+          if (x == kEnq || x == kCan || x == kStx || (c.tcp && x == kEnvelope)) break;
+          raw.push_back(x);
+          c.in.pop_front();
+        }
+        logEvent({WireEvent::Raw, std::move(raw), false, {}});
+      }
+    }
+  }
+
+  void readBareFrame(Conn& c) {
+    // c.in.front() is STX; collect up to ETX and two checksum bytes.
+    size_t i = 1;
+    while (true) {
+      if (i > kMaxFrame) return dropPartial(c, i);  // no ETX in sight: not a frame
+      if (!need(c, i + 1)) return dropPartial(c, c.in.size());
+      uint8_t x = c.in[i];
+      if (x == kStx) return dropPartial(c, i);  // a new frame starts: the old one is garbage
+      if (x == kEtx) break;
+      ++i;
+    }
+    if (!need(c, i + 3)) return dropPartial(c, c.in.size());
+    std::vector<uint8_t> frame(c.in.begin(), c.in.begin() + static_cast<long>(i + 3));
+    c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(i + 3));
+    handleFrame(c, frame, false, {});
+  }
+
+  void readEnvelope(Conn& c) {
+    if (!need(c, 3)) return dropPartial(c, c.in.size());
+    size_t len = c.in[1] | (static_cast<size_t>(c.in[2]) << 8);
+    if (!need(c, 3 + len + 1)) return dropPartial(c, c.in.size());
+    std::vector<uint8_t> env(c.in.begin(), c.in.begin() + static_cast<long>(len + 4));
+    c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(len + 4));
+    std::vector<uint8_t> frame(env.begin() + 3, env.end() - 1);
+    bool envOk = xorBytes(env, 0, env.size() - 1) == env.back();
+    handleFrame(c, frame, true, env, envOk);
+  }
+
+  void dropPartial(Conn& c, size_t n) {
+    if (n == 0) return;
+    std::vector<uint8_t> raw(c.in.begin(), c.in.begin() + static_cast<long>(n));
+    c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(n));
+    logEvent({WireEvent::Raw, std::move(raw), false, {}});
+  }
+
+  void handleFrame(Conn& c, const std::vector<uint8_t>& frame, bool viaEnv, std::vector<uint8_t> env,
+                   bool envOk = true) {
+    c.mute = false;
+    Request req;
+    Outcome out;
+    Faults f;
+    uint64_t reqSeq;
+    {
+      std::lock_guard lk(m);
+      f = faults;
+      ParsedRequest p = parseRequest(frame, utf8ToCp866(model.password()));
+      req.password = p.password;
+      req.packetId = p.packetId;
+      req.code = p.code;
+      req.bodyUtf8 = cp866ToUtf8(p.body866);
+      for (auto& x : p.fields866) req.fieldsUtf8.push_back(cp866ToUtf8(x));
+      req.checksumOk = p.checksumOk && envOk;
+      req.passwordOk = p.passwordOk;
+      req.viaTcpEnvelope = viaEnv;
+      events.push_back({WireEvent::Frame, frame, viaEnv, std::move(env)});
+
+      if (!p.wellFormed || !req.checksumOk) {
+        out.result = 0x07;  // checksum error: nothing else of the frame is trusted
+      } else if (!p.passwordOk) {
+        out.result = 0x06;
+      } else if (!p.codeIsHex) {
+        out.result = 0x02;
+      } else if (auto it = f.forced.find(p.code); it != f.forced.end()) {
+        out.result = static_cast<uint8_t>(it->second.result);
+        out.fields = it->second.fieldsUtf8;
+      } else {
+        model.setTruncatedMemBlock(f.truncatedMemBlock);
+        model.setLowerCaseMemHex(f.lowerCaseMemHex);
+        out = model.execute(p.code, req.fieldsUtf8);
+        saveStateIfChanged();
+      }
+      if (out.kind == Outcome::LogoHeader && f.logoHeaderResult >= 0) {
+        out = Outcome{};
+        out.result = static_cast<uint8_t>(f.logoHeaderResult);
+      }
+      req.resultCode = out.result;
+      requests.push_back(req);
+      reqSeq = requestsPushed++;
+      trimLogs();
+      cv.notify_all();
+    }
+
+    if (out.kind == Outcome::LongReport) {
+      bool cancelled = runReport(c, out.reportMs);
+      std::lock_guard lk(m);
+      out = model.finishReport(cancelled);
+      saveStateIfChanged();
+      setResult(reqSeq, out.result);
+    } else if (out.kind == Outcome::LogoHeader) {
+      if (f.silent) return;
+      if (!writeByte(c, kAck)) return;
+      std::vector<uint8_t> stream;
+      bool complete = true;
+      while (stream.size() < out.logoLength) {
+        if (!need(c, 1)) {
+          complete = false;
+          break;
+        }
+        size_t take = std::min(c.in.size(), out.logoLength - stream.size());
+        stream.insert(stream.end(), c.in.begin(), c.in.begin() + static_cast<long>(take));
+        c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(take));
+      }
+      logEvent({WireEvent::Raw, stream, false, {}});
+      std::lock_guard lk(m);
+      out = model.finishLogo(stream, complete);
+      saveStateIfChanged();
+      setResult(reqSeq, out.result);
+    }
+    std::vector<std::string> fields866;
+    for (auto& x : out.fields) fields866.push_back(utf8ToCp866(x));
+    if (cfg.onRequest) {
+      req.resultCode = out.result;
+      cfg.onRequest(req);
+    }
+    sendReply(c, buildReply(req.packetId, out.result, fields866, {f.lowerCaseChecksum, f.badChecksum}));
+  }
+
+  // Records the final result of a request that is still in the log.  Called
+  // with m held.
+  void setResult(uint64_t seq, int result) {
+    if (seq >= requestsDropped && seq - requestsDropped < requests.size())
+      requests[seq - requestsDropped].resultCode = result;
+  }
+
+  // Prints a long report: ACK every interval until the time is up or a CAN
+  // arrives.  ENQ during the report is answered with ACK.  Other bytes stay
+  // queued.  Returns true when cancelled.
+  bool runReport(Conn& c, int ms) {
+    int ackEvery;
+    {
+      std::lock_guard lk(m);
+      ackEvery = cfg.reportAckIntervalMs > 0 ? cfg.reportAckIntervalMs : 1000;
+    }
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    auto nextAck = Clock::now() + std::chrono::milliseconds(ackEvery);
+    std::deque<uint8_t> keep;
+    bool cancelled = false;
+    while (!stopping && !c.closed && Clock::now() < end) {
+      if (!readMore(c, std::min(msUntil(end), msUntil(nextAck)))) break;
+      while (!c.in.empty()) {
+        uint8_t x = c.in.front();
+        c.in.pop_front();
+        if (x == kCan) {
+          logEvent({WireEvent::Can, {kCan}, false, {}});
+          cancelled = true;
+        } else if (x == kEnq) {
+          logEvent({WireEvent::Enq, {kEnq}, false, {}});
+          if (!currentFaults().silent) writeByte(c, kAck);
+        } else {
+          keep.push_back(x);
+        }
+      }
+      if (cancelled) break;
+      if (Clock::now() >= nextAck) {
+        if (!currentFaults().silent) writeByte(c, kAck);
+        nextAck += std::chrono::milliseconds(ackEvery);
+      }
+    }
+    c.in.insert(c.in.begin(), keep.begin(), keep.end());
+    return cancelled;
+  }
+
+  // Waits ms while the register is busy: an ENQ is answered with ACK at once
+  // (the register is alive), a CAN is logged; other bytes stay queued.
+  bool busyWait(Conn& c, int ms) {
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    size_t seen = 0;
+    while (!stopping && !c.closed) {
+      for (size_t i = seen; i < c.in.size();) {
+        uint8_t x = c.in[i];
+        if (x == kEnq || x == kCan) {
+          c.in.erase(c.in.begin() + static_cast<long>(i));
+          logEvent({x == kEnq ? WireEvent::Enq : WireEvent::Can, {x}, false, {}});
+          if (x == kEnq && !currentFaults().silent) writeByte(c, kAck);
+        } else {
+          ++i;
+        }
+      }
+      seen = c.in.size();
+      if (Clock::now() >= end) return true;
+      if (!readMore(c, msUntil(end))) return false;
+    }
+    return false;
+  }
+
+  void sendReply(Conn& c, const std::vector<uint8_t>& reply) {
+    Faults f = currentFaults();
+    if (f.silent) return;
+    if (f.closeConnection && c.tcp) {
+      ::shutdown(c.fd, SHUT_RDWR);
+      c.closed = true;
+      return;
+    }
+    for (int i = 0; i < f.busyAcks; ++i) {
+      if (!writeByte(c, kAck)) return;
+      if (!busyWait(c, f.ackIntervalMs)) return;
+    }
+    if (f.replyDelayMs > 0 && !busyWait(c, f.replyDelayMs)) return;
+    if (f.garbageBeforeStx) {
+      static const uint8_t junk[] = {0x7F, 'x', 0x00, 0x15};
+      if (!writeAll(c, junk, sizeof junk)) return;
+    }
+    if (f.silentMidReply) {
+      writeAll(c, reply.data(), reply.size() / 2);
+      c.mute = true;
+      return;
+    }
+    if (f.endlessReply) {
+      // The head of the reply, then filler without ETX until input arrives.
+      if (!writeAll(c, reply.data(), 6)) return;
+      const uint8_t filler[16] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+      while (!stopping && !c.closed && c.in.empty()) {
+        if (!readMore(c, 5)) return;
+        if (!c.in.empty()) break;
+        if (!writeNow(c, filler, sizeof filler)) pause(20);
+      }
+      return;
+    }
+    if (writeAll(c, reply)) {
+      std::lock_guard lk(m);
+      ++replies;
+      cv.notify_all();
+    }
+  }
+
+  void ptyLoop() {
+    Conn c{ptyMaster, false, false, {}, false};
+    serve(c);
+  }
+
+  void tcpLoop() {
+    while (!stopping) {
+      pollfd p[2] = {{listenFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+      int r = ::poll(p, 2, -1);
+      if (stopping) return;
+      if (r <= 0 || !(p[0].revents & POLLIN)) continue;
+      int fd = ::accept(listenFd, nullptr, nullptr);
+      if (fd < 0) continue;
+      int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      ::fcntl(fd, F_SETFL, O_NONBLOCK);
+      Conn c{fd, true, false, {}, false};
+      serve(c);
+      ::close(fd);
+    }
+  }
+};
+
+// ---- public API -----------------------------------------------------------
+
+Simulator::Simulator(Config cfg) : impl_(std::make_unique<Impl>(std::move(cfg))) {}
+Simulator::~Simulator() { impl_->stopAll(); }
+
+std::string Simulator::openPty(const std::string& linkPath) {
+  Impl& d = *impl_;
+  if (d.ptyMaster >= 0) throw std::runtime_error("pty already open");
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+  char name[128];
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+    ::close(master);
+    throw std::runtime_error("pty setup failed");
+  }
+  // Our own slave descriptor keeps the line open while the driver closes and
+  // reopens it, so the master never sees a hang-up.
+  int slave = ::open(name, O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    ::close(master);
+    throw std::runtime_error(std::string("open slave: ") + std::strerror(errno));
+  }
+  termios t{};
+  ::tcgetattr(slave, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(slave, TCSANOW, &t);
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  if (!linkPath.empty()) {
+    struct stat sb {};
+    if (::lstat(linkPath.c_str(), &sb) == 0) {
+      if (!S_ISLNK(sb.st_mode)) {
+        ::close(master);
+        ::close(slave);
+        throw std::runtime_error("link path exists and is not a symbolic link: " + linkPath);
+      }
+      ::unlink(linkPath.c_str());
+    }
+    if (::symlink(name, linkPath.c_str()) != 0) {
+      ::close(master);
+      ::close(slave);
+      throw std::runtime_error(std::string("symlink: ") + std::strerror(errno));
+    }
+    d.ptyLink = linkPath;
+  }
+  d.ptyMaster = master;
+  d.ptySlave = slave;
+  d.ptySlavePath = name;
+  d.ptyThread = std::thread([&d] { d.ptyLoop(); });
+  return name;
+}
+
+uint16_t Simulator::listenTcp(uint16_t port) {
+  Impl& d = *impl_;
+  if (d.listenFd >= 0) throw std::runtime_error("already listening");
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+  int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
+    std::string err = std::strerror(errno);
+    ::close(fd);
+    throw std::runtime_error("bind/listen: " + err);
+  }
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  d.listenFd = fd;
+  d.boundPort = ntohs(a.sin_port);
+  d.tcpThread = std::thread([&d] { d.tcpLoop(); });
+  return d.boundPort;
+}
+
+void Simulator::stop() { impl_->stopAll(); }
+std::string Simulator::ptyPath() const { return impl_->ptySlavePath; }
+uint16_t Simulator::tcpPort() const { return impl_->boundPort; }
+
+Faults Simulator::faults() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->faults;
+}
+void Simulator::setFaults(const Faults& f) {
+  std::lock_guard lk(impl_->m);
+  impl_->faults = f;
+}
+
+std::vector<WireEvent> Simulator::events() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->events;
+}
+std::vector<Request> Simulator::requests() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->requests;
+}
+std::vector<uint8_t> Simulator::sent() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->sentBytes;
+}
+void Simulator::clearLog() {
+  std::lock_guard lk(impl_->m);
+  impl_->events.clear();
+  impl_->requestsDropped += impl_->requests.size();
+  impl_->requests.clear();
+  impl_->sentBytes.clear();
+  impl_->replies = 0;
+}
+bool Simulator::waitForEvents(size_t n, std::chrono::milliseconds timeout) const {
+  std::unique_lock lk(impl_->m);
+  return impl_->cv.wait_for(lk, timeout, [&] { return impl_->events.size() >= n; });
+}
+bool Simulator::waitForRequests(size_t n, std::chrono::milliseconds timeout) const {
+  std::unique_lock lk(impl_->m);
+  return impl_->cv.wait_for(lk, timeout, [&] { return impl_->requests.size() >= n; });
+}
+bool Simulator::waitForReplies(size_t n, std::chrono::milliseconds timeout) const {
+  std::unique_lock lk(impl_->m);
+  return impl_->cv.wait_for(lk, timeout, [&] { return impl_->replies >= n; });
+}
+
+#define SIM_LOCKED(stmt)            \
+  do {                              \
+    std::lock_guard lk(impl_->m);   \
+    stmt;                           \
+    impl_->saveStateIfChanged();    \
+  } while (0)
+
+void Simulator::setVersion(uint16_t v) { SIM_LOCKED(impl_->model.setVersion(v)); }
+void Simulator::setPassword(std::string p) { SIM_LOCKED(impl_->model.setPassword(std::move(p))); }
+void Simulator::setStatus(uint8_t fatal, uint8_t status, uint8_t doc) {
+  SIM_LOCKED(impl_->model.setStatus(fatal, status, doc));
+}
+void Simulator::setPrinterStatus(uint8_t p) { SIM_LOCKED(impl_->model.setPrinterStatus(p)); }
+void Simulator::setReportDuration(int ms) { SIM_LOCKED(impl_->model.setReportDuration(ms)); }
+void Simulator::setReportAckInterval(int ms) { SIM_LOCKED(impl_->cfg.reportAckIntervalMs = ms); }
+void Simulator::setCancelResult(uint8_t code) { SIM_LOCKED(impl_->model.setCancelResult(code)); }
+void Simulator::setDisplayAttached(bool on) { SIM_LOCKED(impl_->model.setDisplayAttached(on)); }
+void Simulator::setNvrFault(bool on) { SIM_LOCKED(impl_->model.setNvrFault(on)); }
+void Simulator::setFiscalModuleInstalled(bool on) { SIM_LOCKED(impl_->model.setFiscalModuleInstalled(on)); }
+void Simulator::setTable(uint16_t t, uint16_t f, std::string v) { SIM_LOCKED(impl_->model.setTable(t, f, std::move(v))); }
+void Simulator::setClockOffset(int64_t s) { SIM_LOCKED(impl_->model.setClockOffset(s)); }
+void Simulator::setReady() { SIM_LOCKED(impl_->model.setReady()); }
+void Simulator::setMemory(uint16_t area, uint32_t address, const std::vector<uint8_t>& bytes) {
+  SIM_LOCKED(impl_->model.setMemory(area, address, bytes));
+}
+#undef SIM_LOCKED
+
+std::string Simulator::table(uint16_t t, uint16_t f) const {
+  std::lock_guard lk(impl_->m);
+  return impl_->model.table(t, f);
+}
+RegisterState Simulator::state() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->model.state();
+}
+std::vector<uint8_t> Simulator::memory(uint16_t area, uint32_t address, size_t count) const {
+  std::lock_guard lk(impl_->m);
+  return impl_->model.memory(area, address, count);
+}
+std::vector<uint8_t> Simulator::nvrImage() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->model.nvrImage();
+}
+size_t Simulator::nvrLength(uint16_t version) { return RegisterModel::nvrLength(version); }
+uint8_t Simulator::nvrChecksum(const std::vector<uint8_t>& image) { return RegisterModel::nvrChecksum(image); }
+std::vector<uint8_t> Simulator::logo() const {
+  std::lock_guard lk(impl_->m);
+  return impl_->model.state().logo;
+}
+
+}  // namespace termina::sim

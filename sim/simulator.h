@@ -1,0 +1,216 @@
+// termina-sim: a fiscal register simulator for the ТЕРМИНА family.
+//
+// The simulator serves one pseudo-terminal and/or one TCP listener on its own
+// threads, decodes the request frames it receives, runs them against a model
+// of the register (status bytes, configuration tables, shift and receipt,
+// fiscal data, EEJ, memory with the NVR image, logo) and answers with reply
+// frames.  Everything it receives is logged for the tests, and the wire
+// behaviour can be spoiled on purpose through Faults.
+//
+// All public methods are thread-safe.
+//
+// Register behaviour in short:
+//  - Power-on state: status bit 0 (function 0 not called), bit 1 (non-fiscal)
+//    and bit 5 (EEJ not activated) set; fatal byte 0 unless Config asks for
+//    the NVR fault (bit 0) or a missing fiscal module (bit 5).  Loading a
+//    state file counts as power-on: bit 0 is set again.
+//  - Result codes: 01 the state does not allow the command (no function 0,
+//    a fatal fault, EEJ archive closed, receipt/shift in the wrong stage,
+//    non-fiscal register for fiscal memory reports); 02 unknown command (and
+//    A9 on other versions than 201); 03 bad or missing field, or a table the
+//    version lacks; 05 logo stream stalled; 06 wrong data-exchange password
+//    (no fields), or wrong tax inspector password for 08, 62, 63; 07 request
+//    checksum (or TCP envelope XOR) wrong; 0A shift longer than 24 hours;
+//    0C date before the last fiscal operation (A3); 0E negative result
+//    (storno or discount above the total, paying out more than the drawer
+//    holds) and, by default, a long report cancelled by CAN; 0F no customer
+//    display; 40 no data (INN, registration numbers, last fiscal data before
+//    they exist); 42 EEJ not activated / already active; 48 no such EEJ
+//    shift or document.
+//  - Long reports (62, 63, 64, 66, 67, 69) print for reportDurationMs,
+//    sending ACK every reportAckIntervalMs, then reply 00; a CAN while one
+//    prints ends it with cancelResult.
+//  - Command 20 field a is the document type (1..15; 3 is a return); line
+//    field n 1..6 books the amount to that department.  Amounts are kept in
+//    ten-thousandths and printed in roubles with two decimals; line amounts
+//    are rounded to the kopeck.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace termina::sim {
+
+// Everything the simulator received, in order.
+struct WireEvent {
+  enum Kind { Frame, Enq, Can, Raw } kind = Raw;  // Raw: bytes outside a frame (logo stream, garbage)
+  std::vector<uint8_t> bytes;     // Frame: the complete request frame STX..checksum as received
+                                  // (TCP: without the envelope)
+  bool viaTcpEnvelope = false;    // Frame arrived inside the TCP envelope
+  std::vector<uint8_t> envelope;  // the full envelope bytes when viaTcpEnvelope
+};
+
+// A decoded request frame.
+struct Request {
+  std::string password;                 // code page 866 bytes as received
+  uint8_t packetId = 0;
+  std::string code;                     // e.g. "A0"
+  std::string bodyUtf8;                 // code + fields with FS (0x1C) kept, decoded from 866 to UTF-8
+  std::vector<std::string> fieldsUtf8;  // the fields, each without its FS
+  bool checksumOk = false;
+  bool passwordOk = false;              // the password matched the data-exchange password
+  bool viaTcpEnvelope = false;
+  int resultCode = -1;                  // result code of the reply (sent unless a fault withholds it)
+};
+
+// A reply given instead of running the command (see Faults::forced).
+struct ForcedReply {
+  int result = 0;                       // result code 0..255
+  std::vector<std::string> fieldsUtf8;  // reply fields, converted to code page 866 on the wire
+};
+
+// Switchable at any time from tests.
+struct Faults {
+  bool silent = false;             // answer nothing at all (no reply, no ACK to ENQ)
+  bool silentMidReply = false;     // send the first half of the reply, then nothing
+                                   // (ENQ unanswered too, until the next request)
+  bool badChecksum = false;        // reply with a wrong checksum
+  bool lowerCaseChecksum = false;  // reply checksum digits in lower case
+  bool garbageBeforeStx = false;   // send a few non-STX bytes before the reply
+  bool endlessReply = false;       // send reply bytes forever without ETX (until the next request / stop)
+  bool closeConnection = false;    // TCP: close the client connection instead of replying
+  int busyAcks = 0;                // send this many ACKs, one every ackIntervalMs, before each reply
+  int ackIntervalMs = 100;
+  int replyDelayMs = 0;            // plain delay before a reply
+  bool truncatedMemBlock = false;  // E1: answer with fewer hex digits than asked
+  bool lowerCaseMemHex = false;    // E1: hex digits of the data in lower case
+  int logoHeaderResult = -1;       // >= 0: answer the E2 header with a reply frame carrying
+                                   // this result instead of the ACK (the stream is not read)
+  std::map<std::string, ForcedReply> forced;  // command code -> reply given instead of running it
+};
+
+struct Config {
+  uint16_t version = 201;          // firmware version (e.g. 120,125,129,130,201,301)
+  std::string password = "WKRD";   // data-exchange password (table 31 field 0)
+  std::string statePath;           // state file ("" = in memory only)
+  std::string inspectorPassword = "0";  // tax inspector password before the first registration
+  int reportDurationMs = 3000;     // how long the long reports (62,63,64,66,67,69) print
+  int reportAckIntervalMs = 1000;  // ACK interval while a long report prints
+  uint8_t cancelResult = 0x0E;     // result of a long report cancelled by CAN
+  bool displayAttached = false;    // customer display present (command 81)
+  bool nvrFault = false;           // start in the NVR checksum fault state (fatal bit 0)
+  bool noFiscalModule = false;     // start with the fiscal module not installed (fatal bit 5)
+  int interByteTimeoutMs = 2000;   // a frame or logo stream that stalls this long is dropped
+  size_t logLimit = 0;             // keep at most this many events / requests / sent bytes
+                                   // (the oldest go first; 0 = keep everything)
+  std::function<void(const Request&)> onRequest;  // called on the serving thread for every
+                                                  // request just before its reply goes out
+                                                  // (not under the simulator's lock)
+};
+
+// Snapshot of the register model, for inspection by tests.
+struct RegisterState {
+  uint16_t version = 0;
+  std::string password;            // data-exchange password (UTF-8)
+  uint8_t fatal = 0, status = 0, doc = 0, printer = 0;
+  std::map<std::pair<uint16_t, uint16_t>, std::string> tables;  // (table, field) -> value (UTF-8)
+  bool initDone = false;           // command 00 ran since start
+  bool shiftOpen = false;
+  uint32_t shiftNumber = 0;        // number of the current (or next) shift
+  uint32_t lastClosedShift = 0;    // number of the last shift closed by a Z report
+  bool receiptOpen = false;
+  int receiptStage = 0;            // 0 none, 1 lines, 2 subtotal, 3 payment
+  int64_t receiptTotal = 0;        // running amount, ten-thousandths
+  int64_t receiptPaid = 0;
+  uint32_t receiptNumber = 0, documentNumber = 0, reportNumber = 0;
+  int64_t cashInDrawer = 0;        // ten-thousandths
+  std::vector<std::string> receiptLines;  // what the open / last receipt printed (UTF-8)
+  std::string serialNumber;
+  std::string registrationNumber;
+  std::string inn;
+  std::string inspectorPassword;
+  bool fiscalised = false;
+  std::string lastFiscalDate, lastFiscalTime;  // DDMMYY, HHMMSS of the last fiscal operation
+  bool eejActivated = false;
+  bool eejArchiveClosed = false;
+  std::string eejRegNumber;
+  std::string eejActivationData;
+  int64_t clockOffsetSeconds = 0;  // register clock = host clock + offset
+  bool displayAttached = false;
+  std::vector<std::string> displayLines;  // last text shown on the customer display
+  int drawerOpenCount = 0;
+  std::vector<uint8_t> logo;       // the last logo stream received (ESC first), empty when cleared
+  bool reportRunning = false;
+  std::string lastReportCode;      // code of the last report started
+  int reportsCancelled = 0;
+};
+
+class Simulator {
+ public:
+  explicit Simulator(Config cfg = {});
+  ~Simulator();  // stops everything, removes the pty link
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Creates a pty, symlinks linkPath -> slave (linkPath "" = no link);
+  // returns the slave path.  Throws std::runtime_error on failure.
+  std::string openPty(const std::string& linkPath);
+  // Listens on 127.0.0.1; returns the bound port.  Throws std::runtime_error.
+  uint16_t listenTcp(uint16_t port = 0);
+  void stop();  // final: a stopped simulator does not serve again
+  std::string ptyPath() const;
+  uint16_t tcpPort() const;
+
+  Faults faults() const;
+  void setFaults(const Faults&);
+
+  std::vector<WireEvent> events() const;
+  std::vector<Request> requests() const;
+  std::vector<uint8_t> sent() const;  // every byte the simulator wrote, in order
+  void clearLog();
+  // Wait until at least n events / requests are logged (since the last
+  // clearLog) or the timeout passes; true when reached.
+  bool waitForEvents(size_t n, std::chrono::milliseconds timeout) const;
+  bool waitForRequests(size_t n, std::chrono::milliseconds timeout) const;
+  // Wait until n requests have been answered (their reply fully written).
+  bool waitForReplies(size_t n, std::chrono::milliseconds timeout) const;
+
+  void setVersion(uint16_t);
+  void setPassword(std::string);  // UTF-8
+  void setStatus(uint8_t fatal, uint8_t status, uint8_t doc);
+  void setPrinterStatus(uint8_t);
+  void setReportDuration(int ms);
+  void setReportAckInterval(int ms);
+  void setCancelResult(uint8_t code);
+  void setDisplayAttached(bool);
+  void setNvrFault(bool);              // fatal bit 0
+  void setFiscalModuleInstalled(bool); // clears / sets fatal bit 5
+  void setTable(uint16_t table, uint16_t field, std::string valueUtf8);
+  std::string table(uint16_t table, uint16_t field) const;  // "" when absent
+  void setClockOffset(int64_t seconds);
+  // Working order in one step: function 0 done, fiscal mode (registration
+  // number and INN filled in when empty), EEJ active, fatal byte 0.
+  void setReady();
+
+  RegisterState state() const;
+  // Memory of an area (area 3 holds the NVR image at 0xF000).
+  std::vector<uint8_t> memory(uint16_t area, uint32_t address, size_t count) const;
+  void setMemory(uint16_t area, uint32_t address, const std::vector<uint8_t>& bytes);
+  std::vector<uint8_t> nvrImage() const;   // the image of the current variant
+  static size_t nvrLength(uint16_t version);
+  static uint8_t nvrChecksum(const std::vector<uint8_t>& image);  // over all bytes but the last
+  std::vector<uint8_t> logo() const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace termina::sim

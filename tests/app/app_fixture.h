@@ -1,0 +1,94 @@
+// A temporary root with the driver's INI file, the simulated register on a
+// pseudo-terminal linked as COM1, scripted prompts and the main window.
+#pragma once
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "frfunction.h"
+#include "frmaindlg.h"
+#include "ini.h"
+#include "simulator.h"
+#include "termina1.h"
+#include "toolkit.h"
+
+namespace apptest {
+
+inline std::string Ini() { return std::string(std::getenv("TERMINA_ROOT")) + "/c/Program Files/Orvelsoft/TERMINA.INI"; }
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_root.isValid());
+    ::setenv("TERMINA_ROOT", m_root.path().toUtf8().constData(), 1);
+    std::filesystem::create_directories(m_root.path().toStdString() + "/c/Program Files/Orvelsoft");
+    std::filesystem::create_directories(m_root.path().toStdString() + "/dev");
+    TRMATMOUT = 2;
+    tk::SetPrompts(&m_prompts);
+  }
+
+  void TearDown() override {
+    m_main.reset();
+    // Let pages retired by the main window go.
+    tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TRMA_ClosePort();
+    m_sim.reset();
+    tk::SetPrompts(nullptr);
+  }
+
+  // Starts a simulated register as COM1 and writes Port=1 and the password.
+  termina::sim::Simulator& StartRegister(termina::sim::Config cfg = {}, const std::string& iniPassword = "WKRD") {
+    cfg.reportAckIntervalMs = 200;
+    m_sim = std::make_unique<termina::sim::Simulator>(cfg);
+    m_sim->openPty(m_root.path().toStdString() + "/dev/com1");
+    termina::ini::writeString(Ini(), "General", "Port", "1");
+    termina::ini::writeString(Ini(), "General", "pswd", iniPassword);
+    return *m_sim;
+  }
+
+  // Runs the main window's initialisation as the program does.
+  CFRMainDlg& Open(const QString& commandLine = QString(), CFRMainDlg::PageFactory factory = nullptr) {
+    m_main = std::make_unique<CFRMainDlg>(commandLine);
+    if (factory) m_main->SetPageFactory(std::move(factory));
+    m_main->InitDialog();
+    m_main->show();
+    return *m_main;
+  }
+
+  QStringList TreeCaptions() const {
+    QStringList l;
+    for (int i = 0; i < m_main->m_tree->topLevelItemCount(); ++i) l << m_main->m_tree->topLevelItem(i)->text(0);
+    return l;
+  }
+  QStringList TabCaptionsShown() const {
+    QStringList l;
+    for (int i = 0; i < m_main->m_tab->count(); ++i) l << m_main->m_tab->tabText(i);
+    return l;
+  }
+  QPushButton* Button(CFRFunction* page, int id) const { return tk::Item<QPushButton>(page, id); }
+  // Waits, keeping the event loop running, until the page is idle again.
+  bool WaitIdle(CFRFunction* page, int ms = 20000) {
+    QPointer<CFRFunction> p(page);
+    return tk::PumpUntil([&] { return !p || !p->IsCommandRunning(); }, ms);
+  }
+  int CountMessages(const QString& text) const { return static_cast<int>(m_prompts.Texts().count(text)); }
+
+  QTemporaryDir m_root;
+  tk::ScriptedPrompts m_prompts;
+  std::unique_ptr<termina::sim::Simulator> m_sim;
+  std::unique_ptr<CFRMainDlg> m_main;
+};
+
+}  // namespace apptest

@@ -1,0 +1,19 @@
+// One QApplication on the offscreen platform for all tests.
+#include <QApplication>
+#include <QStyleFactory>
+
+#include <gtest/gtest.h>
+
+#include "driver_api.h"
+#include "toolkit.h"
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  tk::InstallFonts();
+  QApplication::setFont(tk::DialogFont());
+  BindDriver();
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,346 @@
+// The page framework and page hosting: placement, one page per selection,
+// the command thread, status and interrupt buttons, deferred deletion.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "app_fixture.h"
+
+namespace apptest {
+namespace {
+
+using termina::sim::Config;
+
+// A long report page: Execute runs the EEJ report by shifts; the template
+// gets an interrupt button.
+class ReportPage : public CFRFunction {
+ public:
+  explicit ReportPage(CFRMainDlg* main) : CFRFunction(main) {}
+  bool OnInitDialog() override {
+    CFRFunction::OnInitDialog();
+    auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), this);
+    b->setProperty("ctrlId", kInterruptId);
+    b->setGeometry(60, 300, 80, 24);
+    return true;
+  }
+  void Execute() override {
+    TRMA_EEJShiftReport(0, 1, 1);
+    executed = true;
+  }
+  std::atomic<bool> executed{false};
+};
+
+// A page whose command waits for the test, then writes into its own edit.
+class GatedPage : public CFRFunction {
+ public:
+  explicit GatedPage(CFRMainDlg* main) : CFRFunction(main) {}
+  bool OnInitDialog() override {
+    CFRFunction::OnInitDialog();
+    auto* e = new QLineEdit(this);
+    e->setProperty("ctrlId", 1200);
+    return true;
+  }
+  void Execute() override {
+    entered = true;
+    {
+      std::unique_lock lock(mutex);
+      cv.wait(lock, [&] { return open; });
+    }
+    SetItemText(1200, QStringLiteral("после"));
+    wroteAfterRelease = true;
+  }
+  void Release() {
+    std::lock_guard lock(mutex);
+    open = true;
+    cv.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool open = false;
+  std::atomic<bool> entered{false};
+  std::atomic<bool> wroteAfterRelease{false};
+};
+
+template <class Page>
+CFRMainDlg::PageFactory Make(int* created = nullptr) {
+  return [created](const CFRNode&, CFRMainDlg* m) -> CFRFunction* {
+    if (created) ++*created;
+    return new Page(m);
+  };
+}
+
+class PageTest : public AppTest {
+ protected:
+  Config Long(uint16_t v = 201) {
+    Config c;
+    c.version = v;
+    c.reportDurationMs = 4000;
+    return c;
+  }
+  // A register ready for EEJ reports (fiscal, EEJ active).
+  void StartReportRegister() {
+    StartRegister(Long());
+    m_sim->setStatus(0, 0, 0);
+  }
+};
+
+TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
+  StartRegister();
+  CFRMainDlg& main = Open();
+  CFRFunction* page = main.CurrentPage();
+  ASSERT_NE(page, nullptr);
+  const QRect tab = main.m_tab->geometry();
+  const QRect tree = main.m_tree->geometry();
+  const QRect header = main.m_tab->tabBar()->tabRect(0);
+  EXPECT_GT(header.height(), 10);
+  const QRect r = page->geometry();
+  EXPECT_EQ(r.left(), tab.left() + tree.width() + 10);
+  EXPECT_EQ(r.top(), tab.top() + header.height() + 5);
+  EXPECT_EQ(r.left() + r.width(), tab.left() + tab.width() - 5);
+  EXPECT_EQ(r.top() + r.height(), tab.top() + tab.height() - 5);
+  // Right of the tree, clear of it; the command row fits in the page.
+  EXPECT_GT(r.left(), tree.right());
+  EXPECT_LE(tk::Item(page, 1)->geometry().bottom(), r.height());
+  EXPECT_EQ(page->parentWidget(), &main);
+}
+
+TEST_F(PageTest, OnePagePerSelectionStep) {
+  StartRegister(Long(120));
+  int created = 0;
+  CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
+  EXPECT_EQ(created, 1);  // the program's own selection after the rebuild
+  main.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main, 5000));
+  main.m_tree->setFocus();
+  // Keys go where the focus is, as typed: each step's device check leaves
+  // the focus in the tree.
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(QApplication::focusWidget(), main.m_tree) << i;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  }
+  EXPECT_EQ(created, 4);
+  EXPECT_EQ(main.m_tree->currentItem(), main.m_tree->topLevelItem(3));
+  EXPECT_EQ(main.CurrentPage()->geometry(), main.PageRect());
+  // A tab change builds the tree and shows exactly one page.
+  main.m_tab->setCurrentIndex(1);
+  EXPECT_EQ(created, 5);
+  EXPECT_EQ(TreeCaptions().first(), "Активизация ЭКЛЗ");
+  // Programming nodes whose page class is not built yet show the plain page.
+  main.m_tab->setCurrentIndex(2);
+  EXPECT_EQ(created, 6);
+  ASSERT_NE(main.CurrentPage(), nullptr);
+  EXPECT_EQ(main.CurrentPage()->GetTemplateId(), 134u);
+}
+
+// Another register answers when the user moves in the tree: the window is
+// rebuilt from inside the tree's own key handling, and shows one page.
+TEST_F(PageTest, DeviceChangeWhileMovingInTheTree) {
+  StartRegister(Long(301));
+  int created = 0;
+  CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
+  main.activateWindow();
+  main.m_tree->setFocus();
+  m_sim->setVersion(120);
+  QTest::keyClick(main.m_tree, Qt::Key_Down);
+  EXPECT_EQ(main.m_wVersion, 120);
+  EXPECT_EQ(TabCaptionsShown().first(), "Налоговый инспектор");
+  EXPECT_EQ(main.m_tree->currentItem(), main.m_tree->topLevelItem(0));
+  EXPECT_EQ(created, 2);
+  EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-1");
+}
+
+// Escape in a page does nothing; in the main window it closes the program.
+// Enter in the main window has no action of its own.
+TEST_F(PageTest, EscapeAndEnter) {
+  StartRegister();
+  CFRMainDlg& main = Open();
+  CFRFunction* page = main.CurrentPage();
+  QTest::keyClick(page, Qt::Key_Escape);
+  EXPECT_FALSE(main.Ended());
+  QTest::keyClick(main.m_tree, Qt::Key_Return);
+  EXPECT_FALSE(main.Ended());
+  EXPECT_TRUE(m_prompts.messages.empty());
+  QTest::keyClick(main.m_tree, Qt::Key_Escape);
+  EXPECT_TRUE(main.Ended());
+  EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
+}
+
+TEST_F(PageTest, PlainPageSaysChooseACommand) {
+  StartRegister();
+  CFRMainDlg& main = Open();
+  CFRFunction* page = main.CurrentPage();
+  Button(page, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_EQ(m_prompts.Texts(), QStringList{"Выберите команду"});
+  EXPECT_EQ(m_prompts.messages[0].title, "TerminaTool");
+  EXPECT_EQ(main.StatusText(0), "Готов");
+  EXPECT_FALSE(page->m_bBusy);
+  EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
+}
+
+TEST_F(PageTest, StatusDialogWithPrinterOnlyFor201) {
+  for (uint16_t v : {201, 301}) {
+    StartRegister(Long(v));
+    m_sim->setStatus(0x40, 0x04, 0x23);
+    m_sim->setPrinterStatus(0x06);
+    CFRMainDlg& main = Open();
+    m_prompts.messages.clear();
+    bool printerShown = false;
+    QString type, state;
+    int fatalChecked = -1;
+    m_prompts.onDialog = [&](tk::CDialog& dlg) {
+      ASSERT_EQ(dlg.TemplateId(), 101);
+      printerShown = !dlg.Item(1013)->isHidden();
+      type = dlg.Item<QLineEdit>(1052)->text();
+      state = dlg.Item<QLineEdit>(1004)->text();
+      fatalChecked = tk::Item<QCheckBox>(&dlg, 1039)->isChecked();
+      if (printerShown) {
+        EXPECT_TRUE(tk::Item<QCheckBox>(&dlg, 1006)->isChecked());
+      }
+      dlg.Item<QPushButton>(tk::IDOK)->click();
+    };
+    CFRFunction* page = main.CurrentPage();
+    // A second press while the first runs is refused; one dialog only.
+    Button(page, CFRFunction::kStatusId)->click();
+    Button(page, CFRFunction::kStatusId)->click();
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101}) << v;
+    EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды"), 1) << v;
+    EXPECT_EQ(printerShown, v == 201) << v;
+    EXPECT_EQ(type, "3");
+    EXPECT_EQ(state, "2");
+    EXPECT_EQ(fatalChecked, 1);
+    EXPECT_EQ(main.StatusText(0), "Готов");
+    m_prompts.dialogs.clear();
+    m_main.reset();
+    TRMA_ClosePort();
+    m_sim.reset();
+  }
+}
+
+TEST_F(PageTest, InterruptTwiceSendsOneCan) {
+  StartReportRegister();
+  CFRMainDlg& main = Open(QString(), Make<ReportPage>());
+  auto* page = static_cast<ReportPage*>(main.CurrentPage());
+  // No command running: the button does nothing.
+  Button(page, CFRFunction::kInterruptId)->click();
+  EXPECT_TRUE(m_prompts.messages.empty());
+
+  m_sim->clearLog();
+  Button(page, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy && m_sim->state().reportRunning; }, 10000));
+  EXPECT_EQ(main.StatusText(0), "Ожидание...");
+  EXPECT_FALSE(Button(page, CFRFunction::kStatusId)->isEnabled());
+  // The command button refuses while the report runs.
+  Button(page, CFRFunction::kExecuteId)->click();
+  EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды"), 1);
+
+  Button(page, CFRFunction::kInterruptId)->click();
+  Button(page, CFRFunction::kInterruptId)->click();
+  ASSERT_TRUE(WaitIdle(page));
+  int cans = 0;
+  for (const auto& e : m_sim->events()) cans += e.kind == termina::sim::WireEvent::Can;
+  EXPECT_EQ(cans, 1);
+  EXPECT_EQ(CountMessages("Отчет прерван"), 1);
+  EXPECT_EQ(m_sim->state().reportsCancelled, 1);
+  // The cancelled report ends with the register's refusal, shown once.
+  EXPECT_FALSE(page->executed);
+  EXPECT_NE(main.StatusText(0), "Готов");
+  EXPECT_EQ(CountMessages(main.StatusText(0)), 1);
+  EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
+}
+
+TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
+  StartReportRegister();
+  CFRMainDlg& main = Open(QString(), Make<ReportPage>());
+  auto* page = static_cast<ReportPage*>(main.CurrentPage());
+  Button(page, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy; }, 10000));
+  auto* port = tk::Item<QComboBox>(&main, 1087);
+  port->setCurrentIndex(1);
+  emit port->activated(1);
+  EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды\nПовторите операцию позже"), 1);
+  EXPECT_EQ(port->currentText(), "COM2");
+  EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 100), "1");
+  EXPECT_EQ(main.CurrentPage(), page);  // nothing rebuilt
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_TRUE(page->executed);
+  EXPECT_EQ(main.StatusText(0), "Готов");
+}
+
+// A page replaced while its thread runs stays alive, hidden and cut off,
+// until the thread ends; the thread touches none of its widgets.
+TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
+  StartRegister();
+  CFRMainDlg& main = Open(QString(), Make<GatedPage>());
+  QPointer<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
+  Button(first, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->m_bBusy; }, 10000));
+  main.ShowPage(main.m_tree->topLevelItem(1));
+  ASSERT_NE(main.CurrentPage(), first.data());
+  tk::PumpUntil([] { return false; }, 50);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_FALSE(first.isNull());
+  EXPECT_TRUE(first->IsRetired());
+  EXPECT_TRUE(first->isHidden());
+  main.SetStatusText(0, "new page");
+  first->Release();
+  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 10000));
+  tk::PumpUntil([] { return false; }, 50);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+  // Nothing of the old command reached the window.
+  EXPECT_EQ(main.StatusText(0), "new page");
+  EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+// The command button's device check finds another register, re-initialises
+// the window and so replaces the page inside the page's own handler.
+TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
+  StartRegister(Long(201));
+  int created = 0;
+  CFRMainDlg& main = Open(QString(), Make<ReportPage>(&created));
+  QPointer<CFRFunction> first(main.CurrentPage());
+  m_sim->setVersion(301);
+  Button(first, CFRFunction::kExecuteId)->click();
+  EXPECT_EQ(main.m_wVersion, 301);
+  EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-3");
+  EXPECT_EQ(created, 2);
+  EXPECT_NE(main.CurrentPage(), first.data());
+  EXPECT_EQ(CFRFunction::RunningThreads(), 0);  // nothing was started
+  tk::PumpUntil([] { return false; }, 30);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+}
+
+// Closing the program while a report runs: the window goes at once, the
+// thread ends later without touching it, and its page is freed then.
+TEST_F(PageTest, CloseWhileReportRuns) {
+  StartReportRegister();
+  CFRMainDlg& main = Open(QString(), Make<ReportPage>());
+  QPointer<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
+  Button(page, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy && m_sim->state().reportRunning; }, 10000));
+  Button(page, CFRFunction::kExitId)->click();
+  EXPECT_TRUE(main.Ended());
+  EXPECT_EQ(main.EndCode(), tk::IDOK);
+  m_main.reset();
+  EXPECT_EQ(TheMainWnd(), nullptr);
+  ASSERT_FALSE(page.isNull());
+  EXPECT_EQ(CFRFunction::RunningThreads(), 1);
+  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000));
+  tk::PumpUntil([] { return false; }, 50);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(page.isNull());
+  EXPECT_TRUE(m_prompts.messages.empty());
+}
+
+}  // namespace
+}  // namespace apptest

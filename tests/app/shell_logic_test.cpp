@@ -1,0 +1,213 @@
+// The shell's decisions that need no register: node lists and version
+// classes, the edit filter, the status dialog, the UI channel.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidgetItem>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "editex.h"
+#include "frstatusdlg.h"
+#include "function_tree.h"
+#include "toolkit.h"
+
+namespace {
+
+QStringList Captions(const std::vector<NodeEntry>& nodes) {
+  QStringList l;
+  for (const NodeEntry& n : nodes) l << n.caption;
+  return l;
+}
+
+TEST(FunctionTree, ProgrammingNodesFollowTheVersion) {
+  const QStringList first = {"Синхронизация", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
+                             "Рекламный текст", "Типы платежей"};
+  EXPECT_EQ(Captions(ProgrammingNodes(120)), first);
+  EXPECT_EQ(Captions(ProgrammingNodes(0)), first);
+  EXPECT_EQ(Captions(ProgrammingNodes(125)), first + QStringList{"Налоги"});
+  EXPECT_EQ(Captions(ProgrammingNodes(129)), first + QStringList{"Налоги"});
+  const QStringList later = {"Параметры связи", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
+                             "Рекламный текст", "Типы платежей", "Налоги", "Товарные группы"};
+  EXPECT_EQ(Captions(ProgrammingNodes(201)), later);
+  EXPECT_EQ(Captions(ProgrammingNodes(301)), later);
+  for (uint16_t v : {130, 200, 202, 210, 250, 302})
+    EXPECT_EQ(Captions(ProgrammingNodes(v)), QStringList{"Клише предприятия"}) << v;
+  // Codes and the first argument that picks the page.
+  const std::vector<NodeEntry> nodes = ProgrammingNodes(201);
+  EXPECT_EQ(nodes[0].code, 0xF3);
+  for (size_t i = 1; i < nodes.size(); ++i) EXPECT_EQ(nodes[i].code, 0xA1);
+  CFRNode node;
+  node.arguments = nodes[3].arguments;
+  EXPECT_EQ(node.FirstArgument(), 20);
+}
+
+TEST(FunctionTree, ReportNodesCarryTheirType) {
+  const std::vector<NodeEntry> inspector = InspectorNodes();
+  ASSERT_EQ(inspector.size(), 6u);
+  CFRNode full;
+  full.arguments = inspector[4].arguments;  // "Полный фиск. отчет по датам"
+  EXPECT_EQ(inspector[4].code, 0x63);
+  EXPECT_EQ(full.FirstArgument(), 1);
+  EXPECT_EQ(full.arguments[0].value, " 1");
+  // The date arguments are providers only, and yield today's date.
+  EXPECT_TRUE(full.arguments[1].description.isEmpty());
+  ASSERT_NE(full.arguments[1].provider, nullptr);
+  const CFRNodeArg start = full.arguments[1].provider();
+  EXPECT_EQ(start.description, "Начальная дата в формате ДДММГГ");
+  EXPECT_EQ(start.value, " " + TodayDDMMYY());
+  EXPECT_EQ(TodayDDMMYY().size(), 6);
+  // An empty default is a single space.
+  EXPECT_EQ(inspector[0].arguments[0].value, " ");
+
+  const std::vector<NodeEntry> eej = EEJNodes();
+  ASSERT_EQ(eej.size(), 10u);
+  CFRNode shortShifts;
+  shortShifts.arguments = eej[4].arguments;  // "Краткий отчет по сменам"
+  EXPECT_EQ(eej[4].code, 0x66);
+  EXPECT_EQ(shortShifts.FirstArgument(), 0);
+}
+
+TEST(VersionClasses, LayoutNameButtonsAndNotice) {
+  struct Row {
+    uint16_t v;
+    uint16_t layout;
+    const char* model;
+    bool files;
+    VersionNotice notice;
+  };
+  const Row rows[] = {
+      {0, 101, "ТЕРМИНА-1", false, VersionNotice::None},
+      {1, 101, "ТЕРМИНА-1", true, VersionNotice::None},
+      {128, 101, "ТЕРМИНА-1", true, VersionNotice::None},
+      {129, 101, "", true, VersionNotice::None},
+      {130, 201, "", false, VersionNotice::UpdateWarning},
+      {200, 201, "", false, VersionNotice::UpdateWarning},
+      {201, 201, "ТЕРМИНА-2", true, VersionNotice::None},
+      {229, 201, "", false, VersionNotice::UpdateWarning},
+      {230, 201, "", false, VersionNotice::NotSupported},
+      {300, 201, "", false, VersionNotice::NotSupported},
+      {301, 201, "ТЕРМИНА-3", true, VersionNotice::None},
+      {302, 201, "", false, VersionNotice::UpdateWarning},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(LayoutFor(r.v), r.layout) << r.v;
+    EXPECT_EQ(ModelName(r.v), QString::fromUtf8(r.model)) << r.v;
+    EXPECT_EQ(FileButtonsAllowed(r.v), r.files) << r.v;
+    EXPECT_EQ(NoticeFor(r.v), r.notice) << r.v;
+  }
+  EXPECT_EQ(TabCaptions(201), (QStringList{"Программирование", "ЭКЛЗ", "Налоговый инспектор"}));
+  EXPECT_EQ(TabAt(201, 2), TabKind::Inspector);
+  EXPECT_EQ(TabAt(101, 2), TabKind::Programming);
+}
+
+TEST(EditEx, LengthLimitAndNumericFilter) {
+  CEditEx edit;
+  edit.show();
+  QTest::keyClicks(&edit, QString(45, QLatin1Char('x')));
+  EXPECT_EQ(edit.text().size(), 40);
+  QTest::keyClick(&edit, Qt::Key_Backspace);
+  EXPECT_EQ(edit.text().size(), 39);
+  EXPECT_TRUE(edit.AcceptsChar(8));  // backspace passes at any length
+
+  CEditEx number;
+  number.m_bNumeric = true;
+  number.show();
+  QTest::keyClicks(&number, "12.5");
+  EXPECT_EQ(number.text(), "12.5");
+  QTest::keyClicks(&number, ".a0");
+  EXPECT_EQ(number.text(), "12.50");
+  // The test looks at the text with the character at its end, not at the
+  // caret: a point typed at the front of "125" passes, a second one does not.
+  number.setText("125");
+  number.setCursorPosition(0);
+  QTest::keyClick(&number, '.');
+  EXPECT_EQ(number.text(), ".125");
+  QTest::keyClick(&number, '.');
+  EXPECT_EQ(number.text(), ".125");
+}
+
+TEST(StatusDialog, BitsDocumentStatusAndShortLayout) {
+  CFRStatusDlg full(0x21, 0x04, 0x23, 0x02, false, nullptr);
+  full.InitDialog();
+  EXPECT_EQ(full.windowTitle(), "Статус ФР");
+  EXPECT_TRUE(full.Item<QCheckBox>(1033)->isChecked());   // NVR checksum
+  EXPECT_TRUE(full.Item<QCheckBox>(1038)->isChecked());   // not installed
+  EXPECT_FALSE(full.Item<QCheckBox>(1034)->isChecked());
+  EXPECT_TRUE(full.Item<QCheckBox>(1027)->isChecked());   // shift open
+  EXPECT_TRUE(full.Item<QCheckBox>(1006)->isChecked());   // no paper
+  EXPECT_EQ(full.Item<QLineEdit>(1052)->text(), "3");
+  EXPECT_EQ(full.Item<QLineEdit>(1004)->text(), "2");
+  EXPECT_EQ(full.Item<QCheckBox>(1027)->text(), "Смена открыта");
+  EXPECT_TRUE(full.Item<QCheckBox>(1005)->isHidden());
+  EXPECT_FALSE(full.Item<QCheckBox>(1011)->isEnabled());
+  // Clicking a box does not change it.
+  full.show();
+  QTest::mouseClick(full.Item<QCheckBox>(1034), Qt::LeftButton);
+  EXPECT_FALSE(full.Item<QCheckBox>(1034)->isChecked());
+
+  CFRStatusDlg brief(0, 0, 0, 0, true, nullptr);
+  brief.InitDialog();
+  const int shift = full.Item(1050)->y() - full.Item(1013)->y();
+  EXPECT_GT(shift, 0);
+  EXPECT_TRUE(brief.Item(1013)->isHidden());
+  for (int id = 1005; id <= 1012; ++id) EXPECT_TRUE(brief.Item(id)->isHidden()) << id;
+  EXPECT_EQ(brief.height(), full.height() - shift);
+  for (int id : {1050, 1051, 1014, 1015, 1052, 1004, 1})
+    EXPECT_EQ(brief.Item(id)->y(), full.Item(id)->y() - shift) << id;
+  // Everything still inside the shortened dialog.
+  EXPECT_LE(brief.Item(1)->geometry().bottom(), brief.height());
+}
+
+TEST(Templates, ControlsCarryTheirIdentifiers) {
+  for (int id : {101, 102, 134, 152, 162}) {
+    tk::CDialog dlg(id);
+    dlg.InitDialog();
+    EXPECT_GT(dlg.width(), 100) << id;
+  }
+  tk::CDialog page(134);
+  page.InitDialog();
+  EXPECT_EQ(page.Item<QPushButton>(1014)->text(), "ВЫПОЛНИТЬ");
+  EXPECT_TRUE(page.Item<QPushButton>(1014)->isDefault());
+  EXPECT_EQ(page.Item<QPushButton>(105)->text(), "СТАТУС");
+  EXPECT_EQ(page.Item<QPushButton>(1)->text(), "ВЫХОД");
+  EXPECT_EQ(page.Item<QLineEdit>(1014), nullptr);  // typed lookup
+  EXPECT_THROW(tk::LoadTemplate(999, &page), std::logic_error);
+}
+
+// A worker's calls run on the UI thread; once the channel closes, calls
+// that have not started fail in the worker and never run.
+TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
+  auto channel = tk::UiChannel::Create();
+  std::atomic<int> stage{0};
+  bool ranOnUi = false;
+  std::atomic<bool> gone{false};
+  std::atomic<bool> proceed{false};
+  std::thread worker([&] {
+    ranOnUi = channel->Call([] { return tk::OnUiThread(); });
+    stage = 1;
+    while (!proceed) std::this_thread::yield();
+    try {
+      channel->Call([&] { stage = 99; });
+    } catch (const tk::PageGone&) {
+      gone = true;
+    }
+  });
+  ASSERT_TRUE(tk::PumpUntil([&] { return stage.load() == 1; }, 10000));
+  // The second call is posted but the UI does not run it before closing
+  // (or the worker finds the channel closed at once): either way it fails.
+  proceed = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  channel->Close();
+  worker.join();
+  tk::PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(ranOnUi);
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(stage.load(), 1);
+}
+
+}  // namespace

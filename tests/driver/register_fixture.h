@@ -1,0 +1,125 @@
+// A simulated register on a real pseudo-terminal (opened by the driver as
+// COM1) or on real loopback TCP, with the driver's INI file in a temporary
+// root.  Each test starts connected, with a small patience counter so that
+// silent-line cases end within a second or two.
+#pragma once
+
+#include "ini.h"
+#include "simulator.h"
+#include "termina1.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace termina::test {
+
+enum class Transport { Pty, Tcp };
+
+inline std::string transportName(const ::testing::TestParamInfo<Transport>& info)
+{
+    return info.param == Transport::Pty ? "Pty" : "Tcp";
+}
+
+class TempRoot {
+public:
+    TempRoot()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "termina-drv-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp");
+        path_ = tmpl;
+        ::setenv("TERMINA_ROOT", path_.c_str(), 1);
+        std::filesystem::create_directories(iniDir());
+        std::filesystem::create_directories(path_ + "/dev");
+    }
+    ~TempRoot()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+    std::string iniDir() const { return path_ + "/c/Program Files/Orvelsoft"; }
+    std::string ini() const { return iniDir() + "/TERMINA.INI"; }
+    std::string com(int n) const { return path_ + "/dev/com" + std::to_string(n); }
+
+private:
+    std::string path_;
+};
+
+// The driver's state (its packet id above all) lives as long as the
+// process.  ctest runs every test in a process of its own; tests whose exact
+// bytes depend on the packet id starting at 0x20 check this first.
+inline int& connectionsInProcess()
+{
+    static int n = 0;
+    return n;
+}
+inline bool freshProcess() { return connectionsInProcess() == 1; }
+
+class Connected {
+public:
+    explicit Connected(Transport t, sim::Config cfg = {}) : transport(t), sim(std::make_unique<sim::Simulator>(cfg))
+    {
+        ++connectionsInProcess();
+        TRMATMOUT = 2;
+        if (t == Transport::Pty) {
+            sim->openPty(root.com(1));
+            ini::writeString(root.ini(), "General", "Port", "1");
+            ini::writeString(root.ini(), "TCP", "Mode", "0");
+        } else {
+            uint16_t port = sim->listenTcp();
+            ini::writeString(root.ini(), "TCP", "Mode", "1");
+            ini::writeString(root.ini(), "TCP", "HostName", "127.0.0.1");
+            ini::writeString(root.ini(), "TCP", "HostPort", std::to_string(port));
+        }
+        ini::writeString(root.ini(), "General", "pswd", cfg.password);
+    }
+    ~Connected()
+    {
+        TRMA_ClosePort();
+        sim.reset();
+        TRMATMOUT = 10;
+    }
+    // Connects and forgets what the connection itself exchanged.
+    void connect()
+    {
+        TRMA_CheckPort(false);
+        sim->waitForReplies(1, std::chrono::seconds(2));
+        sim->clearLog();
+    }
+    // Body of the last request frame the register received (UTF-8).
+    std::string lastBody() const
+    {
+        auto r = sim->requests();
+        return r.empty() ? std::string() : r.back().bodyUtf8;
+    }
+
+    TempRoot root;
+    Transport transport;
+    std::unique_ptr<sim::Simulator> sim;
+};
+
+// Runs a driver call and returns the code it threw, or -1 when it did not.
+template <class F>
+int thrown(F&& f)
+{
+    try {
+        f();
+    } catch (uint16_t code) {
+        return code;
+    }
+    return -1;
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+}  // namespace termina::test
