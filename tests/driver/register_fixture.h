@@ -4,6 +4,7 @@
 // silent-line cases end within a second or two.
 #pragma once
 
+#include "codepage.h"
 #include "ini.h"
 #include "simulator.h"
 #include "termina1.h"
@@ -12,8 +13,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -115,6 +119,31 @@ int thrown(F&& f)
         return code;
     }
     return -1;
+}
+
+// Fills a caller's text buffer from UTF-8, the way a program hands text to
+// the driver (code page 1251).
+template <size_t N>
+void put(char (&buf)[N], const std::string& utf8)
+{
+    std::snprintf(buf, N, "%s", cp::utf8ToAnsi(utf8).c_str());
+}
+
+// Makes the register answer every request with this code with a reply of
+// our choosing, keeping the other faults.
+inline void force(sim::Simulator& s, const std::string& code, int result, std::vector<std::string> fields = {})
+{
+    sim::Faults f = s.faults();
+    f.forced[code] = sim::ForcedReply{result, std::move(fields)};
+    s.setFaults(f);
+}
+
+inline const std::string FS = "\x1C";
+
+inline std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline double secondsSince(std::chrono::steady_clock::time_point t0)

@@ -8,8 +8,6 @@ using namespace termina::test;
 
 namespace {
 
-const std::string FS = "\x1C";
-
 std::vector<std::string> bodies(const sim::Simulator& s)
 {
     std::vector<std::string> out;
@@ -27,12 +25,6 @@ std::string hexOf(const uint8_t* p, size_t n)
         s += buf;
     }
     return s;
-}
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace

@@ -6,21 +6,6 @@
 using namespace termina;
 using namespace termina::test;
 
-namespace {
-
-// Fills a caller's text buffer from UTF-8, the way a program hands text to
-// the driver (code page 1251).
-template <size_t N>
-void put(char (&buf)[N], const std::string& utf8)
-{
-    std::string a = cp::utf8ToAnsi(utf8);
-    std::snprintf(buf, N, "%s", a.c_str());
-}
-
-const std::string FS = "\x1C";
-
-}  // namespace
-
 class ReceiptTest : public ::testing::Test {
 protected:
     Connected c{Transport::Pty};

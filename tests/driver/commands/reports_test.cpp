@@ -10,10 +10,6 @@
 using namespace termina;
 using namespace termina::test;
 
-namespace {
-const std::string FS = "\x1C";
-}
-
 class ReportTest : public ::testing::TestWithParam<Transport> {
 protected:
     Connected c{GetParam()};

@@ -8,26 +8,6 @@
 using namespace termina;
 using namespace termina::test;
 
-namespace {
-
-const std::string FS = "\x1C";
-
-template <size_t N>
-void put(char (&buf)[N], const std::string& utf8)
-{
-    std::string a = cp::utf8ToAnsi(utf8);
-    std::snprintf(buf, N, "%s", a.c_str());
-}
-
-void force(sim::Simulator& s, const std::string& code, int result, std::vector<std::string> fields = {})
-{
-    sim::Faults f = s.faults();
-    f.forced[code] = sim::ForcedReply{result, std::move(fields)};
-    s.setFaults(f);
-}
-
-}  // namespace
-
 class ServiceTest : public ::testing::Test {
 protected:
     Connected c{Transport::Pty};

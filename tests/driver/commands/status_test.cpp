@@ -7,13 +7,6 @@ using namespace termina::test;
 
 namespace {
 
-void force(sim::Simulator& s, const std::string& code, int result, std::vector<std::string> fields = {})
-{
-    sim::Faults f = s.faults();
-    f.forced[code] = sim::ForcedReply{result, std::move(fields)};
-    s.setFaults(f);
-}
-
 std::string message(uint16_t code)
 {
     TRMA_ERROR_MESSAGE m{};

@@ -7,14 +7,6 @@
 using namespace termina;
 using namespace termina::test;
 
-namespace {
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-}  // namespace
-
 TEST(Trace, AReceiptLeavesEveryFrameAndReply)
 {
     Connected c(Transport::Pty);
