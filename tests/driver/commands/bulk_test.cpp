@@ -105,6 +105,17 @@ TEST_P(BulkTest, AShortBlockFailsAndKeepsTheBlocksBefore)
     EXPECT_EQ(thrown([&] { TRMA_ReadMemBlock(3, 0xF000, 32, out.data()); }), 17);
 }
 
+TEST_P(BulkTest, ABlockWithoutDataIsZeroedAndReported)
+{
+    c.sim->setMemory(3, 0xF000, std::vector<uint8_t>(40, 0x77));
+    force(*c.sim, "E1", 64);
+    std::vector<uint8_t> out(40, 0xEE);
+    // Every block is asked for; none carried data, and the call says so.
+    EXPECT_EQ(TRMA_ReadMemBlock(3, 0xF000, 40, out.data()), 64);
+    EXPECT_EQ(c.sim->requests().size(), 2u);
+    EXPECT_EQ(out, std::vector<uint8_t>(40, 0));
+}
+
 TEST_P(BulkTest, MemoryIsWrittenInBlocksOf32)
 {
     // Area 2: plain memory (area 3 holds the NVR image the register rebuilds).
