@@ -23,6 +23,9 @@ const char* kHelp =
     "Transports:\n"
     "  --pty PATH             create a pseudo-terminal and a symbolic link PATH to its slave\n"
     "  --tcp PORT             listen on 127.0.0.1:PORT (0 = any free port); one client at a time\n"
+    "  --baud N               emulate a serial line of N baud (8N1): replies go out no faster than\n"
+    "                         the line moves them, and not before the request could have arrived\n"
+    "                         (default 0: as fast as the transport goes)\n"
     "\n"
     "Register:\n"
     "  --version N            firmware version reported by A5 0 (default 201; 1-128 first model,\n"
@@ -106,6 +109,14 @@ int main(int argc, char** argv) {
       return 0;
     } else if (a == "--pty") ptyLink = next("a path");
     else if (a == "--tcp") tcpPort = number();
+    else if (a == "--baud") {
+      long baud = number();
+      if (baud > 4000000) {
+        std::fprintf(stderr, "termina-sim: --baud: rate out of range\n");
+        return 2;
+      }
+      cfg.lineBaud = static_cast<unsigned>(baud);
+    }
     else if (a == "--version") version = number();
     else if (a == "--password") password = next("a password");
     else if (a == "--inspector-password") cfg.inspectorPassword = next("a password");

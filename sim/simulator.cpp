@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "codec.h"
+#include "line_pacing.h"
 #include "model.h"
 
 namespace termina::sim {
@@ -70,6 +71,7 @@ struct Simulator::Impl {
   uint64_t requestsDropped = 0;  // them gone from the front (cleared or trimmed)
   std::vector<uint8_t> sentBytes;
   size_t replies = 0;
+  int framesSinceFaults = 0;  // request frames since the last setFaults (restartAtFrame)
 
   // ---- transports -------------------------------------------------------
   int wake[2] = {-1, -1};
@@ -156,6 +158,7 @@ struct Simulator::Impl {
     bool closed = false;
     std::deque<uint8_t> in;
     bool mute = false;  // a reply broke off half-way: ENQ stays unanswered until the next frame
+    LinePacing line{};  // emulated line rate (Config::lineBaud)
   };
 
   // Reads what is there into c.in, waiting up to timeoutMs (-1: forever).
@@ -170,6 +173,8 @@ struct Simulator::Impl {
       uint8_t buf[4096];
       ssize_t n = ::read(c.fd, buf, sizeof buf);
       if (n > 0) {
+        c.line.setBaud(lineBaud());
+        c.line.received(static_cast<size_t>(n));
         c.in.insert(c.in.end(), buf, buf + n);
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         if (c.tcp) {
@@ -201,13 +206,26 @@ struct Simulator::Impl {
     return cfg.interByteTimeoutMs;
   }
 
+  unsigned lineBaud() {
+    std::lock_guard lk(m);
+    return cfg.lineBaud;
+  }
+
   // Writes all bytes (waiting for room up to 2 s in total).
+  // With line emulation each byte goes out once it has crossed the line.
   bool writeAll(Conn& c, const uint8_t* data, size_t n) {
-    auto deadline = Clock::now() + std::chrono::seconds(2);
+    c.line.setBaud(lineBaud());
+    c.line.beginSend(n);
+    auto deadline = Clock::now() + std::chrono::seconds(2) + c.line.wireTime(n);
     size_t done = 0;
     while (done < n) {
       if (stopping || c.closed) return false;
-      ssize_t w = c.tcp ? ::send(c.fd, data + done, n - done, MSG_NOSIGNAL) : ::write(c.fd, data + done, n - done);
+      size_t chunk = c.line.dueFrom(done);
+      if (chunk == 0) {
+        if (!LinePacing::sleepUntil(c.line.dueAt(done), wake[0])) return false;
+        continue;
+      }
+      ssize_t w = c.tcp ? ::send(c.fd, data + done, chunk, MSG_NOSIGNAL) : ::write(c.fd, data + done, chunk);
       if (w > 0) {
         std::lock_guard lk(m);
         sentBytes.insert(sentBytes.end(), data + done, data + done + w);
@@ -227,6 +245,9 @@ struct Simulator::Impl {
   }
   // One write attempt without waiting for room; false when nothing went out.
   bool writeNow(Conn& c, const uint8_t* data, size_t n) {
+    c.line.setBaud(lineBaud());
+    c.line.beginSend(n);
+    if (c.line.enabled() && n > 0 && !LinePacing::sleepUntil(c.line.dueAt(n - 1), wake[0])) return false;
     ssize_t w = c.tcp ? ::send(c.fd, data, n, MSG_NOSIGNAL) : ::write(c.fd, data, n);
     if (w <= 0) return false;
     std::lock_guard lk(m);
@@ -310,6 +331,7 @@ struct Simulator::Impl {
   void handleFrame(Conn& c, const std::vector<uint8_t>& frame, bool viaEnv, std::vector<uint8_t> env,
                    bool envOk = true) {
     c.mute = false;
+    if (restartsNow(frame, viaEnv, env)) return restart(c);
     Request req;
     Outcome out;
     Faults f;
@@ -387,6 +409,38 @@ struct Simulator::Impl {
       cfg.onRequest(req);
     }
     sendReply(c, buildReply(req.packetId, out.result, fields866, {f.lowerCaseChecksum, f.badChecksum}));
+  }
+
+  // Counts the frame against Faults::restartAtFrame; true when this is the
+  // frame the register restarts on (the frame is logged as received, and
+  // the fault is used up).
+  bool restartsNow(const std::vector<uint8_t>& frame, bool viaEnv, std::vector<uint8_t>& env) {
+    std::lock_guard lk(m);
+    ++framesSinceFaults;
+    if (faults.restartAtFrame <= 0 || framesSinceFaults != faults.restartAtFrame) return false;
+    faults.restartAtFrame = 0;
+    events.push_back({WireEvent::Frame, frame, viaEnv, std::move(env)});
+    trimLogs();
+    cv.notify_all();
+    return true;
+  }
+
+  // A restart: whatever arrives while the register boots is lost and
+  // nothing is answered; then the model comes back as after power-on, the
+  // way it comes back from its state file.
+  void restart(Conn& c) {
+    int bootMs;
+    {
+      std::lock_guard lk(m);
+      bootMs = faults.restartBootMs;
+      model.deserialize(model.serialize());
+    }
+    auto end = Clock::now() + std::chrono::milliseconds(std::max(bootMs, 0));
+    while (!stopping && !c.closed && Clock::now() < end) {
+      c.in.clear();
+      if (!readMore(c, msUntil(end))) break;
+    }
+    if (!c.in.empty()) dropPartial(c, c.in.size());
   }
 
   // Records the final result of a request that is still in the log.  Called
@@ -470,6 +524,15 @@ struct Simulator::Impl {
       if (!busyWait(c, f.ackIntervalMs)) return;
     }
     if (f.replyDelayMs > 0 && !busyWait(c, f.replyDelayMs)) return;
+    if (f.ackStormMs > 0) {
+      const int every = std::max(f.ackIntervalMs, 1);
+      const auto start = Clock::now();
+      const auto end = start + std::chrono::milliseconds(f.ackStormMs);
+      for (auto at = start; at < end; at += std::chrono::milliseconds(every)) {
+        if (!writeByte(c, kAck)) return;
+        if (!busyWait(c, msUntil(std::min(at + std::chrono::milliseconds(every), end)))) return;
+      }
+    }
     if (f.garbageBeforeStx) {
       static const uint8_t junk[] = {0x7F, 'x', 0x00, 0x15};
       if (!writeAll(c, junk, sizeof junk)) return;
@@ -477,6 +540,24 @@ struct Simulator::Impl {
     if (f.silentMidReply) {
       writeAll(c, reply.data(), reply.size() / 2);
       c.mute = true;
+      return;
+    }
+    if (f.disconnectMidReply) {
+      writeAll(c, reply.data(), reply.size() / 2);
+      if (c.tcp) {
+        ::shutdown(c.fd, SHUT_RDWR);
+        c.closed = true;
+      } else {
+        c.mute = true;
+      }
+      return;
+    }
+    if (f.byteGapMs > 0) {
+      for (uint8_t b : reply)
+        if (!pause(f.byteGapMs) || !writeByte(c, b)) return;
+      std::lock_guard lk(m);
+      ++replies;
+      cv.notify_all();
       return;
     }
     if (f.endlessReply) {
@@ -606,6 +687,7 @@ Faults Simulator::faults() const {
 void Simulator::setFaults(const Faults& f) {
   std::lock_guard lk(impl_->m);
   impl_->faults = f;
+  impl_->framesSinceFaults = 0;
 }
 
 std::vector<WireEvent> Simulator::events() const {
@@ -656,6 +738,7 @@ void Simulator::setStatus(uint8_t fatal, uint8_t status, uint8_t doc) {
 void Simulator::setPrinterStatus(uint8_t p) { SIM_LOCKED(impl_->model.setPrinterStatus(p)); }
 void Simulator::setReportDuration(int ms) { SIM_LOCKED(impl_->model.setReportDuration(ms)); }
 void Simulator::setReportAckInterval(int ms) { SIM_LOCKED(impl_->cfg.reportAckIntervalMs = ms); }
+void Simulator::setLineBaud(unsigned baud) { SIM_LOCKED(impl_->cfg.lineBaud = baud); }
 void Simulator::setCancelResult(uint8_t code) { SIM_LOCKED(impl_->model.setCancelResult(code)); }
 void Simulator::setDisplayAttached(bool on) { SIM_LOCKED(impl_->model.setDisplayAttached(on)); }
 void Simulator::setNvrFault(bool on) { SIM_LOCKED(impl_->model.setNvrFault(on)); }

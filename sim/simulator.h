@@ -92,6 +92,20 @@ struct Faults {
   bool lowerCaseMemHex = false;    // E1: hex digits of the data in lower case
   int logoHeaderResult = -1;       // >= 0: answer the E2 header with a reply frame carrying
                                    // this result instead of the ACK (the stream is not read)
+  bool disconnectMidReply = false; // send the first half of the reply, then break the line:
+                                   // TCP closes the connection; over the pty the line goes dead
+                                   // (nothing more is sent, ENQ unanswered, until the next request)
+  int byteGapMs = 0;               // > 0: send the reply one byte at a time, pausing this long
+                                   // before each byte
+  int ackStormMs = 0;              // > 0: before each reply send ACK every ackIntervalMs for
+                                   // this long, answering ENQ with ACK too
+  int restartAtFrame = 0;          // > 0: the register restarts when the n-th request frame
+                                   // after setFaults arrives: that frame is lost, nothing is
+                                   // answered for restartBootMs, then the register is back in
+                                   // its power-on state (function 0 due, a running report or
+                                   // transfer forgotten; settings and memory kept).  One-shot:
+                                   // faults() then reads restartAtFrame 0.
+  int restartBootMs = 1500;
   std::map<std::string, ForcedReply> forced;  // command code -> reply given instead of running it
 };
 
@@ -107,6 +121,9 @@ struct Config {
   bool nvrFault = false;           // start in the NVR checksum fault state (fatal bit 0)
   bool noFiscalModule = false;     // start with the fiscal module not installed (fatal bit 5)
   int interByteTimeoutMs = 2000;   // a frame or logo stream that stalls this long is dropped
+  unsigned lineBaud = 0;           // emulate a serial line of this rate (8N1, 10 bits a byte):
+                                   // bytes written no faster than the line moves them, answers
+                                   // not before the request could have arrived (0 = off)
   size_t logLimit = 0;             // keep at most this many events / requests / sent bytes
                                    // (the oldest go first; 0 = keep everything)
   std::function<void(const Request&)> onRequest;  // called on the serving thread for every
@@ -187,6 +204,7 @@ class Simulator {
   void setPrinterStatus(uint8_t);
   void setReportDuration(int ms);
   void setReportAckInterval(int ms);
+  void setLineBaud(unsigned baud);     // Config::lineBaud, from the next bytes on
   void setCancelResult(uint8_t code);
   void setDisplayAttached(bool);
   void setNvrFault(bool);              // fatal bit 0

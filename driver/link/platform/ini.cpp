@@ -108,6 +108,14 @@ Document parse(std::string_view data) {
   return doc;
 }
 
+// Gives the unterminated last line a line end.  Carriage returns it ends
+// with are dropped: the reader takes them for blanks, and before a line
+// feed they would turn into a CRLF line end the file did not have.
+void terminate(Line& line) {
+  while (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+  line.terminated = true;
+}
+
 std::string serialise(const Document& doc) {
   const char* eol = doc.crlf ? "\r\n" : "\n";
   std::string out;
@@ -139,15 +147,7 @@ std::optional<SectionRange> findSection(const Document& doc, std::string_view se
 std::optional<std::string> lookup(const std::string& file, std::string_view section, std::string_view key) {
   const auto data = readFile(file);
   if (!data) return std::nullopt;
-  const Document doc = parse(*data);
-  const auto range = findSection(doc, trim(section));
-  if (!range) return std::nullopt;
-  const std::string_view wanted = trim(key);
-  for (std::size_t i = range->header + 1; i < range->end; ++i) {
-    const auto kv = keyValue(doc.lines[i].text);
-    if (kv && sameName(kv->key, wanted)) return std::string(kv->value);
-  }
-  return std::nullopt;
+  return findValue(*data, section, key);
 }
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
@@ -175,14 +175,7 @@ std::mutex& writeMutex() {
 
 unsigned readInt(const std::string& file, std::string_view section, std::string_view key, unsigned def) {
   const auto value = lookup(file, section, key);
-  if (!value) return def;
-  unsigned long long n = 0;
-  for (char c : *value) {
-    if (c < '0' || c > '9') break;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-    if (n > UINT_MAX) return UINT_MAX;
-  }
-  return static_cast<unsigned>(n);
+  return value ? leadingInt(*value) : def;
 }
 
 std::string readString(const std::string& file, std::string_view section, std::string_view key,
@@ -194,33 +187,39 @@ std::string readString(const std::string& file, std::string_view section, std::s
   return result;
 }
 
-bool writeString(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
+std::optional<std::string> findValue(std::string_view content, std::string_view section, std::string_view key) {
+  const Document doc = parse(content);
+  const auto range = findSection(doc, trim(section));
+  if (!range) return std::nullopt;
+  const std::string_view wanted = trim(key);
+  for (std::size_t i = range->header + 1; i < range->end; ++i) {
+    const auto kv = keyValue(doc.lines[i].text);
+    if (kv && sameName(kv->key, wanted)) return std::string(kv->value);
+  }
+  return std::nullopt;
+}
+
+unsigned leadingInt(std::string_view value) {
+  unsigned long long n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') break;
+    n = n * 10 + static_cast<unsigned>(c - '0');
+    if (n > UINT_MAX) return UINT_MAX;
+  }
+  return static_cast<unsigned>(n);
+}
+
+std::optional<std::string> withValue(std::string_view content, std::string_view section, std::string_view key,
+                                     std::string_view value) {
   section = trim(section);
   key = trim(key);
   value = trim(value);
   if (key.empty() || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) ||
       section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
       key.front() == ';' || key.front() == '[')
-    return false;
+    return std::nullopt;
 
-  std::lock_guard<std::mutex> lock(writeMutex());
-
-  // Write through a symbolic link to the file it names, so the link stays.
-  std::string target = file;
-  if (char* real = ::realpath(file.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
-  }
-
-  struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  Document doc;
-  if (exists) {
-    const auto data = readFile(target);
-    if (!data) return false;
-    doc = parse(*data);
-  }
-
+  Document doc = parse(content);
   const std::string keyLine = std::string(key) + "=" + std::string(value);
   const auto range = findSection(doc, section);
   if (range) {
@@ -238,17 +237,41 @@ bool writeString(const std::string& file, std::string_view section, std::string_
       // that separate it from the next section.
       std::size_t at = range->end;
       while (at > range->header + 1 && trim(doc.lines[at - 1].text).empty()) --at;
-      if (at > 0 && !doc.lines[at - 1].terminated) doc.lines[at - 1].terminated = true;
+      if (at > 0 && !doc.lines[at - 1].terminated) terminate(doc.lines[at - 1]);
       doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{keyLine, true});
     }
   } else {
     if (!doc.lines.empty()) {
-      doc.lines.back().terminated = true;
+      if (!doc.lines.back().terminated) terminate(doc.lines.back());
       if (!trim(doc.lines.back().text).empty()) doc.lines.push_back(Line{"", true});
     }
     doc.lines.push_back(Line{"[" + std::string(section) + "]", true});
     doc.lines.push_back(Line{keyLine, true});
   }
+
+  return serialise(doc);
+}
+
+bool writeString(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
+  std::lock_guard<std::mutex> lock(writeMutex());
+
+  // Write through a symbolic link to the file it names, so the link stays.
+  std::string target = file;
+  if (char* real = ::realpath(file.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  std::string data;
+  if (exists) {
+    auto old = readFile(target);
+    if (!old) return false;
+    data = std::move(*old);
+  }
+  const auto content = withValue(data, section, key, value);
+  if (!content) return false;
 
   const std::size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
@@ -264,7 +287,7 @@ bool writeString(const std::string& file, std::string_view section, std::string_
       // left to the writer's own account
     }
   }
-  ok = ok && writeAll(fd, serialise(doc)) && ::fsync(fd) == 0;
+  ok = ok && writeAll(fd, *content) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,19 @@ std::string readString(const std::string& file, std::string_view section, std::s
 // structure (a line break in any of them, ']' in the section, '=' in the
 // key, an empty key).
 bool writeString(const std::string& file, std::string_view section, std::string_view key, std::string_view value);
+
+// The same rules on a file's whole content in memory, without any file
+// access; the functions above read and write files through these.
+
+// The value of key in section, or nothing when the section or key is absent.
+std::optional<std::string> findValue(std::string_view content, std::string_view section, std::string_view key);
+
+// The leading decimal digits of a value as readInt takes them.
+unsigned leadingInt(std::string_view value);
+
+// The content with key=value set in section, as writeString would write it;
+// nothing when a name or the value would break the line structure.
+std::optional<std::string> withValue(std::string_view content, std::string_view section, std::string_view key,
+                                     std::string_view value);
 
 }  // namespace termina::ini
