@@ -1,0 +1,37 @@
+// The serial port on a real pseudo-terminal: the input purge before a
+// request drops what is waiting (a late reply) and keeps what follows.
+#include "serial.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+TEST(SerialPurge, DiscardsWaitingInputAndKeepsWhatFollows)
+{
+    int m = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(m, 0);
+    ASSERT_EQ(::grantpt(m), 0);
+    ASSERT_EQ(::unlockpt(m), 0);
+    termina::link::SerialPort port;
+    ASSERT_TRUE(port.open(::ptsname(m), 19200));
+    port.purgeInput();  // nothing waiting: harmless
+    ASSERT_EQ(::write(m, "late reply", 10), 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port.purgeInput();
+    ASSERT_EQ(::write(m, "\x02new", 4), 4);
+    uint8_t buf[64];
+    size_t got = 0;
+    while (got < 4) {
+        size_t n = port.read(buf + got, sizeof buf - got, 500);
+        if (!n)
+            break;
+        got += n;
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "\x02new");
+    ::close(m);
+}
