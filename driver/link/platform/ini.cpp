@@ -102,7 +102,10 @@ Document parse(std::string_view data) {
       line.text = std::string(data.substr(pos, nl - pos));
       pos = nl + 1;
     }
-    if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+    // A CR before the LF belongs to the line end; a CR that ends the file
+    // without an LF is kept with the line, so the line is written back as
+    // it was.
+    if (line.terminated && !line.text.empty() && line.text.back() == '\r') line.text.pop_back();
     doc.lines.push_back(std::move(line));
   }
   return doc;
