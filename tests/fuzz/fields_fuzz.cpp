@@ -1,4 +1,3 @@
-#include <cstdlib>
 // Field splitting and number conversion.  The input is taken three ways:
 // as a reply text (result code, then fields), whose fields are converted
 // with the number readers; as request fields built with Body and split
@@ -7,6 +6,7 @@
 #include "frame.h"
 #include "fuzz_check.h"
 
+#include <cstdlib>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
