@@ -189,6 +189,17 @@ std::vector<uint8_t> wrapEnvelope(const std::vector<uint8_t>& frame) {
   return e;
 }
 
+std::optional<Envelope> unwrapEnvelope(const std::vector<uint8_t>& envelope) {
+  const size_t n = envelope.size();
+  if (n < 4 || envelope[0] != kEnvelope) return std::nullopt;
+  const size_t len = envelope[1] | (static_cast<size_t>(envelope[2]) << 8);
+  if (len + 4 != n) return std::nullopt;
+  Envelope e;
+  e.frame.assign(envelope.begin() + 3, envelope.end() - 1);
+  e.xorOk = xorBytes(envelope, 0, n - 1) == envelope.back();
+  return e;
+}
+
 std::string hexUpper(const std::vector<uint8_t>& bytes) {
   static const char* digits = "0123456789ABCDEF";
   std::string s;

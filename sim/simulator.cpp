@@ -29,9 +29,6 @@ namespace termina::sim {
 
 using Clock = std::chrono::steady_clock;
 
-// Longest request frame taken; a longer run of bytes without ETX is dropped.
-constexpr size_t kMaxFrame = 8192;
-
 namespace {
 
 int msUntil(Clock::time_point t) {
@@ -262,63 +259,45 @@ struct Simulator::Impl {
     return faults;
   }
 
+  // Takes the input apart unit by unit.  An unfinished frame or envelope
+  // waits for each further byte up to the inter-byte time-out; when that
+  // runs out, what arrived is logged as stray bytes.
   void serve(Conn& c) {
     while (!stopping && !c.closed) {
       if (c.in.empty()) {
         if (!readMore(c, -1)) return;
         continue;
       }
-      uint8_t b = c.in.front();
-      if (b == kEnq) {
-        c.in.pop_front();
-        logEvent({WireEvent::Enq, {kEnq}, false, {}});
-        if (!currentFaults().silent && !c.mute) writeByte(c, kAck);
-      } else if (b == kCan) {
-        c.in.pop_front();
-        logEvent({WireEvent::Can, {kCan}, false, {}});
-      } else if (b == kStx) {
-        readBareFrame(c);
-      } else if (c.tcp && b == kEnvelope) {
-        readEnvelope(c);
-      } else {
-        std::vector<uint8_t> raw;
-        while (!c.in.empty()) {
-          uint8_t x = c.in.front();
-          if (x == kEnq || x == kCan || x == kStx || (c.tcp && x == kEnvelope)) break;
-          raw.push_back(x);
-          c.in.pop_front();
-        }
-        logEvent({WireEvent::Raw, std::move(raw), false, {}});
+      InputUnit u = nextInputUnit(c.in, c.tcp, false);
+      if (u.kind == InputKind::NeedMore) {
+        if (need(c, c.in.size() + 1)) continue;
+        u = nextInputUnit(c.in, c.tcp, true);
+      }
+      std::vector<uint8_t> bytes(c.in.begin(), c.in.begin() + static_cast<long>(u.length));
+      c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(u.length));
+      switch (u.kind) {
+        case InputKind::Enq:
+          logEvent({WireEvent::Enq, std::move(bytes), false, {}});
+          if (!currentFaults().silent && !c.mute) writeByte(c, kAck);
+          break;
+        case InputKind::Can:
+          logEvent({WireEvent::Can, std::move(bytes), false, {}});
+          break;
+        case InputKind::Frame:
+          handleFrame(c, bytes, false, {});
+          break;
+        case InputKind::Envelope:
+          if (std::optional<Envelope> e = unwrapEnvelope(bytes)) {
+            handleFrame(c, e->frame, true, std::move(bytes), e->xorOk);
+            break;
+          }
+          [[fallthrough]];
+        case InputKind::NeedMore:
+        case InputKind::Garbage:
+          logEvent({WireEvent::Raw, std::move(bytes), false, {}});
+          break;
       }
     }
-  }
-
-  void readBareFrame(Conn& c) {
-    // c.in.front() is STX; collect up to ETX and two checksum bytes.
-    size_t i = 1;
-    while (true) {
-      if (i > kMaxFrame) return dropPartial(c, i);  // no ETX in sight: not a frame
-      if (!need(c, i + 1)) return dropPartial(c, c.in.size());
-      uint8_t x = c.in[i];
-      if (x == kStx) return dropPartial(c, i);  // a new frame starts: the old one is garbage
-      if (x == kEtx) break;
-      ++i;
-    }
-    if (!need(c, i + 3)) return dropPartial(c, c.in.size());
-    std::vector<uint8_t> frame(c.in.begin(), c.in.begin() + static_cast<long>(i + 3));
-    c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(i + 3));
-    handleFrame(c, frame, false, {});
-  }
-
-  void readEnvelope(Conn& c) {
-    if (!need(c, 3)) return dropPartial(c, c.in.size());
-    size_t len = c.in[1] | (static_cast<size_t>(c.in[2]) << 8);
-    if (!need(c, 3 + len + 1)) return dropPartial(c, c.in.size());
-    std::vector<uint8_t> env(c.in.begin(), c.in.begin() + static_cast<long>(len + 4));
-    c.in.erase(c.in.begin(), c.in.begin() + static_cast<long>(len + 4));
-    std::vector<uint8_t> frame(env.begin() + 3, env.end() - 1);
-    bool envOk = xorBytes(env, 0, env.size() - 1) == env.back();
-    handleFrame(c, frame, true, env, envOk);
   }
 
   void dropPartial(Conn& c, size_t n) {

@@ -89,6 +89,68 @@ TEST(Codec, EnvelopeOfTheStatusRequest) {
   EXPECT_EQ(wrapEnvelope(frame), (Bytes{0x01, 0x07, 0x00, 0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32, 0x51}));
 }
 
+TEST(Codec, EnvelopeUnwrapChecksItsLengthAndXor) {
+  const Bytes env = {0x01, 0x07, 0x00, 0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32, 0x51};
+  auto e = unwrapEnvelope(env);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->frame, (Bytes{0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32}));
+  EXPECT_TRUE(e->xorOk);
+  Bytes bad = env;
+  bad.back() ^= 1;
+  ASSERT_TRUE(unwrapEnvelope(bad));
+  EXPECT_FALSE(unwrapEnvelope(bad)->xorOk);
+  EXPECT_FALSE(unwrapEnvelope(Bytes(env.begin(), env.end() - 1)));  // one byte short of its length
+  EXPECT_FALSE(unwrapEnvelope(Bytes{0x02, 0x00, 0x00, 0x02}));      // not an envelope
+  auto empty = unwrapEnvelope(Bytes{0x01, 0x00, 0x00, 0x01});
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->frame.empty());
+  EXPECT_TRUE(empty->xorOk);
+}
+
+TEST(Codec, InputDividesIntoUnits) {
+  auto unit = [](const Bytes& in, bool tcp = false, bool noMore = false) {
+    InputUnit u = nextInputUnit(in, tcp, noMore);
+    return std::pair(u.kind, u.length);
+  };
+  using K = InputKind;
+  const Bytes status = {0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32};
+  EXPECT_EQ(unit({}), std::pair(K::NeedMore, size_t{0}));
+  EXPECT_EQ(unit({}, false, true), std::pair(K::NeedMore, size_t{0}));
+  EXPECT_EQ(unit({0x05, 0x05}), std::pair(K::Enq, size_t{1}));
+  EXPECT_EQ(unit({0x18, 0x02}), std::pair(K::Can, size_t{1}));
+
+  Bytes two = status;
+  two.insert(two.end(), status.begin(), status.end());
+  EXPECT_EQ(unit(two), std::pair(K::Frame, size_t{7}));
+  // Until its checksum has arrived a frame is unfinished; after the
+  // time-out it is stray bytes.
+  EXPECT_EQ(unit(Bytes(status.begin(), status.end() - 1)), std::pair(K::NeedMore, size_t{0}));
+  EXPECT_EQ(unit(Bytes(status.begin(), status.end() - 1), false, true), std::pair(K::Garbage, size_t{6}));
+  // A second STX before ETX: the first frame is abandoned.
+  EXPECT_EQ(unit({0x02, 0x41, 0x02, 0x41, 0x03, 0x30, 0x30}), std::pair(K::Garbage, size_t{2}));
+  // Stray bytes run up to whatever can start a unit; 01 does so only on TCP.
+  EXPECT_EQ(unit({'x', 'y', 0x01, 'z', 0x05}), std::pair(K::Garbage, size_t{4}));
+  EXPECT_EQ(unit({'x', 'y', 0x01, 'z', 0x05}, true), std::pair(K::Garbage, size_t{2}));
+  EXPECT_EQ(unit({0x01, 0x07}), std::pair(K::Garbage, size_t{2}));  // not TCP: 01 is stray
+
+  const Bytes env = wrapEnvelope(status);
+  EXPECT_EQ(unit(env, true), std::pair(K::Envelope, env.size()));
+  EXPECT_EQ(unit(Bytes(env.begin(), env.begin() + 2), true), std::pair(K::NeedMore, size_t{0}));
+  EXPECT_EQ(unit(Bytes(env.begin(), env.end() - 1), true), std::pair(K::NeedMore, size_t{0}));
+  EXPECT_EQ(unit(Bytes(env.begin(), env.end() - 1), true, true), std::pair(K::Garbage, env.size() - 1));
+  // The length is taken as given: a huge one waits (and then times out).
+  EXPECT_EQ(unit({0x01, 0xFF, 0xFF, 0x02}, true), std::pair(K::NeedMore, size_t{0}));
+}
+
+TEST(Codec, AFrameWithoutEtxIsGivenUpAtTheLimit) {
+  Bytes in(kMaxRequestFrame + 10, 'x');
+  in[0] = 0x02;
+  EXPECT_EQ(nextInputUnit(in, false, false).kind, InputKind::Garbage);
+  EXPECT_EQ(nextInputUnit(in, false, false).length, kMaxRequestFrame + 1);
+  in.resize(kMaxRequestFrame);
+  EXPECT_EQ(nextInputUnit(in, false, false).kind, InputKind::NeedMore);
+}
+
 TEST(Codec, CodePage866RoundTrip) {
   EXPECT_EQ(utf8ToCp866("Хлеб"), std::string("\x95\xab\xa5\xa1"));
   EXPECT_EQ(cp866ToUtf8("\x95\xab\xa5\xa1"), "Хлеб");
