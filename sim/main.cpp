@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +57,15 @@ const char* kHelp =
     "  --reply-delay N        wait N ms before every reply\n"
     "  --truncated-mem        E1 answers with fewer hex digits than asked\n"
     "  --lower-mem-hex        E1 answers with lower-case hex digits\n"
+    "  --disconnect-mid-reply send the first half of every reply, then break the line (TCP:\n"
+    "                         close the connection; pty: nothing more until the next request)\n"
+    "  --byte-gap N           send replies one byte at a time, N ms before each byte\n"
+    "  --ack-storm N          before every reply send ACK every --ack-interval ms for N ms\n"
+    "  --logo-header-result N answer the E2 logo header with a reply of result N instead of ACK\n"
+    "  --restart-at-frame N   restart when the N-th request frame arrives: that frame is lost,\n"
+    "                         nothing is answered for --restart-boot-ms, then the register is in\n"
+    "                         its power-on state (settings and memory kept); happens once\n"
+    "  --restart-boot-ms N    how long a restart keeps the register silent (default 1500)\n"
     "  --log                  print every request and its result code to standard error\n"
     "  --help                 this text\n"
     "\n"
@@ -102,6 +112,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "termina-sim: %s: not a number: %s\n", a.c_str(), s);
         std::exit(2);
       }
+      if (v > INT_MAX) {
+        std::fprintf(stderr, "termina-sim: %s: out of range: %s\n", a.c_str(), s);
+        std::exit(2);
+      }
       return v;
     };
     if (a == "--help" || a == "-h") {
@@ -141,6 +155,19 @@ int main(int argc, char** argv) {
     else if (a == "--reply-delay") faults.replyDelayMs = static_cast<int>(number());
     else if (a == "--truncated-mem") faults.truncatedMemBlock = true;
     else if (a == "--lower-mem-hex") faults.lowerCaseMemHex = true;
+    else if (a == "--disconnect-mid-reply") faults.disconnectMidReply = true;
+    else if (a == "--byte-gap") faults.byteGapMs = static_cast<int>(number());
+    else if (a == "--ack-storm") faults.ackStormMs = static_cast<int>(number());
+    else if (a == "--logo-header-result") {
+      long r = number();
+      if (r > 255) {
+        std::fprintf(stderr, "termina-sim: --logo-header-result: result out of range\n");
+        return 2;
+      }
+      faults.logoHeaderResult = static_cast<int>(r);
+    }
+    else if (a == "--restart-at-frame") faults.restartAtFrame = static_cast<int>(number());
+    else if (a == "--restart-boot-ms") faults.restartBootMs = static_cast<int>(number());
     else if (a == "--log") logRequests = true;
     else {
       std::fprintf(stderr, "termina-sim: unknown option %s (see --help)\n", a.c_str());

@@ -105,6 +105,43 @@ TEST(Program, ServesTcpWithTheGivenVersionAndPasswordUntilSigterm) {
   EXPECT_NE(::access(link.c_str(), F_OK), 0);  // link removed
 }
 
+int startedTcpPort(Child& ch) {
+  std::string out = readLines(ch.out, 1, 10s);
+  auto tcp = out.find("tcp 127.0.0.1:");
+  return tcp == std::string::npos ? -1 : std::stoi(out.substr(tcp + 14));
+}
+
+TEST(Program, LineFaultOptionsReachTheLine) {
+  {
+    // Replies dribble out a byte at a time; the second frame is lost to a
+    // restart, after which the register answers again.
+    Child ch;
+    start(ch, {"--tcp", "0", "--byte-gap", "20", "--restart-at-frame", "2", "--restart-boot-ms", "300"});
+    int port = startedTcpPort(ch);
+    ASSERT_GT(port, 0);
+    auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
+    auto t0 = std::chrono::steady_clock::now();
+    c.write(test::request("A5" "0\x1c"));
+    test::Bytes r = c.readReply();
+    EXPECT_EQ(test::resultOf(r), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(20 * (r.size() - 1)));
+    c.write(test::request("A5" "0\x1c"));
+    EXPECT_TRUE(c.readFor(200ms).empty());
+    std::this_thread::sleep_for(300ms);
+    c.write(test::request("A5" "0\x1c"));
+    EXPECT_GE(test::resultOf(c.readReply()), 0);
+  }
+  {
+    Child ch;
+    start(ch, {"--tcp", "0", "--disconnect-mid-reply"});
+    int port = startedTcpPort(ch);
+    ASSERT_GT(port, 0);
+    auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
+    c.write(test::request("A5" "0\x1c"));
+    EXPECT_TRUE(c.waitClosed(3s));
+  }
+}
+
 TEST(Program, HelpAndBadOptions) {
   {
     Child ch;
@@ -112,11 +149,14 @@ TEST(Program, HelpAndBadOptions) {
     std::string out = readLines(ch.out, 1000, 5s);
     EXPECT_EQ(waitExit(ch, 5s), 0);
     for (const char* opt : {"--pty", "--tcp", "--version", "--password", "--state", "--report-ms", "--display",
-                            "--nvr-fault", "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result"})
+                            "--nvr-fault", "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result",
+                            "--disconnect-mid-reply", "--byte-gap", "--ack-storm", "--logo-header-result",
+                            "--restart-at-frame", "--restart-boot-ms"})
       EXPECT_NE(out.find(opt), std::string::npos) << opt;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{}, {"--frobnicate"}, {"--tcp"}, {"--tcp", "x"},
-                                       {"--tcp", "70000"}}) {
+                                       {"--tcp", "70000"}, {"--tcp", "0", "--byte-gap", "99999999999"},
+                                       {"--tcp", "0", "--logo-header-result", "256"}}) {
     Child ch;
     start(ch, bad);
     EXPECT_EQ(waitExit(ch, 5s), 2) << (bad.empty() ? "(none)" : bad[0]);
