@@ -105,14 +105,15 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    auto number = [&]() -> long {
+    // A number from 0 to max; anything else ends the program with 2.
+    auto number = [&](long max = INT_MAX) -> long {
       long v;
       const char* s = next("a number");
       if (!toInt(s, v) || v < 0) {
         std::fprintf(stderr, "termina-sim: %s: not a number: %s\n", a.c_str(), s);
         std::exit(2);
       }
-      if (v > INT_MAX) {
+      if (v > max) {
         std::fprintf(stderr, "termina-sim: %s: out of range: %s\n", a.c_str(), s);
         std::exit(2);
       }
@@ -122,27 +123,20 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     } else if (a == "--pty") ptyLink = next("a path");
-    else if (a == "--tcp") tcpPort = number();
-    else if (a == "--baud") {
-      long baud = number();
-      if (baud > 4000000) {
-        std::fprintf(stderr, "termina-sim: --baud: rate out of range\n");
-        return 2;
-      }
-      cfg.lineBaud = static_cast<unsigned>(baud);
-    }
-    else if (a == "--version") version = number();
+    else if (a == "--tcp") tcpPort = number(65535);
+    else if (a == "--baud") cfg.lineBaud = static_cast<unsigned>(number(4000000));
+    else if (a == "--version") version = number(65535);
     else if (a == "--password") password = next("a password");
     else if (a == "--inspector-password") cfg.inspectorPassword = next("a password");
     else if (a == "--state") cfg.statePath = next("a file");
     else if (a == "--report-ms") cfg.reportDurationMs = static_cast<int>(number());
     else if (a == "--report-ack-ms") cfg.reportAckIntervalMs = static_cast<int>(number());
-    else if (a == "--cancel-result") cfg.cancelResult = static_cast<uint8_t>(number());
+    else if (a == "--cancel-result") cfg.cancelResult = static_cast<uint8_t>(number(255));
     else if (a == "--display") display = true;
     else if (a == "--no-display") display = false;
     else if (a == "--nvr-fault") nvrFault = true;
     else if (a == "--no-fiscal-module") noFiscal = true;
-    else if (a == "--printer-status") printer = number();
+    else if (a == "--printer-status") printer = number(255);
     else if (a == "--silent") faults.silent = true;
     else if (a == "--silent-mid-reply") faults.silentMidReply = true;
     else if (a == "--bad-checksum") faults.badChecksum = true;
@@ -158,14 +152,7 @@ int main(int argc, char** argv) {
     else if (a == "--disconnect-mid-reply") faults.disconnectMidReply = true;
     else if (a == "--byte-gap") faults.byteGapMs = static_cast<int>(number());
     else if (a == "--ack-storm") faults.ackStormMs = static_cast<int>(number());
-    else if (a == "--logo-header-result") {
-      long r = number();
-      if (r > 255) {
-        std::fprintf(stderr, "termina-sim: --logo-header-result: result out of range\n");
-        return 2;
-      }
-      faults.logoHeaderResult = static_cast<int>(r);
-    }
+    else if (a == "--logo-header-result") faults.logoHeaderResult = static_cast<int>(number(255));
     else if (a == "--restart-at-frame") faults.restartAtFrame = static_cast<int>(number());
     else if (a == "--restart-boot-ms") faults.restartBootMs = static_cast<int>(number());
     else if (a == "--log") logRequests = true;
@@ -176,10 +163,6 @@ int main(int argc, char** argv) {
   }
   if (!ptyLink && !tcpPort) {
     std::fprintf(stderr, "termina-sim: give --pty PATH and/or --tcp PORT (see --help)\n");
-    return 2;
-  }
-  if (tcpPort && *tcpPort > 65535) {
-    std::fprintf(stderr, "termina-sim: --tcp: port out of range\n");
     return 2;
   }
 
