@@ -67,7 +67,7 @@ public:
         cfg.logLimit = 64;  // millions of exchanges: keep only the recent log
         sim_ = std::make_unique<sim::Simulator>(cfg);
         sim_->setReady();
-        ptySlave_ = sim_->openPty(root_.com1());
+        ptySlave_ = sim_->openPty(root_.com(1));
         tcpPort_ = sim_->listenTcp();
     }
     ~Env()
@@ -79,7 +79,7 @@ public:
     sim::Simulator& sim() { return *sim_; }
     const std::string& ptySlave() const { return ptySlave_; }
     uint16_t tcpPort() const { return tcpPort_; }
-    const TempRoot& root() const { return root_; }
+    const DriverRoot& root() const { return root_; }
 
     // The driver connected over t (reconnects only when it is not).
     bool connect(Transport t)
@@ -88,7 +88,7 @@ public:
             return true;
         TRMA_ClosePort();
         connected_.reset();
-        root_.useTransport(t, tcpPort_);
+        useTransport(root_, t, tcpPort_);
         if (driverCall([] { return TRMA_CheckPort(false); }) != 0)
             return false;
         connected_ = t;
@@ -130,7 +130,7 @@ public:
     }
 
 private:
-    TempRoot root_;
+    DriverRoot root_;
     std::unique_ptr<sim::Simulator> sim_;
     std::string ptySlave_;
     uint16_t tcpPort_ = 0;

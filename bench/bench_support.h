@@ -1,9 +1,10 @@
-// Shared pieces of the benchmarks: a temporary driver root with the INI file
+// Shared pieces of the benchmarks: the INI file of a temporary driver root
 // pointing at a simulated register, the driver connected over a
 // pseudo-terminal or loopback TCP, CPU time of the process, and durations
 // taken from the environment so that the smoke run stays short.
 #pragma once
 
+#include "driver_root.h"
 #include "ini.h"
 #include "simulator.h"
 #include "termina1.h"
@@ -18,51 +19,16 @@
 
 namespace termina::bench {
 
-enum class Transport { Pty, Tcp };
+using test::DriverRoot;
+using test::Transport;
 
 inline const char* transportName(Transport t) { return t == Transport::Pty ? "pty" : "tcp"; }
 
-// A driver root of its own ($TERMINA_ROOT) in the temporary directory,
-// removed again at the end.
-class TempRoot {
-public:
-    TempRoot()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "termina-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-        ::setenv("TERMINA_ROOT", path_.c_str(), 1);
-        std::filesystem::create_directories(iniDir());
-        std::filesystem::create_directories(path_ + "/dev");
-    }
-    ~TempRoot()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempRoot(const TempRoot&) = delete;
-    TempRoot& operator=(const TempRoot&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string iniDir() const { return path_ + "/c/Program Files/Orvelsoft"; }
-    std::string ini() const { return iniDir() + "/TERMINA.INI"; }
-    std::string com1() const { return path_ + "/dev/com1"; }
-
-    // Points the INI file at COM1 or at the TCP port; the next
-    // TRMA_CheckPort uses it.
-    void useTransport(Transport t, uint16_t tcpPort = 0) const
-    {
-        ini::writeString(ini(), "General", "Port", "1");
-        ini::writeString(ini(), "General", "pswd", "WKRD");
-        ini::writeString(ini(), "TCP", "Mode", t == Transport::Tcp ? "1" : "0");
-        ini::writeString(ini(), "TCP", "HostName", "127.0.0.1");
-        ini::writeString(ini(), "TCP", "HostPort", std::to_string(tcpPort));
-    }
-
-private:
-    std::string path_;
-};
+// Points the driver at the register on COM1 or at the TCP port.
+inline void useTransport(const DriverRoot& root, Transport t, uint16_t tcpPort = 0)
+{
+    test::pointDriverAt(root, t, tcpPort, "WKRD");
+}
 
 // Runs a driver call; its failure (the bare result code) becomes the return
 // value, success gives 0.

@@ -41,7 +41,7 @@ using namespace termina::bench;
 // is); the pipe closing ends it.
 class SimChild {
 public:
-    SimChild(const TempRoot& root, int reportMs, int ackMs)
+    SimChild(const DriverRoot& root, int reportMs, int ackMs)
     {
         int ready[2], ctl[2];
         if (::pipe(ready) != 0 || ::pipe(ctl) != 0)
@@ -104,7 +104,7 @@ private:
         pid_ = -1;
     }
 
-    static void serve(const TempRoot& root, int reportMs, int ackMs, int readyFd, int ctlFd)
+    static void serve(const DriverRoot& root, int reportMs, int ackMs, int readyFd, int ctlFd)
     {
         try {
             sim::Config cfg;
@@ -113,7 +113,7 @@ private:
             cfg.logLimit = 64;
             sim::Simulator s(cfg);
             s.setReady();
-            s.openPty(root.com1());
+            s.openPty(root.com(1));
             uint16_t port = s.listenTcp();
             if (::write(readyFd, &port, sizeof port) != sizeof port)
                 return;
@@ -138,7 +138,7 @@ private:
     uint16_t port_ = 0;
 };
 
-std::unique_ptr<SimChild> startSim(benchmark::State& state, const TempRoot& root, int reportMs, int ackMs)
+std::unique_ptr<SimChild> startSim(benchmark::State& state, const DriverRoot& root, int reportMs, int ackMs)
 {
     try {
         return std::make_unique<SimChild>(root, reportMs, ackMs);
@@ -148,9 +148,9 @@ std::unique_ptr<SimChild> startSim(benchmark::State& state, const TempRoot& root
     }
 }
 
-bool connect(const TempRoot& root, const SimChild& sim, Transport t)
+bool connect(const DriverRoot& root, const SimChild& sim, Transport t)
 {
-    root.useTransport(t, sim.tcpPort());
+    useTransport(root, t, sim.tcpPort());
     return driverCall([] { return TRMA_CheckPort(false); }) == 0;
 }
 
@@ -166,7 +166,7 @@ void setCpuCounters(benchmark::State& state, double cpu, double wall)
 void BM_KeepAlive(benchmark::State& state, Transport t)
 {
     const double seconds = envSeconds("TERMINA_BENCH_KEEPALIVE_S", 30);
-    TempRoot root;
+    DriverRoot root;
     auto sim = startSim(state, root, static_cast<int>(seconds * 1000), 1000);
     if (!sim)
         return;
@@ -200,7 +200,7 @@ void BM_Silence(benchmark::State& state, Transport t)
 {
     const double seconds = envSeconds("TERMINA_BENCH_SILENCE_S", 30);
     const double waitSeconds = t == Transport::Pty ? 0.5 : 5.0;
-    TempRoot root;
+    DriverRoot root;
     auto sim = startSim(state, root, 1000, 1000);
     if (!sim)
         return;
@@ -274,11 +274,11 @@ std::optional<ChildRun> runTrma(std::vector<std::string> args)
 
 void BM_TrmaStatus(benchmark::State& state, Transport t)
 {
-    TempRoot root;
+    DriverRoot root;
     auto sim = startSim(state, root, 1000, 1000);
     if (!sim)
         return;
-    root.useTransport(t, sim->tcpPort());
+    useTransport(root, t, sim->tcpPort());
     long rss = 0;
     for (auto _ : state) {
         auto run = runTrma({"status"});

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "codepage.h"
+#include "driver_root.h"
 #include "ini.h"
 #include "simulator.h"
 #include "termina1.h"
@@ -23,38 +24,10 @@
 
 namespace termina::test {
 
-enum class Transport { Pty, Tcp };
-
 inline std::string transportName(const ::testing::TestParamInfo<Transport>& info)
 {
     return info.param == Transport::Pty ? "Pty" : "Tcp";
 }
-
-class TempRoot {
-public:
-    TempRoot()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "termina-drv-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            throw std::runtime_error("mkdtemp");
-        path_ = tmpl;
-        ::setenv("TERMINA_ROOT", path_.c_str(), 1);
-        std::filesystem::create_directories(iniDir());
-        std::filesystem::create_directories(path_ + "/dev");
-    }
-    ~TempRoot()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-    std::string iniDir() const { return path_ + "/c/Program Files/Orvelsoft"; }
-    std::string ini() const { return iniDir() + "/TERMINA.INI"; }
-    std::string com(int n) const { return path_ + "/dev/com" + std::to_string(n); }
-
-private:
-    std::string path_;
-};
 
 // The driver's state (its packet id above all) lives as long as the
 // process.  ctest runs every test in a process of its own; tests whose exact
@@ -72,17 +45,12 @@ public:
     {
         ++connectionsInProcess();
         TRMATMOUT = 2;
-        if (t == Transport::Pty) {
+        uint16_t port = 0;
+        if (t == Transport::Pty)
             sim->openPty(root.com(1));
-            ini::writeString(root.ini(), "General", "Port", "1");
-            ini::writeString(root.ini(), "TCP", "Mode", "0");
-        } else {
-            uint16_t port = sim->listenTcp();
-            ini::writeString(root.ini(), "TCP", "Mode", "1");
-            ini::writeString(root.ini(), "TCP", "HostName", "127.0.0.1");
-            ini::writeString(root.ini(), "TCP", "HostPort", std::to_string(port));
-        }
-        ini::writeString(root.ini(), "General", "pswd", cfg.password);
+        else
+            port = sim->listenTcp();
+        pointDriverAt(root, t, port, cfg.password);
     }
     ~Connected()
     {
@@ -104,7 +72,7 @@ public:
         return r.empty() ? std::string() : r.back().bodyUtf8;
     }
 
-    TempRoot root;
+    DriverRoot root;
     Transport transport;
     std::unique_ptr<sim::Simulator> sim;
 };

@@ -95,7 +95,7 @@ TEST(ErrorMessage, CodeOneAsksTheRegisterForItsStatus)
 
 TEST(ErrorMessage, CodeOneWithoutARegisterSaysTheStatusFailed)
 {
-    TempRoot root;
+    DriverRoot root;
     TRMA_ClosePort();
     EXPECT_EQ(message(1), "Сбой при попытке определить статус устройства");
 }

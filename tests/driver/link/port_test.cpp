@@ -172,7 +172,7 @@ TEST(PortTcp, HostNamesAreLookedUpAndBadOnesRefused)
 
 TEST(PortNoChannel, ProbeAndVersionReportInsteadOfRaising)
 {
-    TempRoot root;
+    DriverRoot root;
     TRMA_ClosePort();
     uint16_t active = 5;
     EXPECT_EQ(TRMA_CheckActive(&active), 0);
