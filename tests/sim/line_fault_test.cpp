@@ -18,13 +18,10 @@ namespace {
 using namespace std::chrono_literals;
 using test::Bytes;
 using test::WireClient;
+using test::kStatusTcp;
+using test::linkPath;
 using Clock = std::chrono::steady_clock;
 
-const Bytes kStatusTcp = {0x01, 0x07, 0x00, 0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32, 0x51};
-
-std::string linkPath(const char* tag) {
-  return testing::TempDir() + "termina-sim-fault-" + tag + "-" + std::to_string(::getpid());
-}
 
 Config emptyPassword() {
   Config c;

@@ -22,14 +22,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::Bytes;
 using test::WireClient;
+using test::linkPath;
 
 // Seconds that n bytes take at this rate, 8N1.
 double wireSeconds(size_t n, unsigned baud) { return 10.0 * static_cast<double>(n) / baud; }
 double secondsBetween(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-std::string linkPath(const char* tag) {
-  return testing::TempDir() + "termina-sim-pace-" + tag + "-" + std::to_string(::getpid());
-}
 
 TEST(LinePacing, ReleasesBytesOneByteTimeApartAfterTheInputAndThePreviousOutput) {
   LinePacing line(19200);

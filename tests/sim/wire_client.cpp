@@ -1,5 +1,6 @@
 #include "wire_client.h"
 
+#include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -162,6 +163,10 @@ std::vector<std::string> fieldsOf(const Bytes& reply) {
 
 Bytes request(const std::string& bodyUtf8, const std::string& password, uint8_t id) {
   return buildRequest(utf8ToCp866(password), id, utf8ToCp866(bodyUtf8));
+}
+
+std::string linkPath(const std::string& tag) {
+  return ::testing::TempDir() + "termina-sim-" + tag + "-" + std::to_string(::getpid());
 }
 
 }  // namespace termina::sim::test

@@ -48,4 +48,12 @@ std::vector<std::string> fieldsOf(const Bytes& reply);
 // Request frame for a body given in UTF-8 (converted to code page 866).
 Bytes request(const std::string& bodyUtf8, const std::string& password = "WKRD", uint8_t id = 0x20);
 
+// The status request A0 with the empty password and packet id 0x20, inside
+// its TCP envelope.
+inline const Bytes kStatusTcp = {0x01, 0x07, 0x00, 0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32, 0x51};
+
+// A path for a pty link of this test process in the test's temporary
+// folder; `tag` tells the links of one process apart.
+std::string linkPath(const std::string& tag);
+
 }  // namespace termina::sim::test
