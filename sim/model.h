@@ -148,6 +148,8 @@ class RegisterModel {
   int64_t nowSeconds() const;  // register clock, seconds since the epoch (local civil time)
   void stamp(std::string& date, std::string& time) const;
 
+  friend struct StateFile;  // the state file's table of fields (model_state.cpp)
+
   RegisterState st_;
   Totals tot_;
   std::map<uint16_t, std::vector<uint8_t>> mem_;  // area -> 64 KiB
