@@ -14,9 +14,11 @@ using namespace detail;
 
 namespace {
 
-// Whether a successful command changes the register.  Reads leave the NVR
-// image and the state file alone.
-enum Effect : bool { Reads = false, Changes = true };
+// What a successful command does to the register.  Reads leave the NVR
+// image and the state file alone; Changes rebuild the image from the
+// totals; Stores change memory only, so that an image written block by
+// block is not overwritten from the totals before its last block arrives.
+enum Effect { Reads, Changes, Stores };
 
 using Handler = Outcome (RegisterModel::*)(const std::vector<std::string>&);
 
@@ -89,7 +91,7 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
       {"81", &RegisterModel::cmdDisplay, Changes},
       // memory blocks and the logo
       {"E1", &RegisterModel::cmdReadMemory, Reads},
-      {"E7", &RegisterModel::cmdWriteMemory, Changes},
+      {"E7", &RegisterModel::cmdWriteMemory, Stores},
       {"E2", &RegisterModel::cmdLogoHeader, Changes},
       {"E3", &RegisterModel::cmdClearLogo, Changes},
   };
@@ -99,8 +101,8 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
                                  [&](const Command& c) { return c.code == code; });
   if (cmd == std::end(kCommands)) return reply(kBadFunction);
   Outcome o = (this->*cmd->handler)(f);
-  if (cmd->effect == Changes && o.result == kOk) {
-    refreshNvr();
+  if (cmd->effect != Reads && o.result == kOk) {
+    if (cmd->effect == Changes) refreshNvr();
     changed_ = true;
   }
   if (o.kind == Outcome::LongReport) {
