@@ -14,12 +14,9 @@
 
 namespace termina::app {
 
-// Texts of the recovery (UTF-8).
+// Texts of the recovery (UTF-8).  Start-up's texts before and after the
+// dialog are kNvrFaultText and kPowerCycleText (startup.h).
 inline constexpr const char* kNvrDialogTitle = "Аварийное восстановление NVR";
-// Start-up, before the dialog opens and after it ended with OK.
-inline constexpr const char* kNvrFatalMessage =
-    "ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.";
-inline constexpr const char* kNvrPowerCycleMessage = "Выключите и заново включите регистратор. Нажмите ОК";
 // Save and load failures: title "Ошибка", buttons OK and Cancel.
 inline constexpr const char* kNvrFileWriteError = "Ошибка записи конфигурации.";
 inline constexpr const char* kNvrFileReadError = "Ошибка чтения конфигурации.";
