@@ -84,6 +84,8 @@ TEST_F(NvrRecovery, RegisterToRecordToImageToRegisterForEveryVariant) {
     SCOPED_TRACE(version);
     const NvrRecord stored = Sample(version);
     StartWith(stored);
+    // The checksum fault: only the stored checksum byte is spoiled.
+    m_sim->setNvrFault(true);
     NvrOpening o = OpenNvrRecovery(m_ask);
     EXPECT_EQ(o.failure, 0);
     EXPECT_TRUE(m_ask.asked.empty());
@@ -102,6 +104,7 @@ TEST_F(NvrRecovery, RegisterToRecordToImageToRegisterForEveryVariant) {
     EXPECT_EQ(Codes(), std::vector<std::string>(blocks, "E7"));
     EXPECT_EQ(m_sim->nvrImage(), BuildNvrImage(o.record));
     EXPECT_EQ(m_sim->state().cashInDrawer, 999900);
+    EXPECT_EQ(m_sim->state().fatal & 0x01, 0);
     TRMA_ClosePort();
     m_sim.reset();
   }
