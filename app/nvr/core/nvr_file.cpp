@@ -100,21 +100,22 @@ bool SaveNvrFile(const std::string& path, const NvrRecord& r, std::string* why) 
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = dir + "." + base + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
+  // Failures are told by the name the caller gave, not the temporary one.
   if (fd < 0) {
-    reason = Reason(temp);
+    reason = Reason(path);
     return false;
   }
   const std::vector<uint8_t> bytes = EncodeNvrFile(r);
   bool ok = ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
   ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  if (!ok) reason = Reason(temp);
+  if (!ok) reason = Reason(path);
   if (::close(fd) != 0 && ok) {
     ok = false;
-    reason = Reason(temp);
+    reason = Reason(path);
   }
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
     ok = false;
-    reason = Reason(target);
+    reason = Reason(path);
   }
   if (!ok) ::unlink(temp.c_str());
   return ok;
