@@ -64,6 +64,7 @@ class RegisterModel {
   void setReady();
 
   RegisterState state() const;
+  bool reportRunning() const { return st_.reportRunning; }
   const Totals& totals() const { return tot_; }
   std::vector<uint8_t> memory(uint16_t area, uint32_t address, size_t count) const;
   void setMemory(uint16_t area, uint32_t address, const std::vector<uint8_t>& bytes);

@@ -68,6 +68,8 @@ struct Simulator::Impl {
   uint64_t requestsDropped = 0;  // them gone from the front (cleared or trimmed)
   std::vector<uint8_t> sentBytes;
   size_t replies = 0;
+  size_t reportAcks = 0;  // ACKs sent by the long report now printing (or the last one)
+  size_t restartsBooted = 0;
   int framesSinceFaults = 0;  // request frames since the last setFaults (restartAtFrame)
 
   // ---- transports -------------------------------------------------------
@@ -342,6 +344,7 @@ struct Simulator::Impl {
         model.setTruncatedMemBlock(f.truncatedMemBlock);
         model.setLowerCaseMemHex(f.lowerCaseMemHex);
         out = model.execute(p.code, req.fieldsUtf8);
+        if (out.kind == Outcome::LongReport) reportAcks = 0;
         saveStateIfChanged();
       }
       if (out.kind == Outcome::LogoHeader && f.logoHeaderResult >= 0) {
@@ -420,6 +423,9 @@ struct Simulator::Impl {
       if (!readMore(c, msUntil(end))) break;
     }
     if (!c.in.empty()) dropPartial(c, c.in.size());
+    std::lock_guard lk(m);
+    ++restartsBooted;
+    cv.notify_all();
   }
 
   // Records the final result of a request that is still in the log.  Called
@@ -452,19 +458,26 @@ struct Simulator::Impl {
           cancelled = true;
         } else if (x == kEnq) {
           logEvent({WireEvent::Enq, {kEnq}, false, {}});
-          if (!currentFaults().silent) writeByte(c, kAck);
+          if (!currentFaults().silent) sendReportAck(c);
         } else {
           keep.push_back(x);
         }
       }
       if (cancelled) break;
       if (Clock::now() >= nextAck) {
-        if (!currentFaults().silent) writeByte(c, kAck);
+        if (!currentFaults().silent) sendReportAck(c);
         nextAck += std::chrono::milliseconds(ackEvery);
       }
     }
     c.in.insert(c.in.begin(), keep.begin(), keep.end());
     return cancelled;
+  }
+
+  void sendReportAck(Conn& c) {
+    if (!writeByte(c, kAck)) return;
+    std::lock_guard lk(m);
+    ++reportAcks;
+    cv.notify_all();
   }
 
   // Waits ms while the register is busy: an ENQ is answered with ACK at once
@@ -700,6 +713,16 @@ bool Simulator::waitForRequests(size_t n, std::chrono::milliseconds timeout) con
 bool Simulator::waitForReplies(size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lk(impl_->m);
   return impl_->cv.wait_for(lk, timeout, [&] { return impl_->replies >= n; });
+}
+
+bool Simulator::waitForReportAcks(size_t n, std::chrono::milliseconds timeout) const {
+  std::unique_lock lk(impl_->m);
+  return impl_->cv.wait_for(lk, timeout,
+                            [&] { return impl_->model.reportRunning() && impl_->reportAcks >= n; });
+}
+bool Simulator::waitForRestarts(size_t n, std::chrono::milliseconds timeout) const {
+  std::unique_lock lk(impl_->m);
+  return impl_->cv.wait_for(lk, timeout, [&] { return impl_->restartsBooted >= n; });
 }
 
 #define SIM_LOCKED(stmt)            \

@@ -203,6 +203,13 @@ class Simulator {
   bool waitForRequests(size_t n, std::chrono::milliseconds timeout) const;
   // Wait until n requests have been answered (their reply fully written).
   bool waitForReplies(size_t n, std::chrono::milliseconds timeout) const;
+  // Wait until a long report is printing and has sent at least n ACKs (those
+  // it sends while printing and those answering ENQ) since it began; false
+  // when the time passes first.
+  bool waitForReportAcks(size_t n, std::chrono::milliseconds timeout) const;
+  // Wait until n restarts (Faults::restartAtFrame) have booted since the
+  // simulator started, so that the register answers again.
+  bool waitForRestarts(size_t n, std::chrono::milliseconds timeout) const;
 
   void setVersion(uint16_t);
   void setPassword(std::string);  // UTF-8

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "codec.h"
 #include "simulator.h"
@@ -146,7 +145,7 @@ TEST(LineFaults, RestartLosesTheFrameStaysSilentWhileBootingAndComesBackAtPowerO
   EXPECT_TRUE(c.readFor(300ms).empty()) << "a booting register answers nothing";
   EXPECT_EQ(sim.faults().restartAtFrame, 0) << "the restart is used up";
 
-  std::this_thread::sleep_for(400ms);
+  ASSERT_TRUE(sim.waitForRestarts(1, 5s));
   // Power-on state: function 0 is due again; memory survived.
   RegisterState st = sim.state();
   EXPECT_FALSE(st.initDone);

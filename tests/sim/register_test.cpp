@@ -342,6 +342,23 @@ TEST(Reports, CanCancelsARunningReport) {
   EXPECT_EQ(l.code("A0"), 0);
 }
 
+TEST(Reports, TheAcksOfARunningReportCanBeAwaited) {
+  Config cfg;
+  cfg.reportDurationMs = 20000;
+  cfg.reportAckIntervalMs = 10000;
+  Line l(cfg);
+  l.init();
+  ASSERT_EQ(l.code("09"), 0);
+  EXPECT_FALSE(l.sim.waitForReportAcks(0, 10ms)) << "no report is printing";
+  l.c.write(wrapEnvelope(test::request("69" + fs({"1"}))));
+  l.c.write({kEnq});
+  EXPECT_TRUE(l.sim.waitForReportAcks(1, 3s)) << "the ACK answering ENQ counts";
+  EXPECT_FALSE(l.sim.waitForReportAcks(2, 200ms)) << "the next one is due only after the interval";
+  l.c.write({kCan});
+  EXPECT_EQ(test::resultOf(l.c.readReply(5s)), 0x0E);
+  EXPECT_FALSE(l.sim.waitForReportAcks(1, 50ms)) << "the report is over";
+}
+
 TEST(Reports, FiscalReportChecksTheInspectorPassword) {
   Config cfg;
   cfg.reportDurationMs = 50;

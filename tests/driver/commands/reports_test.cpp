@@ -92,8 +92,7 @@ TEST_P(ReportTest, CancelFromASecondThreadEndsTheReportWithTheRegistersCode)
         result = thrown([&] { TRMA_FiscDateReport(0, &a, &b, &pw); });
     });
     // Cancel once the report is running (its ACKs are arriving).
-    ASSERT_TRUE(c.sim->waitForRequests(1, std::chrono::seconds(5)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(c.sim->waitForReportAcks(2, std::chrono::seconds(5)));
     EXPECT_EQ(TRMA_CancelReport(), 0);
     worker.join();
     EXPECT_EQ(result.load(), 0x0E);

@@ -296,8 +296,8 @@ TEST_P(FaultMatrix, CanInTheMiddleOfAReportEndsItPromptly)
         result = shiftReport().code;
         endedAt = secondsSince(t0);
     });
-    ASSERT_TRUE(c.sim->waitForRequests(1, 5s));
-    std::this_thread::sleep_for(500ms);
+    // Cancel once the report is running (its ACKs are arriving).
+    ASSERT_TRUE(c.sim->waitForReportAcks(2, 5s));
     const double cancelledAt = secondsSince(t0);
     EXPECT_EQ(TRMA_CancelReport(), 0);
     worker.join();
@@ -325,7 +325,6 @@ TEST_P(FaultMatrix, RestartInTheMiddleOfAMemoryReadEndsWithTimeoutAndTheRegister
     f.restartBootMs = static_cast<int>(bootSeconds(GetParam()) * 1000);
     setFaults(f);
     std::unique_ptr<uint8_t[]> out(new uint8_t[100]());
-    const auto t0 = std::chrono::steady_clock::now();
     Timed t = timed([&] { TRMA_ReadMemBlock(3, 0x1000, 100, out.get()); });
     EXPECT_EQ(t.code, 48);
     EXPECT_LE(t.seconds, bound(2 * wait()));
@@ -333,7 +332,7 @@ TEST_P(FaultMatrix, RestartInTheMiddleOfAMemoryReadEndsWithTimeoutAndTheRegister
 
     // Once the register is back it reports the power-on state, and the
     // transfer can be made again.
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::max(0.0, bootSeconds(GetParam()) + 0.3 - secondsSince(t0))));
+    ASSERT_TRUE(c.sim->waitForRestarts(1, std::chrono::milliseconds(static_cast<int>(bootSeconds(GetParam()) * 1000) + 5000)));
     TRMA_FATAL_STATUS fa{};
     TRMA_STATUS st{};
     TRMA_REC_STATUS rs{};

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 TEST(SerialPurge, DiscardsWaitingInputAndKeepsWhatFollows)
@@ -17,11 +16,16 @@ TEST(SerialPurge, DiscardsWaitingInputAndKeepsWhatFollows)
     ASSERT_GE(m, 0);
     ASSERT_EQ(::grantpt(m), 0);
     ASSERT_EQ(::unlockpt(m), 0);
+    // A second descriptor of the same line (opened before the port takes
+    // the line for itself) shows when the written bytes wait at the port.
+    const int watch = ::open(::ptsname(m), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watch, 0);
     termina::link::SerialPort port;
     ASSERT_TRUE(port.open(::ptsname(m), 19200));
     port.purgeInput();  // nothing waiting: harmless
     ASSERT_EQ(::write(m, "late reply", 10), 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pollfd waiting{watch, POLLIN, 0};
+    ASSERT_EQ(::poll(&waiting, 1, 2000), 1) << "the late reply reaches the port";
     port.purgeInput();
     ASSERT_EQ(::write(m, "\x02new", 4), 4);
     uint8_t buf[64];
@@ -33,5 +37,6 @@ TEST(SerialPurge, DiscardsWaitingInputAndKeepsWhatFollows)
         got += n;
     }
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "\x02new");
+    ::close(watch);
     ::close(m);
 }
