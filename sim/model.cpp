@@ -327,7 +327,7 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
   else if (code == "A6") o = cmdRegNumber(f), query = true;
   else if (code == "A7") o = cmdClock(f), query = true;
   else if (code == "E1") o = cmdReadMemory(f), query = true;
-  else if (code == "A2") o = cmdWriteConfig(f);
+  else if (code == "A2") o = cmdWriteConfigGuarded(f);
   else if (code == "00") o = cmdInit(f);
   else if (code == "A3") o = cmdSetDate(f);
   else if (code == "E0") o = cmdInstall(f);
@@ -523,6 +523,19 @@ Outcome RegisterModel::cmdReadConfig(const std::vector<std::string>& f) {
     return reply(kBadParam);
   if (!tableAvailable(static_cast<uint16_t>(t), static_cast<uint16_t>(fl))) return reply(kBadParam);
   return reply(kOk, {table(static_cast<uint16_t>(t), static_cast<uint16_t>(fl))});
+}
+
+// What a register does before it stores a table value: settings are not
+// changed while a shift is open (01; only the data-exchange password may
+// change at any time), and an empty customer display type selects no type,
+// so the stored one stays as it was.
+Outcome RegisterModel::cmdWriteConfigGuarded(const std::vector<std::string>& f) {
+  long long t, fl;
+  if (f.size() >= 3 && parseInt(f[0], t) && parseInt(f[1], fl)) {
+    if ((st_.status & kShiftOpen) && t != 31) return reply(kBadStatus);
+    if (t == 9 && fl == 0 && f[2].empty() && tableAvailable(9, 0)) return reply(kOk);
+  }
+  return cmdWriteConfig(f);
 }
 
 Outcome RegisterModel::cmdWriteConfig(const std::vector<std::string>& f) {

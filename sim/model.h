@@ -90,6 +90,7 @@ class RegisterModel {
   Outcome cmdRegister(const std::vector<std::string>& f);
   Outcome cmdReadConfig(const std::vector<std::string>& f);
   Outcome cmdWriteConfig(const std::vector<std::string>& f);
+  Outcome cmdWriteConfigGuarded(const std::vector<std::string>& f);
   Outcome cmdEejStatus(const std::vector<std::string>& f);
   Outcome cmdRegNumber(const std::vector<std::string>& f);
   Outcome cmdOpenReceipt(const std::vector<std::string>& f);
