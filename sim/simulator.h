@@ -107,7 +107,10 @@ struct Faults {
                                    // transfer forgotten; settings and memory kept).  One-shot:
                                    // faults() then reads restartAtFrame 0.
   int restartBootMs = 1500;
-  std::map<std::string, ForcedReply> forced;  // command code -> reply given instead of running it
+  // Replies given instead of running the command, by command code ("A1"),
+  // by code and first field ("A1 11": table 11) or by code and first two
+  // fields ("A2 22 5": table 22 field 5); the most specific key wins.
+  std::map<std::string, ForcedReply> forced;
 };
 
 struct Config {
