@@ -114,6 +114,24 @@ TEST_F(ProgrammingTest, ParamsHiddenPartialCutIsNotWrittenWhenItCouldNotBeRead) 
   EXPECT_EQ(Writes().back(), "30|0|1");
 }
 
+// Every (table, field) of the map that a version uses is there in the
+// simulated register of that version.
+TEST_F(ProgrammingTest, TheRegisterHasEveryTableOfTheMapForItsVersion) {
+  for (uint16_t v : {120, 125, 128, 201, 301}) {
+    if (m_sim) TRMA_ClosePort(), m_sim.reset();
+    Start(v);
+    for (const ConfigEntry& e : ConfigMap()) {
+      if (!UsedOn(e, v)) continue;
+      const uint16_t shift = e.table == kTableDepartments ? DepartmentOffset(v) : 0;
+      for (uint16_t f = e.firstField; f <= e.lastField; ++f) {
+        TRMA_STRING value{};
+        EXPECT_NO_THROW(TRMA_ReadConfig(e.table, static_cast<uint16_t>(f + shift), &value))
+            << "version " << v << " table " << e.table << " field " << f + shift;
+      }
+    }
+  }
+}
+
 TEST(ParamsLayout, VersionRules) {
   const auto hides = [](uint16_t v, uint16_t id) {
     const auto ids = HiddenParamsControls(v);
