@@ -8,6 +8,7 @@
 #include "codepage.h"
 #include "report.h"
 #include "settings.h"
+#include "startup.h"
 #include "termina1.h"
 
 namespace termina::cli {
@@ -40,21 +41,16 @@ std::string splitSix(const std::string& s, char sep) {
   return s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 2);
 }
 
+// The program's status command: the same sequence, shown as text.
 int cmdStatus(Context& ctx, const std::vector<std::string>&) {
   connect();
-  const uint16_t v = version();
-  TRMA_FATAL_STATUS fatal{};
-  TRMA_STATUS status{};
-  TRMA_REC_STATUS rec{};
-  const uint16_t rc = TRMA_GetStatus(&fatal, &status, &rec);
+  const app::StatusReport r = app::ReadStatusReport();
   std::optional<TRMA_PRINTER_STATUS> printer;
-  if (v == 201) {
-    TRMA_PRINTER_STATUS p{};
-    TRMA_GetPrinterStatus(&p);
-    printer = p;
-  }
-  ctx.out << formatStatusReport(v, fatal, status, rec, printer);
-  if (rc == TRMA_E_NODATA64) ctx.out << "Регистратор не сообщил статус (нет данных): показаны нули\n";
+  if (r.printerAvailable) printer = r.printer;
+  if (r.versionResult != 0)
+    ctx.err << "trma: версия не получена (код " << r.versionResult << "), показана версия " << r.version << "\n";
+  ctx.out << formatStatusReport(r.version, r.bytes.fatal, r.bytes.status, r.bytes.doc, printer);
+  if (r.bytes.noData) ctx.out << "Регистратор не сообщил статус (нет данных): показаны нули\n";
   return 0;
 }
 

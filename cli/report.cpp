@@ -1,4 +1,5 @@
 #include "report.h"
+#include "versions.h"
 
 #include <cstdio>
 
@@ -54,17 +55,10 @@ void appendBits(std::string& out, const char* title, uint8_t byte, const char* c
 
 }  // namespace
 
-std::string modelName(uint16_t version) {
-  if (version >= 1 && version <= 128) return "ТЕРМИНА-1";
-  if (version == 201) return "ТЕРМИНА-2";
-  if (version == 301) return "ТЕРМИНА-3";
-  return "";
-}
-
 std::string formatStatusReport(uint16_t version, TRMA_FATAL_STATUS fatal, TRMA_STATUS status,
                                TRMA_REC_STATUS recStatus, std::optional<TRMA_PRINTER_STATUS> printer) {
   std::string out = "Версия прошивки: " + std::to_string(version) + "\n";
-  const std::string model = modelName(version);
+  const std::string model = app::ModelName(version);
   out += "Модель: " + (model.empty() ? "неизвестна для версии " + std::to_string(version) : model) + "\n";
   appendBits(out, "Статус0", fatal.byte, kFatalLabels);
   appendBits(out, "Статус1", status.byte, kStatusLabels);

@@ -10,10 +10,6 @@
 
 namespace termina::cli {
 
-// "ТЕРМИНА-1" for versions 1..128, "ТЕРМИНА-2" for 201, "ТЕРМИНА-3" for
-// 301, "" for every other version.
-std::string modelName(uint16_t version);
-
 // The status report in UTF-8, one item a line: version, model, every set bit
 // of the fatal status and the status byte with its label, the document type
 // and state, and the printer status bits when printer is given.

@@ -1,6 +1,7 @@
 // The register model: status bytes, configuration tables, shift and receipt,
 // fiscal data, EEJ, memory with the NVR image and the logo.  Not locked; the
-// simulator serialises all access.
+// simulator serialises all access.  The commands live in one file per family
+// (model_<family>.cpp) behind the table in model_dispatch.cpp.
 #pragma once
 
 #include <cstdint>
@@ -80,43 +81,62 @@ class RegisterModel {
   bool takeChanged() { bool c = changed_; changed_ = false; return c; }
 
  private:
+  // Command handlers, by family; the table in model_dispatch.cpp maps the
+  // command codes to them.  status (model_status.cpp)
   Outcome cmdStatus(const std::vector<std::string>& f);
   Outcome cmdPrinterStatus(const std::vector<std::string>& f);
-  Outcome cmdQuery(const std::vector<std::string>& f);
+  // service, queries and configuration tables (model_service.cpp)
   Outcome cmdInit(const std::vector<std::string>& f);
   Outcome cmdSetDate(const std::vector<std::string>& f);
-  Outcome cmdClock(const std::vector<std::string>& f);
   Outcome cmdInstall(const std::vector<std::string>& f);
   Outcome cmdRegister(const std::vector<std::string>& f);
+  Outcome cmdQuery(const std::vector<std::string>& f);
+  Outcome cmdRegNumber(const std::vector<std::string>& f);
+  Outcome cmdClock(const std::vector<std::string>& f);
   Outcome cmdReadConfig(const std::vector<std::string>& f);
   Outcome cmdWriteConfig(const std::vector<std::string>& f);
-  Outcome cmdWriteConfigGuarded(const std::vector<std::string>& f);
-  Outcome cmdEejStatus(const std::vector<std::string>& f);
-  Outcome cmdRegNumber(const std::vector<std::string>& f);
+  // receipts (model_receipt.cpp)
   Outcome cmdOpenReceipt(const std::vector<std::string>& f);
   Outcome cmdPrintText(const std::vector<std::string>& f);
   Outcome cmdCloseReceipt(const std::vector<std::string>& f);
   Outcome cmdCancelReceipt(const std::vector<std::string>& f);
   Outcome cmdBarcode(const std::vector<std::string>& f);
-  Outcome cmdArticle(const std::vector<std::string>& f, bool storno);
-  Outcome cmdAdjust(const std::vector<std::string>& f, bool discount);
+  Outcome cmdSale(const std::vector<std::string>& f);
+  Outcome cmdStorno(const std::vector<std::string>& f);
+  Outcome cmdDiscount(const std::vector<std::string>& f);
+  Outcome cmdMarkup(const std::vector<std::string>& f);
   Outcome cmdSubtotal(const std::vector<std::string>& f);
   Outcome cmdPayment(const std::vector<std::string>& f);
   Outcome cmdCashInOut(const std::vector<std::string>& f);
+  // reports and the EEJ (model_reports.cpp)
   Outcome cmdXReport(const std::vector<std::string>& f);
   Outcome cmdZReport(const std::vector<std::string>& f);
-  Outcome cmdLongReport(const std::string& code, const std::vector<std::string>& f);
+  Outcome cmdFiscalReportByNumber(const std::vector<std::string>& f);
+  Outcome cmdFiscalReportByDate(const std::vector<std::string>& f);
+  Outcome cmdEejShiftReport(const std::vector<std::string>& f);
+  Outcome cmdEejReportByNumber(const std::vector<std::string>& f);
+  Outcome cmdEejReportByDate(const std::vector<std::string>& f);
   Outcome cmdEejDocument(const std::vector<std::string>& f);
   Outcome cmdEejActivateReport(const std::vector<std::string>& f);
+  Outcome cmdEejStatus(const std::vector<std::string>& f);
   Outcome cmdActivateEej(const std::vector<std::string>& f);
   Outcome cmdCloseArchive(const std::vector<std::string>& f);
+  // devices (model_devices.cpp)
   Outcome cmdDrawer(const std::vector<std::string>& f);
   Outcome cmdDisplay(const std::vector<std::string>& f);
+  // memory blocks and the logo (model_bulk.cpp)
   Outcome cmdReadMemory(const std::vector<std::string>& f);
   Outcome cmdWriteMemory(const std::vector<std::string>& f);
   Outcome cmdLogoHeader(const std::vector<std::string>& f);
   Outcome cmdClearLogo(const std::vector<std::string>& f);
 
+  // What the handlers share.
+  Outcome cmdArticle(const std::vector<std::string>& f, bool storno);
+  Outcome cmdAdjust(const std::vector<std::string>& f, bool discount);
+  Outcome fiscalMemoryReport(const std::vector<std::string>& f, bool byDate);
+  Outcome eejRangeReport(const std::vector<std::string>& f, bool byDate);
+  bool reportMayStart(uint8_t& code) const;  // ready for documents and no receipt open
+  Outcome startLongReport() const;
   void activateEejUnit();
   bool tableAvailable(uint16_t t, uint16_t f) const;
   uint8_t validateTableValue(uint16_t t, const std::string& v) const;
@@ -127,6 +147,8 @@ class RegisterModel {
   void checkWrittenNvr();      // adopt a written image whose checksum is right
   int64_t nowSeconds() const;  // register clock, seconds since the epoch (local civil time)
   void stamp(std::string& date, std::string& time) const;
+
+  friend struct StateFile;  // the state file's table of fields (model_state.cpp)
 
   RegisterState st_;
   Totals tot_;

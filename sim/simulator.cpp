@@ -45,10 +45,6 @@ std::map<std::string, ForcedReply>::const_iterator findForced(const std::map<std
   return forced.find(code);
 }
 
-}  // namespace
-
-namespace {
-
 int msUntil(Clock::time_point t) {
   auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
   return d < 0 ? 0 : static_cast<int>(d);

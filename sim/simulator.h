@@ -19,7 +19,8 @@
 //    non-fiscal register for fiscal memory reports, a table write other than
 //    the password while the shift is open); 02 unknown command (and
 //    A9 on other versions than 201); 03 bad or missing field, or a table the
-//    version lacks (an empty table 9 value is accepted and changes nothing); 05 logo stream stalled; 06 wrong data-exchange password
+//    version lacks (an empty table 9 value is accepted and changes
+//    nothing); 05 logo stream stalled; 06 wrong data-exchange password
 //    (no fields), or wrong tax inspector password for 08, 62, 63; 07 request
 //    checksum (or TCP envelope XOR) wrong; 0A shift longer than 24 hours;
 //    0C date before the last fiscal operation (A3); 0E negative result

@@ -3,6 +3,11 @@
 #include <QLineEdit>
 
 #include "driver_api.h"
+#include "ui_152_install.h"
+
+namespace {
+const bool kTemplateRegistered = tk::RegisterTemplate(152, &tk::BuildForm<Ui::Dlg152>);
+}  // namespace
 
 CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
 
@@ -18,7 +23,7 @@ void CFRInstall::OnOK() {
   TRMA_SERIAL_NUMBER serial;
   ToAnsi(Item<QLineEdit>(1051)->text(), serial);
   try {
-    Trma().Install(&date, &time, &serial);
+    TRMA_Install(&date, &time, &serial);
   } catch (uint16_t code) {
     // The dialog stays open so that the user can correct the number.
     QString text;

@@ -10,30 +10,26 @@
 #include "ui_101_status.h"
 #include "ui_102_main.h"
 #include "ui_134_function.h"
-#include "ui_152_install.h"
-#include "ui_162_changepwd.h"
 
 namespace tk {
 namespace {
 
-template <class Form>
-void Build(QWidget* host) {
-  Form form;
-  form.setupUi(host);
-}
-
-const std::map<int, void (*)(QWidget*)>& Templates() {
-  static const std::map<int, void (*)(QWidget*)> table = {
-      {101, &Build<Ui::Dlg101>},
-      {102, &Build<Ui::Dlg102>},
-      {134, &Build<Ui::Dlg134>},
-      {152, &Build<Ui::Dlg152>},
-      {162, &Build<Ui::Dlg162>},
+// The shell's own templates; pages and dialogs register theirs.
+std::map<int, void (*)(QWidget*)>& Templates() {
+  static std::map<int, void (*)(QWidget*)> table = {
+      {101, &BuildForm<Ui::Dlg101>},
+      {102, &BuildForm<Ui::Dlg102>},
+      {134, &BuildForm<Ui::Dlg134>},
   };
   return table;
 }
 
 }  // namespace
+
+bool RegisterTemplate(int id, void (*build)(QWidget* host)) {
+  Templates()[id] = build;
+  return true;
+}
 
 bool HasTemplate(int id) { return Templates().count(id) != 0; }
 

@@ -23,8 +23,11 @@ bool CEditEx::AcceptsChar(char16_t c) const {
 }
 
 void CEditEx::keyPressEvent(QKeyEvent* event) {
+  // Only typed characters are filtered.  Keys that type nothing printable
+  // (Delete carries 0x7F on X11, Escape 0x1B) keep their editing and
+  // dialog meaning even in a full box.
   const QString typed = event->text();
-  if (typed.size() == 1 && !AcceptsChar(typed.at(0).unicode())) {
+  if (typed.size() == 1 && typed.at(0).isPrint() && !AcceptsChar(typed.at(0).unicode())) {
     event->accept();
     return;
   }

@@ -12,17 +12,16 @@
 #include "frmaindlg.h"
 #include "toolkit.h"
 
-int CFRApp::Run(int argc, char** argv) {
+int CFRApp::Run(int argc, char** argv, ShellWiring& wiring) {
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   tk::InstallFonts();
   QApplication::setFont(tk::DialogFont());
-  BindDriver();
 
   QStringList args = QApplication::arguments();
   args.removeFirst();
   {
-    CFRMainDlg dlg(args.join(QLatin1Char(' ')));
+    CFRMainDlg dlg(wiring, args.join(QLatin1Char(' ')));
     dlg.DoModal();
     if (CFRFunction::RunningThreads() > 0) {
       // A command thread is still inside the driver (a report running when

@@ -2,7 +2,9 @@
 // program ends when it closes.
 #pragma once
 
+class ShellWiring;
+
 class CFRApp {
  public:
-  int Run(int argc, char** argv);
+  int Run(int argc, char** argv, ShellWiring& wiring);
 };

@@ -1,14 +1,17 @@
 #include "frfunction.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 
 #include <thread>
 
 #include "driver_api.h"
-#include "frmaindlg.h"
 #include "frstatusdlg.h"
+#include "startup.h"
 
 namespace {
 
@@ -29,8 +32,14 @@ std::atomic<int> CFRFunction::s_running{0};
 
 int CFRFunction::RunningThreads() { return s_running.load(); }
 
-CFRFunction::CFRFunction(CFRMainDlg*)
-    : tk::CDialog(134, nullptr), m_font(tk::FixedFont(14)), m_channel(tk::UiChannel::Create()) {
+CFRFunction::CFRFunction(PageHost& host)
+    : tk::CDialog(134, nullptr),
+      m_font(tk::FixedFont(14)),
+      // Made here as well as in OnInitDialog, so that a page whose own
+      // initialisation failed still has working command buttons.
+      m_hIdleEvent(std::make_unique<termina::sys::ManualResetEvent>(true)),
+      m_pHost(&host),
+      m_channel(tk::UiChannel::Create()) {
   setWindowFlags(Qt::Widget);
 }
 
@@ -42,41 +51,89 @@ bool CFRFunction::OnInitDialog() {
 }
 
 void CFRFunction::CreateInFrame(const QRect& rect) {
-  setParent(TheMainWnd());
+  setParent(m_pHost->HostWindow());
   setWindowFlags(Qt::Widget);
-  InitDialog();
+  BuildTemplate();
   BindCommandButtons();
   setGeometry(rect);
+  m_bPlaced = true;
   show();
   raise();
+  InitDialog();
+  BindCommandButtons();  // buttons a page made in its initialisation
 }
 
 void CFRFunction::BindCommandButtons() {
-  if (auto* b = Item<QAbstractButton>(kExecuteId)) connect(b, &QAbstractButton::clicked, this, [this] { OnExecuteButton(); });
-  if (auto* b = Item<QAbstractButton>(kStatusId)) connect(b, &QAbstractButton::clicked, this, [this] { OnStatusButton(); });
-  if (auto* b = Item<QAbstractButton>(kInterruptId))
-    connect(b, &QAbstractButton::clicked, this, [this] { OnInterruptButton(); });
+  const auto bind = [this](int id, void (CFRFunction::*handler)()) {
+    auto* b = Item<QAbstractButton>(id);
+    if (!b || b->property("commandBound").toBool()) return;
+    b->setProperty("commandBound", true);
+    connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+  };
+  bind(kExecuteId, &CFRFunction::OnExecuteButton);
+  bind(kStatusId, &CFRFunction::OnStatusButton);
+  bind(kInterruptId, &CFRFunction::OnInterruptButton);
 }
 
 void CFRFunction::OnOK() {
-  if (CFRMainDlg* main = TheMainWnd()) main->EndDialog(tk::IDOK);
+  if (m_pHost) m_pHost->Quit();
+}
+
+void CFRFunction::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // The page is a child of the main window, so the dialog's own default
+    // button handling does not see it: Enter presses the focused push
+    // button of the page, else the command button.
+    event->accept();
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (focused && focused->window() == window() && isAncestorOf(focused)) {
+      if (focused->isEnabled()) focused->click();
+      return;
+    }
+    if (auto* b = Item<QPushButton>(kExecuteId); b && b->isVisible() && b->isEnabled()) b->click();
+    return;
+  }
+  tk::CDialog::keyPressEvent(event);
 }
 
 void CFRFunction::ShowStatusText(const QString& text) {
   OnUi([&] {
-    if (CFRMainDlg* main = TheMainWnd()) main->SetStatusText(0, text);
+    if (m_pHost) m_pHost->SetStatusText(0, text);
   });
+}
+
+termina::app::Answer CFRFunction::ThreadUi::Ask(const termina::app::Question& q) {
+  return m_page.OnUi([&] { return tk::PromptInteraction(&m_page).Ask(q); });
+}
+
+CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during)
+    : m_set(set), m_during(during) {
+  page.OnUi([&] {
+    if (PageHost* host = page.m_pHost) {
+      m_window = host->HostWindow();
+      (host->*m_set)(m_during);
+      m_applied = true;
+    }
+  });
+}
+
+CFRFunction::HostGuard::~HostGuard() {
+  if (!m_applied) return;
+  // The page may have gone meanwhile; the host window is reached through a
+  // guarded pointer, and from the command thread by a posted call, which
+  // runs before any later call of the same thread.
+  auto restore = [window = m_window, set = m_set, value = !m_during] {
+    if (auto* host = dynamic_cast<PageHost*>(window.data())) (host->*set)(value);
+  };
+  if (tk::OnUiThread())
+    restore();
+  else
+    tk::PostToUi(restore);
 }
 
 void CFRFunction::Execute() { MessageBox(QStringLiteral("Выберите команду")); }
 
-bool CFRFunction::IsShiftOpen() {
-  TRMA_FATAL_STATUS fatal{};
-  TRMA_STATUS status{};
-  TRMA_REC_STATUS doc{};
-  Trma().GetStatus(&fatal, &status, &doc);
-  return (status.byte & 0x04) != 0;
-}
+bool CFRFunction::IsShiftOpen() { return termina::app::IsShiftOpen(); }
 
 // ---- Services usable from the command thread ---------------------------------
 
@@ -89,18 +146,11 @@ int CFRFunction::MessageBox(const QString& text, const QString& title, tk::Icon 
 }
 
 QString CFRFunction::GetItemText(int id) {
-  return OnUi([&] {
-    if (auto* e = Item<QLineEdit>(id)) return e->text();
-    if (auto* b = Item<QAbstractButton>(id)) return b->text();
-    return QString();
-  });
+  return OnUi([&] { return ItemText(id); });
 }
 
 void CFRFunction::SetItemText(int id, const QString& text) {
-  OnUi([&] {
-    if (auto* e = Item<QLineEdit>(id)) e->setText(text);
-    else if (auto* b = Item<QAbstractButton>(id)) b->setText(text);
-  });
+  OnUi([&] { SetItemTextNow(id, text); });
 }
 
 void CFRFunction::EnableItem(int id, bool enable) {
@@ -123,10 +173,9 @@ void CFRFunction::OnExecuteButton() {
     return;
   }
   if (!ValidateInput()) return;
-  CFRMainDlg* main = TheMainWnd();
   // A device change re-initialises the main window, which replaces this
   // page; leave without touching it.
-  if (!main || !main->CheckDevice()) return;
+  if (!m_pHost || !m_pHost->CheckDevice()) return;
   SetCommandControlsEnabled(false);
   StartCommand(kExecuteId);
 }
@@ -190,17 +239,10 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
 }
 
 void CFRFunction::RunStatusCommand() {
-  TRMA_FATAL_STATUS fatal{};
-  TRMA_STATUS status{};
-  TRMA_REC_STATUS doc{};
-  Trma().GetStatus(&fatal, &status, &doc);
-  uint16_t version = 120;
-  Trma().GetVersion(&version);
-  TRMA_PRINTER_STATUS printer{};
-  const bool printerAvailable = version == 201;
-  if (printerAvailable) Trma().GetPrinterStatus(&printer);
+  const termina::app::StatusReport r = termina::app::ReadStatusReport();
   OnUi([&] {
-    CFRStatusDlg dlg(fatal.byte, status.byte, doc.byte, printer.byte, !printerAvailable, this);
+    CFRStatusDlg dlg(r.bytes.fatal.byte, r.bytes.status.byte, r.bytes.doc.byte, r.printer.byte, !r.printerAvailable,
+                     this);
     dlg.DoModal();
   });
 }
@@ -222,7 +264,7 @@ void CFRFunction::OnInterruptButton() {
   if (!m_hThread || !m_hIdleEvent || !m_hIdleEvent->waitFor(std::chrono::milliseconds(0))) return;
   m_hIdleEvent->reset();
   try {
-    Trma().CancelReport();
+    TRMA_CancelReport();
     tk::ThePrompts().ShowMessage(
         {QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
   } catch (uint16_t code) {
@@ -237,6 +279,7 @@ void CFRFunction::OnInterruptButton() {
 void CFRFunction::Retire(bool now) {
   if (m_bRetired) return;
   m_bRetired = true;
+  m_pHost = nullptr;
   m_channel->Close();
   hide();
   setParent(nullptr);

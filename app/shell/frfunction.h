@@ -2,9 +2,15 @@
 // placed right of the tree; its command button runs the page's Execute()
 // on a command thread of its own, its status button shows the register
 // status, its interrupt button cancels a running report.
+//
+// A page's Execute() takes its inputs from its controls in one call on the
+// UI thread (OnUi) into a plain struct, runs its register sequence (plain
+// C++ in app/<subsystem>/core) on the command thread, and shows the outcome
+// in one call back.  The guards below restore the main window on every path.
 #pragma once
 
 #include <QFont>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 
@@ -13,9 +19,9 @@
 #include <memory>
 
 #include "event.h"
+#include "interaction.h"
+#include "page_host.h"
 #include "toolkit.h"
-
-class CFRMainDlg;
 
 class CFRFunction : public tk::CDialog {
   Q_OBJECT
@@ -23,9 +29,7 @@ class CFRFunction : public tk::CDialog {
   // Command row identifiers shared by all page templates.
   enum : int { kExecuteId = 1014, kStatusId = 105, kInterruptId = 1056, kExitId = 1 };
 
-  // Accepts the main window and does not keep it: pages reach it through
-  // TheMainWnd().
-  explicit CFRFunction(CFRMainDlg* main);
+  explicit CFRFunction(PageHost& host);
   ~CFRFunction() override;
 
   // ---- Operations pages override ----
@@ -39,16 +43,24 @@ class CFRFunction : public tk::CDialog {
 
   int TemplateId() const final { return static_cast<int>(GetTemplateId()); }
 
-  // Creates the page window from its template inside the main window and
-  // places it at `rect` (main window client coordinates).
+  // Creates the page window from its template inside the host window, binds
+  // the command buttons, places it at `rect` (host client coordinates) and
+  // shows it, then runs OnInitDialog.  A failure of the page's reads
+  // (thrown driver code) leaves the page placed with working buttons and
+  // is passed on for the host to report.
   void CreateInFrame(const QRect& rect);
+  bool IsPlaced() const { return m_bPlaced; }
   // Nonzero when the register reports an open shift.  Throws the driver's
   // code on failure.
   bool IsShiftOpen();
 
   // A command is running: its thread has started and not yet ended.
   bool IsCommandRunning() const { return m_hThread != nullptr; }
-  bool m_bBusy = false;
+  // The command's start has been reported and its end not yet.
+  bool IsBusy() const { return m_bBusy; }
+
+  // The host while the page is current; null once it has been retired.
+  PageHost* Host() const { return m_pHost; }
 
   // ---- Services for Execute() on the command thread (safe on either thread) ----
   // Runs f on the UI thread and returns its result; throws tk::PageGone
@@ -57,12 +69,41 @@ class CFRFunction : public tk::CDialog {
   auto OnUi(F&& f) {
     return m_channel->Call(std::forward<F>(f));
   }
+  // Questions and messages of a register sequence, shown by the page.
+  termina::app::Interaction& Ui() { return m_ui; }
   int MessageBox(const QString& text, const QString& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
                  tk::Buttons buttons = tk::Buttons::Ok, int defaultButton = tk::IDOK);
   QString GetItemText(int id);
   void SetItemText(int id, const QString& text);
   void EnableItem(int id, bool enable);
   void FocusItem(int id);
+
+  // For the length of a scope on the command thread: the host's navigation
+  // disabled, the whole main window disabled, or the wait cursor shown.
+  // Restored on every path out of the scope (a driver code, the page gone,
+  // any other exception), even when the page has been retired meanwhile.
+  class HostGuard {
+   public:
+    HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during);
+    ~HostGuard();
+    HostGuard(const HostGuard&) = delete;
+    HostGuard& operator=(const HostGuard&) = delete;
+
+   private:
+    QPointer<QWidget> m_window;
+    void (PageHost::*m_set)(bool);
+    bool m_during;
+    bool m_applied = false;
+  };
+  struct NavigationDisabled : HostGuard {
+    explicit NavigationDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableNavigation, false) {}
+  };
+  struct MainWindowDisabled : HostGuard {
+    explicit MainWindowDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableMainWindow, false) {}
+  };
+  struct WaitCursorShown : HostGuard {
+    explicit WaitCursorShown(CFRFunction& p) : HostGuard(p, &PageHost::SetWaitCursor, true) {}
+  };
 
   // Called by the main window instead of deleting a page it replaces or
   // closes: the page is hidden and cut off from its thread at once, and
@@ -79,6 +120,9 @@ class CFRFunction : public tk::CDialog {
   // "ВЫХОД" ends the program; Escape does nothing.
   void OnOK() override;
   void OnCancel() override {}
+  // Enter anywhere in the page runs the command button (or the page's
+  // push button that has the focus), whatever had the focus before.
+  void keyPressEvent(QKeyEvent* event) override;
 
   void OnExecuteButton();
   void OnStatusButton();
@@ -86,6 +130,7 @@ class CFRFunction : public tk::CDialog {
   // WM_FR_COMMANDSTATE: the command thread reports its start and end.
   void OnCommandState(bool busy, const QString* text);
 
+  bool m_bBusy = false;
   QFont m_font;
   std::unique_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
 
@@ -95,18 +140,27 @@ class CFRFunction : public tk::CDialog {
     int id;
     CFRFunction* page;
   };
+  // Interaction on the command thread: every question goes to the UI thread.
+  class ThreadUi : public termina::app::Interaction {
+   public:
+    explicit ThreadUi(CFRFunction& page) : m_page(page) {}
+    termina::app::Answer Ask(const termina::app::Question& q) override;
+
+   private:
+    CFRFunction& m_page;
+  };
   void StartCommand(int id);
   static void CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record);
   void RunStatusCommand();
   void BindCommandButtons();
   void SetCommandControlsEnabled(bool enable);
 
+  PageHost* m_pHost;
   std::shared_ptr<CommandThread> m_hThread;     // the running command; null when idle
   std::shared_ptr<CommandThread> m_lastThread;  // the last command started, until it has ended
   std::shared_ptr<tk::UiChannel> m_channel;
+  ThreadUi m_ui{*this};
+  bool m_bPlaced = false;
   bool m_bRetired = false;
   static std::atomic<int> s_running;
 };
-
-// The application's main window.
-CFRMainDlg* TheMainWnd();

@@ -13,21 +13,17 @@
 
 #include <string>
 
-#include "changepwd.h"
+#include <QKeyEvent>
+
 #include "driver_api.h"
 #include "frfunction.h"
-#include "frinstall.h"
 #include "ini.h"
 #include "paths.h"
+#include "shell_wiring.h"
+#include "startup.h"
 
 namespace {
 
-CFRMainDlg* g_mainWnd = nullptr;
-
-const QString kNvrFault =
-    QStringLiteral("ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.");
-const QString kPowerCycle = QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК");
-const QString kNotInstalled = QStringLiteral("ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ.");
 const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
 
 const char* const kSpeeds[] = {"19200", "4800", "9600", "38400", "57600", "115200"};
@@ -38,21 +34,30 @@ struct WaitCursor {
   ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
 
+// What start-up asks of the user, answered by the main window: its
+// message boxes and the dialogs of the program's wiring.
+class ShellStartup : public termina::app::StartupDialogs {
+ public:
+  ShellStartup(CFRMainDlg& main, ShellWiring& wiring) : m_main(main), m_wiring(wiring) {}
+  bool RunRecovery(uint16_t version) override { return m_wiring.RunRecoveryDialog(version); }
+  void RunInstall() override { m_wiring.RunInstallDialog(); }
+  bool AskExchangePassword() override { return m_main.AskExchangePassword(); }
+
+ private:
+  CFRMainDlg& m_main;
+  ShellWiring& m_wiring;
+};
+
 }  // namespace
 
-CFRMainDlg* TheMainWnd() { return g_mainWnd; }
-
-CFRMainDlg::CFRMainDlg(const QString& commandLine, QWidget* parent)
-    : tk::CDialog(102, parent), m_hIcon(tk::LoadIcon(144)), m_commandLine(commandLine), m_pageFactory(&CreatePageForNode) {
-  g_mainWnd = this;
-}
+CFRMainDlg::CFRMainDlg(ShellWiring& wiring, const QString& commandLine, QWidget* parent)
+    : tk::CDialog(102, parent), m_hIcon(tk::LoadIcon(144)), m_wiring(wiring), m_commandLine(commandLine) {}
 
 CFRMainDlg::~CFRMainDlg() {
   if (CFRFunction* page = m_pPage) {
     m_pPage = nullptr;
     page->Retire(true);
   }
-  if (g_mainWnd == this) g_mainWnd = nullptr;
 }
 
 // ---- Initialisation ------------------------------------------------------------
@@ -89,8 +94,6 @@ bool CFRMainDlg::OnInitDialog() {
   m_status->addPermanentWidget(m_statusPart[1]);
   m_status->setGeometry(0, height() - m_status->sizeHint().height(), width(), m_status->sizeHint().height());
 
-  connect(m_port, qOverload<int>(&QComboBox::activated), this, &CFRMainDlg::OnPortChanged);
-  connect(m_speed, qOverload<int>(&QComboBox::activated), this, &CFRMainDlg::OnSpeedChanged);
   connect(m_tab, &QTabWidget::currentChanged, this, &CFRMainDlg::OnTabChanged);
   connect(m_tree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnTreeSelectionChanged(current); });
@@ -106,6 +109,18 @@ bool CFRMainDlg::OnInitDialog() {
   const int speedIndex = speed.empty() ? -1 : m_speed->findText(FromAnsi(speed.c_str()), Qt::MatchFixedString);
   m_speed->setCurrentIndex(speedIndex < 0 ? 0 : speedIndex);
   m_port->setCurrentIndex(port <= 10 ? static_cast<int>(port) - 1 : -1);
+  // Only a changed choice reconnects: choosing the entry already selected
+  // does nothing.
+  connect(m_port, qOverload<int>(&QComboBox::currentIndexChanged), this, &CFRMainDlg::OnPortChanged);
+  connect(m_speed, qOverload<int>(&QComboBox::currentIndexChanged), this, &CFRMainDlg::OnSpeedChanged);
+  // Enter on a button of the main window presses nothing: the window has no
+  // default action, and a page's command must not start from here.
+  for (QPushButton* b : {m_btnSave, m_btnLoad}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+  connect(m_btnSave, &QPushButton::clicked, this, [this] { m_wiring.SaveSettings(*this); });
+  connect(m_btnLoad, &QPushButton::clicked, this, [this] { m_wiring.LoadSettings(*this); });
 
   if (!Reinitialize()) EndDialog(tk::IDCANCEL);
   return true;
@@ -132,44 +147,25 @@ void CFRMainDlg::ReportError(uint16_t code) {
   Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
 }
 
+void CFRMainDlg::ReportFailure(const QString& text) {
+  SetStatusText(0, text);
+  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
+}
+
 bool CFRMainDlg::Reinitialize() {
   m_wVersion = 120;
-  for (;;) {
-    try {
-      Trma().CheckPort(false);
-      Trma().GetVersion(&m_wVersion);
-      const bool nvrSwitch = m_commandLine.contains(QStringLiteral("/NVR"), Qt::CaseInsensitive);
-      TRMA_FATAL_STATUS fatal{};
-      TRMA_STATUS status{};
-      TRMA_REC_STATUS doc{};
-      Trma().GetStatus(&fatal, &status, &doc);
-      if ((fatal.byte & 0x01) || nvrSwitch) {
-        Say(kNvrFault);
-        // The recovery dialog is not part of the program yet; the user is
-        // told to restart the register as after a completed recovery.
-        Say(kPowerCycle);
-      }
-      if (fatal.byte & 0x20) {
-        Say(kNotInstalled);
-        CFRInstall install(nullptr);
-        install.DoModal();
-      }
-      TRMADT date;
-      TRMATM time;
-      LocalDateTime(&date, &time);
-      Trma().Init(&date, &time);
-      m_tab->setEnabled(true);
-      m_tree->setEnabled(true);
-      SetStatusText(0, QStringLiteral("Готов"));
-      break;
-    } catch (uint16_t code) {
-      if (code == 6) {
-        if (AskExchangePassword()) continue;
-        return false;
-      }
-      ReportError(code);
-      break;
-    }
+  tk::PromptInteraction ui(this);
+  ShellStartup dialogs(*this, m_wiring);
+  const termina::app::StartupResult r =
+      termina::app::RunStartup(termina::app::HasNvrSwitch(m_commandLine.toStdString()), ui, dialogs);
+  m_wVersion = r.version;
+  if (!r.proceed) return false;
+  if (r.connected) {
+    m_tab->setEnabled(true);
+    m_tree->setEnabled(true);
+    SetStatusText(0, QString::fromUtf8(termina::app::kReadyText));
+  } else if (r.failureText) {
+    ReportFailure(QString::fromStdString(*r.failureText));
   }
 
   {
@@ -207,12 +203,12 @@ bool CFRMainDlg::Reinitialize() {
 bool CFRMainDlg::AskExchangePassword() {
   const std::string current =
       termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
-  CChangePwd dlg(FromAnsi(current.c_str()), this);
-  if (dlg.DoModal() != tk::IDOK) return false;
+  QString entered;
+  if (!m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered)) return false;
   TRMA_STRING password;
-  ToAnsi(dlg.m_strNew, password);
+  ToAnsi(entered, password);
   try {
-    Trma().ChangePwd(&password, false);
+    TRMA_ChangePwd(&password, false);
   } catch (uint16_t code) {
     ReportError(code);
     return false;
@@ -236,22 +232,13 @@ bool CFRMainDlg::CheckDevice() {
     }
   } enable{this, focus};
 
-  uint16_t version = 120;
-  try {
-    uint16_t active = 0;
-    Trma().CheckActive(&active);
-    if (active == 0) throw static_cast<uint16_t>(19);
-    Trma().GetVersion(&version);
-  } catch (uint16_t code) {
-    QString text;
-    if (ErrorText(code, &text)) {
-      if (!Reinitialize()) EndDialog(tk::IDCANCEL);
-      return false;
-    }
-    version = 120;
+  const termina::app::DeviceCheck check = termina::app::CheckSameDevice();
+  if (check.failure) {
+    if (!Reinitialize()) EndDialog(tk::IDCANCEL);
+    return false;
   }
-  if (version == m_wVersion) return true;
-  m_wVersion = version;
+  if (check.version == m_wVersion) return true;
+  m_wVersion = check.version;
   if (!Reinitialize()) EndDialog(tk::IDCANCEL);
   return false;
 }
@@ -261,6 +248,13 @@ bool CFRMainDlg::CheckDevice() {
 void CFRMainDlg::EnableNavigation(bool enable) {
   m_tab->setEnabled(enable);
   m_tree->setEnabled(enable);
+}
+
+void CFRMainDlg::EnableMainWindow(bool enable) {
+  // Nested locks (a page's guard inside a check) end with the outermost.
+  m_nLockDepth += enable ? -1 : 1;
+  if (m_nLockDepth < 0) m_nLockDepth = 0;
+  setEnabled(m_nLockDepth == 0);
 }
 
 void CFRMainDlg::SetWaitCursor(bool wait) {
@@ -289,10 +283,12 @@ QString CFRMainDlg::StatusText(int part) const {
 
 // ---- Port and speed --------------------------------------------------------------
 
+bool CFRMainDlg::PageBusy() const { return m_pPage && (m_pPage->IsBusy() || m_pPage->IsCommandRunning()); }
+
 bool CFRMainDlg::RefuseWhileBusy() {
   // A command thread may be inside the driver: reconnecting now would pull
   // the port from under it.
-  if (!m_pPage || !(m_pPage->m_bBusy || m_pPage->IsCommandRunning())) return false;
+  if (!PageBusy()) return false;
   Say(kBusy, tk::kProgramName, tk::Icon::Exclamation);
   return true;
 }
@@ -390,6 +386,16 @@ void CFRMainDlg::DropPage() {
   page->Retire();
 }
 
+void CFRMainDlg::ShowFirstPage() {
+  if (QTreeWidgetItem* first = m_tree->topLevelItem(0)) {
+    {
+      const QSignalBlocker block(m_tree);
+      m_tree->setCurrentItem(first);
+    }
+    ShowPage(first);
+  }
+}
+
 void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   const CFRNode* node = nullptr;
   for (const CFRNode& n : m_nodes)
@@ -400,31 +406,31 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   if (!item || !node) return;
   DropPage();
   try {
-    m_pPage = m_pageFactory(*node, this);
-    if (m_pPage) m_pPage->CreateInFrame(PageRect());
+    m_pPage = m_pageFactory ? m_pageFactory(*node, *this) : m_wiring.CreatePage(*node, *this);
+  } catch (const std::exception& e) {
+    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    return;
+  }
+  if (!m_pPage) return;
+  // A page whose reads fail is still placed and shown with its command
+  // buttons working; the failure is reported once, here.
+  try {
+    m_pPage->CreateInFrame(PageRect());
   } catch (uint16_t code) {
     ReportError(code);
+  } catch (const std::exception& e) {
+    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    if (!m_pPage->IsPlaced()) DropPage();
   }
 }
 
-// ---- Pages by node code ------------------------------------------------------------
-
-CFRFunction* CreatePageForNode(const CFRNode& node, CFRMainDlg* main) {
-  if (node.code == 0xA1) {
-    switch (node.FirstArgument()) {
-      case 0:   // CFRParams
-      case 5:   // CFRLogo
-      case 20:  // CFRCliche
-      case 21:  // CFRFooter
-      case 22:  // CFRPayment
-      case 23:  // CFRTaxes
-      case 24:  // CFRGroups
-        break;
-      default:
-        return nullptr;
-    }
+void CFRMainDlg::keyPressEvent(QKeyEvent* event) {
+  // Enter reaches the main window from the tree, the combo boxes and its
+  // buttons; the window has no default action, so it runs nothing (a
+  // page's own fields hand Enter to the page first).
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
   }
-  // The page classes of the functions arrive with their own code; until a
-  // class exists its node shows the plain page.
-  return new CFRFunction(main);
+  tk::CDialog::keyPressEvent(event);
 }

@@ -1,6 +1,6 @@
 // CFRMainDlg: the main window (template 102).  Connects to the register,
 // decides from its answers what the user may do, and shows the page of the
-// function selected in the tree.
+// function selected in the tree.  Pages reach it through PageHost.
 #pragma once
 
 #include <QIcon>
@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "function_tree.h"
+#include "page_host.h"
 #include "toolkit.h"
 
 class CFRFunction;
+class ShellWiring;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -22,18 +25,15 @@ class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class CFRMainDlg : public tk::CDialog {
+class CFRMainDlg : public tk::CDialog, public PageHost {
   Q_OBJECT
  public:
   // `commandLine` is searched for the "/NVR" switch.
-  explicit CFRMainDlg(const QString& commandLine = QString(), QWidget* parent = nullptr);
+  explicit CFRMainDlg(ShellWiring& wiring, const QString& commandLine = QString(), QWidget* parent = nullptr);
   ~CFRMainDlg() override;
 
   bool Reinitialize();
-  bool CheckDevice();
   void ShowPage(QTreeWidgetItem* item);
-  void EnableNavigation(bool enable);
-  void SetWaitCursor(bool wait);
   void ShowModelName(uint16_t version);
   void UpdateFileButtons();
   bool AskExchangePassword();
@@ -42,16 +42,25 @@ class CFRMainDlg : public tk::CDialog {
   void BuildEEJTree();
   void BuildProgrammingTree();
 
-  // Status bar: part 0 the message line, part 1 the model name.
-  void SetStatusText(int part, const QString& text);
-  QString StatusText(int part) const;
+  // ---- PageHost ----
+  QWidget* HostWindow() override { return this; }
+  void SetStatusText(int part, const QString& text) override;
+  QString StatusText(int part) const override;
+  bool CheckDevice() override;
+  void EnableNavigation(bool enable) override;
+  void EnableMainWindow(bool enable) override;
+  void SetWaitCursor(bool wait) override;
+  void ShowFirstPage() override;
+  uint16_t Version() const override { return m_wVersion; }
+  void Quit() override { EndDialog(tk::IDOK); }
 
   CFRFunction* CurrentPage() const { return m_pPage; }
+  // The current page is running a command.
+  bool PageBusy() const;
   const std::vector<CFRNode>& Nodes() const { return m_nodes; }
 
-  // Creates the page of a node (null for a node without a page).  Replaced
-  // only by tests.
-  using PageFactory = std::function<CFRFunction*(const CFRNode&, CFRMainDlg*)>;
+  // Replaces the wiring's page creation (tests).
+  using PageFactory = std::function<CFRFunction*(const CFRNode&, PageHost&)>;
   void SetPageFactory(PageFactory factory) { m_pageFactory = std::move(factory); }
   // The rectangle a page gets, in client coordinates.
   QRect PageRect() const;
@@ -73,6 +82,7 @@ class CFRMainDlg : public tk::CDialog {
   void OnOK() override {}  // Enter has no default action here
   void OnCancel() override { EndDialog(tk::IDCANCEL); }
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnPortChanged(int index);
@@ -81,6 +91,7 @@ class CFRMainDlg : public tk::CDialog {
   void OnTreeSelectionChanged(QTreeWidgetItem* current);
   bool RefuseWhileBusy();
   void ReportError(uint16_t code);
+  void ReportFailure(const QString& text);
   int Say(const QString& text, const QString& title = tk::kProgramName, tk::Icon icon = tk::Icon::None);
   void ClearTree();
   void BuildTree(const std::vector<NodeEntry>& entries);
@@ -88,13 +99,11 @@ class CFRMainDlg : public tk::CDialog {
   void SelectFirstAndShow();
   void DropPage();
 
+  ShellWiring& m_wiring;
   QString m_commandLine;
   PageFactory m_pageFactory;
   QLabel* m_statusPart[2] = {nullptr, nullptr};
   QComboBox* m_port = nullptr;
   QComboBox* m_speed = nullptr;
+  int m_nLockDepth = 0;
 };
-
-// The page class of a node code, as far as the program has one; other
-// codes get the plain CFRFunction page.
-CFRFunction* CreatePageForNode(const CFRNode& node, CFRMainDlg* main);

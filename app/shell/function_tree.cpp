@@ -109,29 +109,10 @@ std::vector<NodeEntry> ProgrammingNodes(uint16_t version) {
 
 // ---- Version classes -----------------------------------------------------
 
-const QString kUpdateWarning = QStringLiteral(
-    "Для работы с данным типом фискального регистратора необходимо обновление версии TerminaTool. \n"
-    "В текущей версии часть функций будет заблокирована.");
-const QString kNotSupported =
-    QStringLiteral("Программа TerminaTool не поддерживает работу с данным типом фискального регистратора.");
+const QString kUpdateWarning = QString::fromUtf8(termina::app::kUpdateWarning);
+const QString kNotSupported = QString::fromUtf8(termina::app::kNotSupported);
 
-bool IsSupportedVersion(uint16_t version) { return version <= 129 || version == 201 || version == 301; }
-
-uint16_t LayoutFor(uint16_t version) { return version > 129 ? kLayoutProgrammingFirst : kLayoutInspectorFirst; }
-
-QString ModelName(uint16_t version) {
-  if (version <= 128) return QStringLiteral("ТЕРМИНА-1");
-  if (version == 201) return QStringLiteral("ТЕРМИНА-2");
-  if (version == 301) return QStringLiteral("ТЕРМИНА-3");
-  return QString();
-}
-
-bool FileButtonsAllowed(uint16_t version) { return version != 0 && IsSupportedVersion(version); }
-
-VersionNotice NoticeFor(uint16_t version) {
-  if (version >= 230 && version <= 300) return VersionNotice::NotSupported;
-  return IsSupportedVersion(version) ? VersionNotice::None : VersionNotice::UpdateWarning;
-}
+QString ModelName(uint16_t version) { return QString::fromUtf8(termina::app::FactsFor(version).model); }
 
 QStringList TabCaptions(uint16_t layout) {
   const QString inspector = QStringLiteral("Налоговый инспектор");

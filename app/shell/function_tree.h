@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "versions.h"
+
 class QTreeWidgetItem;
 
 struct CFRNodeArg;
@@ -52,17 +54,16 @@ std::vector<NodeEntry> ProgrammingNodes(uint16_t version);
 
 // ---- Version classes -----------------------------------------------------
 
-// 0-129, 201 and 301.
-bool IsSupportedVersion(uint16_t version);
-
-enum : uint16_t { kLayoutInspectorFirst = 101, kLayoutProgrammingFirst = 201 };
-
-enum class VersionNotice { None, UpdateWarning, NotSupported };
-
-uint16_t LayoutFor(uint16_t version);
+// The version table is shared with trma (versions.h); the shell's texts
+// are Qt strings.
+using termina::app::FileButtonsAllowed;
+using termina::app::IsSupportedVersion;
+using termina::app::kLayoutInspectorFirst;
+using termina::app::kLayoutProgrammingFirst;
+using termina::app::LayoutFor;
+using termina::app::NoticeFor;
+using termina::app::VersionNotice;
 QString ModelName(uint16_t version);
-bool FileButtonsAllowed(uint16_t version);
-VersionNotice NoticeFor(uint16_t version);
 
 // The tab captions of a layout, in tab order, and the programming tab's index.
 QStringList TabCaptions(uint16_t layout);

@@ -2,6 +2,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
@@ -99,6 +106,39 @@ int QtPrompts::ShowMessage(const Message& m) {
   return FromQt(box.exec());
 }
 
+// ---- Questions of register sequences ----------------------------------------
+
+Message PromptInteraction::ToMessage(const termina::app::Question& q, QWidget* owner) {
+  using termina::app::Answer;
+  Message m;
+  m.text = QString::fromStdString(q.text);
+  m.title = QString::fromStdString(q.title);
+  m.icon = q.icon;
+  m.buttons = q.buttons;
+  switch (q.defaultAnswer) {
+    case Answer::Ok: m.defaultButton = IDOK; break;
+    case Answer::Cancel: m.defaultButton = IDCANCEL; break;
+    case Answer::Yes: m.defaultButton = IDYES; break;
+    case Answer::No: m.defaultButton = IDNO; break;
+  }
+  m.owner = owner;
+  return m;
+}
+
+termina::app::Answer PromptInteraction::ToAnswer(int id) {
+  using termina::app::Answer;
+  switch (id) {
+    case IDYES: return Answer::Yes;
+    case IDNO: return Answer::No;
+    case IDCANCEL: return Answer::Cancel;
+    default: return Answer::Ok;
+  }
+}
+
+termina::app::Answer PromptInteraction::Ask(const termina::app::Question& q) {
+  return ToAnswer(ThePrompts().ShowMessage(ToMessage(q, m_owner.data())));
+}
+
 int QtPrompts::RunModal(CDialog& dialog) { return dialog.exec(); }
 
 QString QtPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter) {
@@ -140,13 +180,79 @@ QStringList ScriptedPrompts::Texts() const {
 
 CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), m_nTemplate(templateId) {}
 
-void CDialog::InitDialog() {
-  if (m_bInitDone) return;
-  m_bInitDone = true;
+void CDialog::BuildTemplate() {
+  if (m_bBuilt) return;
   LoadTemplate(TemplateId(), this);
+  m_bBuilt = true;
   if (isWindow()) setFixedSize(size());
   BindStandardButtons();
+}
+
+void CDialog::InitDialog() {
+  if (m_bInitDone) return;
+  BuildTemplate();
+  m_bInitDone = true;
   OnInitDialog();
+}
+
+// ---- Typed access to controls ----------------------------------------------
+
+QString CDialog::ItemText(int id) const {
+  if (auto* e = Item<QLineEdit>(id)) return e->text();
+  if (auto* t = Item<QPlainTextEdit>(id)) return t->toPlainText();
+  if (auto* c = Item<QComboBox>(id)) return c->currentText();
+  if (auto* b = Item<QAbstractButton>(id)) return b->text();
+  if (auto* l = Item<QLabel>(id)) return l->text();
+  if (auto* g = Item<QGroupBox>(id)) return g->title();
+  return QString();
+}
+
+void CDialog::SetItemTextNow(int id, const QString& text) {
+  if (auto* e = Item<QLineEdit>(id)) e->setText(text);
+  else if (auto* t = Item<QPlainTextEdit>(id)) t->setPlainText(text);
+  else if (auto* b = Item<QAbstractButton>(id)) b->setText(text);
+  else if (auto* l = Item<QLabel>(id)) l->setText(text);
+  else if (auto* g = Item<QGroupBox>(id)) g->setTitle(text);
+}
+
+bool CDialog::IsChecked(int id) const {
+  auto* b = Item<QAbstractButton>(id);
+  return b && b->isCheckable() && b->isChecked();
+}
+
+void CDialog::SetChecked(int id, bool checked) {
+  if (auto* b = Item<QAbstractButton>(id)) b->setChecked(checked);
+}
+
+int CDialog::ComboIndex(int id) const {
+  auto* c = Item<QComboBox>(id);
+  return c ? c->currentIndex() : -1;
+}
+
+void CDialog::SetComboIndex(int id, int index) {
+  if (auto* c = Item<QComboBox>(id)) c->setCurrentIndex(index);
+}
+
+QDate CDialog::DateValue(int id) const {
+  auto* d = Item<QDateTimeEdit>(id);
+  return d ? d->date() : QDate();
+}
+
+void CDialog::SetDateValue(int id, const QDate& date) {
+  if (auto* d = Item<QDateTimeEdit>(id)) d->setDate(date);
+}
+
+int CDialog::UpDownValue(int id) const {
+  auto* s = Item<QSpinBox>(id);
+  return s ? s->value() : 0;
+}
+
+void CDialog::SetUpDownValue(int id, int value) {
+  if (auto* s = Item<QSpinBox>(id)) s->setValue(value);
+}
+
+void CDialog::ShowItem(int id, bool show) {
+  if (QWidget* w = Item(id)) w->setVisible(show);
 }
 
 int CDialog::DoModal() {

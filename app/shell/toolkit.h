@@ -4,6 +4,7 @@
 // thread read and change widgets, which live on the UI thread only.
 #pragma once
 
+#include <QDate>
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -17,6 +18,8 @@
 #include <optional>
 #include <type_traits>
 #include <vector>
+
+#include "interaction.h"
 
 namespace tk {
 
@@ -36,6 +39,16 @@ inline const QString kProgramName = QStringLiteral("TerminaTool");
 // Throws std::logic_error for a template that does not exist.
 void LoadTemplate(int id, QWidget* host);
 bool HasTemplate(int id);
+// Makes template `id` known; pages register their own templates from
+// their source file:
+//   static const bool registered = tk::RegisterTemplate(142, &tk::BuildForm<Ui::Dlg142>);
+// Registering an id again with the same builder is harmless.
+bool RegisterTemplate(int id, void (*build)(QWidget* host));
+template <class Form>
+void BuildForm(QWidget* host) {
+  Form form;
+  form.setupUi(host);
+}
 
 // The numeric identifier a template gave a control (0 when none).
 int ControlId(const QObject* control);
@@ -66,8 +79,9 @@ QFont FixedFont(int cellHeight);
 
 // ---- Prompts -----------------------------------------------------------
 
-enum class Icon { None, Error, Exclamation, Information, Question };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+// The same icons and button sets as the register sequences' questions.
+using Icon = termina::app::Icon;
+using Buttons = termina::app::Buttons;
 
 struct Message {
   QString text;
@@ -128,6 +142,20 @@ class ScriptedPrompts : public Prompts {
 };
 
 Prompts& ThePrompts();
+
+// A register sequence's questions shown through the prompts, owned by
+// `owner`.  Ask() runs on the UI thread (a page's command thread goes
+// through CFRFunction::Ui()).
+class PromptInteraction : public termina::app::Interaction {
+ public:
+  explicit PromptInteraction(QWidget* owner) : m_owner(owner) {}
+  termina::app::Answer Ask(const termina::app::Question& q) override;
+  static Message ToMessage(const termina::app::Question& q, QWidget* owner);
+  static termina::app::Answer ToAnswer(int id);
+
+ private:
+  QPointer<QWidget> m_owner;
+};
 // Replaces the prompts (null restores the Qt implementation).  The caller
 // keeps ownership.
 void SetPrompts(Prompts* prompts);
@@ -146,6 +174,20 @@ class CDialog : public QDialog {
   template <class T = QWidget>
   T* Item(int id) const { return tk::Item<T>(this, id); }
 
+  // Typed access to controls by identifier (UI thread).  A missing control
+  // reads as empty / unchecked / -1 and ignores writes.
+  QString ItemText(int id) const;
+  void SetItemTextNow(int id, const QString& text);
+  bool IsChecked(int id) const;  // check boxes and radio buttons
+  void SetChecked(int id, bool checked);
+  int ComboIndex(int id) const;
+  void SetComboIndex(int id, int index);
+  QDate DateValue(int id) const;  // date pickers; an invalid QDate when missing
+  void SetDateValue(int id, const QDate& date);
+  int UpDownValue(int id) const;  // up-down controls; 0 when missing
+  void SetUpDownValue(int id, int value);
+  void ShowItem(int id, bool show);
+
   // Builds the template (once), runs OnInitDialog and then the modal loop
   // through the prompts.  A dialog that ended itself inside OnInitDialog
   // returns its code without showing.
@@ -157,6 +199,9 @@ class CDialog : public QDialog {
 
   // Builds the template and calls OnInitDialog once.
   void InitDialog();
+  // Builds the template's controls only (once).
+  void BuildTemplate();
+  bool IsBuilt() const { return m_bBuilt; }
 
  protected:
   virtual bool OnInitDialog() { return true; }
@@ -171,6 +216,7 @@ class CDialog : public QDialog {
 
  private:
   int m_nTemplate;
+  bool m_bBuilt = false;
   bool m_bInitDone = false;
   bool m_bEnded = false;
   int m_nEndCode = IDCANCEL;

@@ -19,6 +19,7 @@
 #include "frfunction.h"
 #include "frmaindlg.h"
 #include "ini.h"
+#include "program_wiring.h"
 #include "simulator.h"
 #include "termina1.h"
 #include "toolkit.h"
@@ -60,7 +61,7 @@ class AppTest : public ::testing::Test {
 
   // Runs the main window's initialisation as the program does.
   CFRMainDlg& Open(const QString& commandLine = QString(), CFRMainDlg::PageFactory factory = nullptr) {
-    m_main = std::make_unique<CFRMainDlg>(commandLine);
+    m_main = std::make_unique<CFRMainDlg>(m_wiring, commandLine);
     if (factory) m_main->SetPageFactory(std::move(factory));
     m_main->InitDialog();
     m_main->show();
@@ -87,6 +88,7 @@ class AppTest : public ::testing::Test {
 
   QTemporaryDir m_root;
   tk::ScriptedPrompts m_prompts;
+  ProgramWiring m_wiring;
   std::unique_ptr<termina::sim::Simulator> m_sim;
   std::unique_ptr<CFRMainDlg> m_main;
 };

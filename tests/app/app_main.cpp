@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver_api.h"
 #include "toolkit.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +13,5 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   tk::InstallFonts();
   QApplication::setFont(tk::DialogFont());
-  BindDriver();
   return RUN_ALL_TESTS();
 }

@@ -22,7 +22,7 @@ using termina::sim::Config;
 // gets an interrupt button.
 class ReportPage : public CFRFunction {
  public:
-  explicit ReportPage(CFRMainDlg* main) : CFRFunction(main) {}
+  explicit ReportPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
     auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), this);
@@ -40,7 +40,7 @@ class ReportPage : public CFRFunction {
 // A page whose command waits for the test, then writes into its own edit.
 class GatedPage : public CFRFunction {
  public:
-  explicit GatedPage(CFRMainDlg* main) : CFRFunction(main) {}
+  explicit GatedPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
     auto* e = new QLineEdit(this);
@@ -70,9 +70,9 @@ class GatedPage : public CFRFunction {
 
 template <class Page>
 CFRMainDlg::PageFactory Make(int* created = nullptr) {
-  return [created](const CFRNode&, CFRMainDlg* m) -> CFRFunction* {
+  return [created](const CFRNode&, PageHost& host) -> CFRFunction* {
     if (created) ++*created;
-    return new Page(m);
+    return new Page(host);
   };
 }
 
@@ -181,7 +181,7 @@ TEST_F(PageTest, PlainPageSaysChooseACommand) {
   EXPECT_EQ(m_prompts.Texts(), QStringList{"Выберите команду"});
   EXPECT_EQ(m_prompts.messages[0].title, "TerminaTool");
   EXPECT_EQ(main.StatusText(0), "Готов");
-  EXPECT_FALSE(page->m_bBusy);
+  EXPECT_FALSE(page->IsBusy());
   EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
 }
 
@@ -235,7 +235,7 @@ TEST_F(PageTest, InterruptTwiceSendsOneCan) {
 
   m_sim->clearLog();
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy && m_sim->state().reportRunning; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
   EXPECT_EQ(main.StatusText(0), "Ожидание...");
   EXPECT_FALSE(Button(page, CFRFunction::kStatusId)->isEnabled());
   // The command button refuses while the report runs.
@@ -262,10 +262,9 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
   auto* page = static_cast<ReportPage*>(main.CurrentPage());
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy(); }, 10000));
   auto* port = tk::Item<QComboBox>(&main, 1087);
   port->setCurrentIndex(1);
-  emit port->activated(1);
   EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды\nПовторите операцию позже"), 1);
   EXPECT_EQ(port->currentText(), "COM2");
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 100), "1");
@@ -282,10 +281,11 @@ TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
   CFRMainDlg& main = Open(QString(), Make<GatedPage>());
   QPointer<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
   Button(first, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->m_bBusy; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->IsBusy(); }, 10000));
   main.ShowPage(main.m_tree->topLevelItem(1));
   ASSERT_NE(main.CurrentPage(), first.data());
-  tk::PumpUntil([] { return false; }, 50);
+  // Whatever the replacement posted has run; the page is still there.
+  QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_FALSE(first.isNull());
   EXPECT_TRUE(first->IsRetired());
@@ -293,9 +293,12 @@ TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
   main.SetStatusText(0, "new page");
   first->Release();
   ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 10000));
-  tk::PumpUntil([] { return false; }, 50);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(first.isNull());
+  EXPECT_TRUE(tk::PumpUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return first.isNull();
+      },
+      10000));
   // Nothing of the old command reached the window.
   EXPECT_EQ(main.StatusText(0), "new page");
   EXPECT_TRUE(m_prompts.messages.empty());
@@ -315,9 +318,12 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   EXPECT_EQ(created, 2);
   EXPECT_NE(main.CurrentPage(), first.data());
   EXPECT_EQ(CFRFunction::RunningThreads(), 0);  // nothing was started
-  tk::PumpUntil([] { return false; }, 30);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(first.isNull());
+  EXPECT_TRUE(tk::PumpUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return first.isNull();
+      },
+      10000));
 }
 
 // Closing the program while a report runs: the window goes at once, the
@@ -327,18 +333,21 @@ TEST_F(PageTest, CloseWhileReportRuns) {
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
   QPointer<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->m_bBusy && m_sim->state().reportRunning; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
   Button(page, CFRFunction::kExitId)->click();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDOK);
   m_main.reset();
-  EXPECT_EQ(TheMainWnd(), nullptr);
   ASSERT_FALSE(page.isNull());
+  EXPECT_EQ(page->Host(), nullptr);  // cut off from the window that is gone
   EXPECT_EQ(CFRFunction::RunningThreads(), 1);
   ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000));
-  tk::PumpUntil([] { return false; }, 50);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(page.isNull());
+  EXPECT_TRUE(tk::PumpUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return page.isNull();
+      },
+      10000));
   EXPECT_TRUE(m_prompts.messages.empty());
 }
 

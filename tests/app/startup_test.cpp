@@ -78,7 +78,11 @@ TEST_P(StartupByVersion, LayoutTreeModelAndNotice) {
     EXPECT_EQ(main.Nodes().size(), static_cast<size_t>(main.m_tree->topLevelItemCount()));
   }
 
-  tk::PumpUntil([] { return false; }, 30);
+  // The not-supported notice closes the window from the event loop.
+  if (c.closes)
+    tk::PumpUntil([&] { return main.Ended(); }, 5000);
+  else
+    QCoreApplication::processEvents();
   EXPECT_EQ(main.Ended(), c.closes);
   if (c.closes) {
     EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
@@ -200,7 +204,17 @@ TEST_F(AppTest, NvrFaultAndNotInstalledInThatOrder) {
   c.nvrFault = true;
   StartRegister(c);
   m_prompts.onDialog = [](tk::CDialog& dlg) { dlg.Item<QPushButton>(tk::IDCANCEL)->click(); };
-  Open();
+  // The recovery dialog ends with OK.
+  struct Wiring : ProgramWiring {
+    bool RunRecoveryDialog(uint16_t version) override {
+      runs.push_back(version);
+      return true;
+    }
+    std::vector<uint16_t> runs;
+  } wiring;
+  m_main = std::make_unique<CFRMainDlg>(wiring);
+  m_main->InitDialog();
+  EXPECT_EQ(wiring.runs, std::vector<uint16_t>{201});
   EXPECT_EQ(m_prompts.Texts(),
             (QStringList{"ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.",
                          "Выключите и заново включите регистратор. Нажмите ОК",
@@ -215,9 +229,12 @@ TEST_F(AppTest, NvrSwitchActsOnEveryRunButNeedsARegister) {
   CFRMainDlg& main = Open("-x /nvr");
   EXPECT_EQ(CountMessages("ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных."), 1);
   // A port change runs the sequence again, switch included.
+  // COM2 leads to the same register.
+  const std::string dev = m_root.path().toStdString() + "/dev/";
+  std::filesystem::create_symlink(std::filesystem::read_symlink(dev + "com1"), dev + "com2");
   auto* port = tk::Item<QComboBox>(&main, 1087);
-  port->setCurrentIndex(0);
-  emit port->activated(0);
+  port->setCurrentIndex(1);
+  EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 10), "2");
   EXPECT_EQ(CountMessages("ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных."), 2);
 
   // No register on the port: the sequence stops before the switch is looked at.
@@ -296,7 +313,6 @@ TEST_F(AppTest, SpeedChangeIsWrittenAndReconnects) {
   auto* speed = tk::Item<QComboBox>(&main, 1129);
   const int before = static_cast<int>(m_sim->requests().size());
   speed->setCurrentIndex(2);
-  emit speed->activated(2);
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Speed", "", 100), "9600");
   EXPECT_GT(static_cast<int>(m_sim->requests().size()), before);
   EXPECT_EQ(main.StatusText(0), "Готов");

@@ -3,20 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "cli.h"
+#include "versions.h"
 
 namespace {
 
 using namespace termina::cli;
 
+// trma takes the model name from the program's version table.
 TEST(ModelName, OnlyTheThreeKnownModels) {
-  EXPECT_EQ(modelName(0), "");
-  EXPECT_EQ(modelName(1), "ТЕРМИНА-1");
-  EXPECT_EQ(modelName(128), "ТЕРМИНА-1");
-  EXPECT_EQ(modelName(129), "");
-  EXPECT_EQ(modelName(200), "");
-  EXPECT_EQ(modelName(201), "ТЕРМИНА-2");
-  EXPECT_EQ(modelName(202), "");
-  EXPECT_EQ(modelName(301), "ТЕРМИНА-3");
+  EXPECT_EQ(termina::app::ModelName(0), "ТЕРМИНА-1");  // the program names version 0 so too
+  EXPECT_EQ(termina::app::ModelName(1), "ТЕРМИНА-1");
+  EXPECT_EQ(termina::app::ModelName(128), "ТЕРМИНА-1");
+  EXPECT_EQ(termina::app::ModelName(129), "");
+  EXPECT_EQ(termina::app::ModelName(200), "");
+  EXPECT_EQ(termina::app::ModelName(201), "ТЕРМИНА-2");
+  EXPECT_EQ(termina::app::ModelName(202), "");
+  EXPECT_EQ(termina::app::ModelName(301), "ТЕРМИНА-3");
 }
 
 TEST(StatusReport, ListsEverySetBitWithItsLabel) {

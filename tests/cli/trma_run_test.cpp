@@ -73,9 +73,9 @@ TEST_F(Trma, StatusOverPseudoTerminal) {
   EXPECT_TRUE(has(r.out, "Статус1: 0x04\n  Смена открыта\n")) << r.out;
   EXPECT_TRUE(has(r.out, "Тип документа: 1\nСостояние документа: 2\n")) << r.out;
   EXPECT_TRUE(has(r.out, "Статус печатающего устройства: 0x02\n  В принтере нет бумаги\n")) << r.out;
-  // Probe and password check, then the report's own version, status and
-  // printer status queries.
-  EXPECT_EQ(codesSent(sim), (std::vector<std::string>{"A5", "A5", "A0", "A9"}));
+  // Probe and password check, then the program's status command: status,
+  // version, printer status.
+  EXPECT_EQ(codesSent(sim), (std::vector<std::string>{"A5", "A0", "A5", "A9"}));
 }
 
 TEST_F(Trma, StatusOverTcpOnAnotherModelAsksNoPrinterStatus) {
@@ -88,7 +88,7 @@ TEST_F(Trma, StatusOverTcpOnAnotherModelAsksNoPrinterStatus) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(has(r.out, "Модель: ТЕРМИНА-3\n")) << r.out;
   EXPECT_FALSE(has(r.out, "печатающего")) << r.out;
-  EXPECT_EQ(codesSent(sim), (std::vector<std::string>{"A5", "A5", "A0"}));
+  EXPECT_EQ(codesSent(sim), (std::vector<std::string>{"A5", "A0", "A5"}));
   for (const auto& req : sim.requests()) EXPECT_TRUE(req.viaTcpEnvelope);
 }
 

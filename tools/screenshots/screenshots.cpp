@@ -18,7 +18,7 @@
 #include <string>
 
 #include "changepwd.h"
-#include "driver_api.h"
+#include "program_wiring.h"
 #include "frfunction.h"
 #include "frinstall.h"
 #include "frmaindlg.h"
@@ -40,22 +40,34 @@ bool Save(QWidget& w, const QString& name) {
   return ok;
 }
 
-// Starts the register of the given version, opens the main window and
-// saves it with the given tab selected.
-bool MainWindow(uint16_t version, int tab, const QString& name) {
-  termina::sim::Config cfg;
+// Starts the register of the given version, opens the main window with the
+// given tab selected and, when `node` is given, the page of the tree item
+// with that caption, and saves the window.
+bool MainWindow(uint16_t version, int tab, const QString& name, const QString& node = QString(),
+                const termina::sim::Config& base = {}) {
+  termina::sim::Config cfg = base;
   cfg.version = version;
   termina::sim::Simulator sim(cfg);
   sim.openPty(termina::paths::root() + "/dev/com1");
-  bool ok;
+  bool ok = true;
   {
-    CFRMainDlg main;
+    ProgramWiring wiring;
+    CFRMainDlg main(wiring);
     main.InitDialog();
     main.show();
     if (tab != 0) main.m_tab->setCurrentIndex(tab);
+    if (!node.isEmpty()) {
+      const auto items = main.m_tree->findItems(node, Qt::MatchExactly);
+      if (items.isEmpty()) {
+        std::fprintf(stderr, "no tree item %s\n", node.toUtf8().constData());
+        ok = false;
+      } else {
+        main.m_tree->setCurrentItem(items.front());
+      }
+    }
     main.m_tree->setFocus();
     QApplication::processEvents();
-    ok = Save(main, name);
+    ok = Save(main, name) && ok;
   }
   TRMA_ClosePort();
   return ok;
@@ -73,7 +85,6 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   tk::InstallFonts();
   QApplication::setFont(tk::DialogFont());
-  BindDriver();
   g_out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
   QDir().mkpath(g_out);
 
@@ -92,6 +103,7 @@ int main(int argc, char** argv) {
   bool ok = MainWindow(201, 0, "main-window.png");
   ok &= MainWindow(120, 0, "main-window-termina1.png");
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
+  // Pages: (version, tab, file, tree caption).
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();

@@ -1,6 +1,7 @@
 #include "programming_pages.h"
 
 #include "driver_text.h"
+#include "startup.h"
 #include "termina1.h"
 
 namespace termina::app {
@@ -48,14 +49,6 @@ uint16_t RegisterVersion() {
   uint16_t version = 120;
   if (TRMA_GetVersion(&version) != 0) version = 120;
   return version;
-}
-
-bool IsShiftOpen() {
-  TRMA_FATAL_STATUS fatal{};
-  TRMA_STATUS status{};
-  TRMA_REC_STATUS rec{};
-  TRMA_GetStatus(&fatal, &status, &rec);
-  return (status.byte & 0x04) != 0;
 }
 
 // ---- parameters --------------------------------------------------------

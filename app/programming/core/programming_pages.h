@@ -44,9 +44,7 @@ enum class WriteStatus { Done, ShiftOpen };
 
 // The register's version; 120 when the query fails (never throws).
 uint16_t RegisterVersion();
-// True while the register reports the shift open (status bit 2); a driver
-// failure is thrown.
-bool IsShiftOpen();
+// The shift-open test of every write is IsShiftOpen() of startup.h.
 
 // ---- parameters (CFRParams, template 142) ------------------------------
 

@@ -1,0 +1,55 @@
+#include "program_wiring.h"
+
+#include "changepwd.h"
+#include "frfunction.h"
+#include "frinstall.h"
+
+// ---- The page table --------------------------------------------------------
+// Adding a page: its own files in its subsystem's folder and one line here.
+// A code the table does not name shows the plain CFRFunction page.
+
+const std::vector<PageKind>& ProgramPages() {
+  static const std::vector<PageKind> table = {
+      // Programming tables: the first argument names the table; a table the
+      // program has no page for leaves the area empty.
+      {0xA1, PageKind::kAnyArgument, nullptr},
+      // Tables whose page class is still to come show the plain page.
+      {0xA1, 0, &MakePage<CFRFunction>},
+      {0xA1, 5, &MakePage<CFRFunction>},
+      {0xA1, 20, &MakePage<CFRFunction>},
+      {0xA1, 21, &MakePage<CFRFunction>},
+      {0xA1, 22, &MakePage<CFRFunction>},
+      {0xA1, 23, &MakePage<CFRFunction>},
+      {0xA1, 24, &MakePage<CFRFunction>},
+  };
+  return table;
+}
+
+CFRFunction* ProgramWiring::CreatePage(const CFRNode& node, PageHost& host) {
+  return CreatePageFromTable(ProgramPages(), node, host);
+}
+
+// ---- Start-up dialogs --------------------------------------------------------
+
+bool ProgramWiring::RunRecoveryDialog(uint16_t) {
+  // The recovery dialog is not part of the program yet: nothing is written,
+  // so the register is not asked to be restarted.
+  return false;
+}
+
+void ProgramWiring::RunInstallDialog() {
+  CFRInstall install(nullptr);
+  install.DoModal();
+}
+
+bool ProgramWiring::AskExchangePassword(const QString& current, QString* entered) {
+  CChangePwd dlg(current, nullptr);
+  if (dlg.DoModal() != tk::IDOK) return false;
+  *entered = dlg.m_strNew;
+  return true;
+}
+
+// ---- Settings file -------------------------------------------------------------
+
+void ProgramWiring::SaveSettings(PageHost&) {}
+void ProgramWiring::LoadSettings(PageHost&) {}

@@ -1,0 +1,36 @@
+// What a page may ask of the window that hosts it.  Pages get the host
+// handed to them at construction and reach the main window only through
+// it.  All calls are made on the UI thread.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+
+  // The window the page is placed in (its parent).
+  virtual QWidget* HostWindow() = 0;
+  // Part 0 is the message line, part 1 the model name.
+  virtual void SetStatusText(int part, const QString& text) = 0;
+  virtual QString StatusText(int part) const = 0;
+  // Confirms that the same register still answers; false when the host has
+  // re-initialised (and so replaced the page): the caller leaves at once.
+  virtual bool CheckDevice() = 0;
+  // The tab control and the tree together.
+  virtual void EnableNavigation(bool enable) = 0;
+  // The whole main window (navigation, port and speed, the page itself).
+  virtual void EnableMainWindow(bool enable) = 0;
+  virtual void SetWaitCursor(bool wait) = 0;
+  // Shows the page of the first node of the current tree again (after the
+  // register's settings changed under the page).
+  virtual void ShowFirstPage() = 0;
+  // The register's version as the host knows it (120 when it did not answer).
+  virtual uint16_t Version() const = 0;
+  // Ends the program (the page's "ВЫХОД").
+  virtual void Quit() = 0;
+};

@@ -1,0 +1,137 @@
+// Keys and robustness of the shell as a user meets them: Enter in the tree
+// starts nothing, Enter in a page field runs the command even after the
+// command button has lost the focus, Delete works in a full CEditEx box,
+// a page whose reads fail still has working buttons, and choosing the port
+// already selected does not reconnect.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app_fixture.h"
+#include "editex.h"
+
+using namespace apptest;
+
+namespace {
+
+// A page with one edit box whose command counts its runs.
+class EditPage : public CFRFunction {
+ public:
+  explicit EditPage(PageHost& host) : CFRFunction(host) {}
+  void Execute() override { ++runs; }
+  std::atomic<int> runs{0};
+  CEditEx* edit = nullptr;
+
+ protected:
+  bool OnInitDialog() override {
+    CFRFunction::OnInitDialog();
+    edit = new CEditEx(this);
+    edit->setGeometry(10, 10, 200, 24);
+    edit->show();
+    return true;
+  }
+};
+
+// A page whose reads at creation fail as a register's would.
+class FailingPage : public CFRFunction {
+ public:
+  explicit FailingPage(PageHost& host) : CFRFunction(host) {}
+
+ protected:
+  bool OnInitDialog() override {
+    CFRFunction::OnInitDialog();
+    uint16_t code = 3;
+    throw code;
+  }
+};
+
+template <class Page>
+CFRMainDlg::PageFactory Make() {
+  return [](const CFRNode&, PageHost& host) -> CFRFunction* { return new Page(host); };
+}
+
+}  // namespace
+
+class KeyTest : public AppTest {};
+
+TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
+  StartRegister();
+  CFRMainDlg& main = Open(QString(), Make<EditPage>());
+  auto* page = static_cast<EditPage*>(main.CurrentPage());
+  ASSERT_NE(page, nullptr);
+  main.activateWindow();
+
+  main.m_tree->setFocus();
+  QTest::keyClick(main.m_tree, Qt::Key_Return);
+  QTest::keyClick(main.m_tree, Qt::Key_Enter);
+  EXPECT_FALSE(page->IsCommandRunning());
+  EXPECT_EQ(page->runs.load(), 0);
+
+  // The command button takes the focus and loses it again.
+  auto* execute = Button(page, CFRFunction::kExecuteId);
+  execute->setFocus();
+  page->edit->setFocus();
+  QTest::keyClick(page->edit, Qt::Key_Return);
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_EQ(page->runs.load(), 1);
+  EXPECT_EQ(main.StatusText(0), QStringLiteral("Готов"));
+
+  // Enter on the main window's port combo starts nothing either.
+  auto* port = tk::Item<QComboBox>(&main, 1087);
+  port->setFocus();
+  QTest::keyClick(port, Qt::Key_Return);
+  EXPECT_FALSE(page->IsCommandRunning());
+  EXPECT_EQ(page->runs.load(), 1);
+}
+
+TEST_F(KeyTest, DeleteAndEscapeReachAFullBox) {
+  CEditEx edit;
+  edit.setText(QString(40, QLatin1Char('A')));
+  edit.setCursorPosition(0);
+  QTest::keyClick(&edit, Qt::Key_Delete);
+  EXPECT_EQ(edit.text().size(), 39);
+  QTest::keyClick(&edit, Qt::Key_B);
+  EXPECT_EQ(edit.text().size(), 40);
+  QTest::keyClick(&edit, Qt::Key_C);  // full again: refused
+  EXPECT_EQ(edit.text(), QStringLiteral("b") + QString(39, QLatin1Char('A')));
+  // X11 sends Delete with the text 0x7F.
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+  QApplication::sendEvent(&edit, &del);
+  EXPECT_EQ(edit.text().size(), 39);
+}
+
+TEST_F(KeyTest, APageWhoseReadsFailIsShownWithWorkingButtons) {
+  StartRegister();
+  CFRMainDlg& main = Open(QString(), Make<FailingPage>());
+  CFRFunction* page = main.CurrentPage();
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(page->isVisible());
+  EXPECT_EQ(page->geometry(), main.PageRect());
+  EXPECT_GE(CountMessages(main.StatusText(0)), 1);  // the driver's text, reported once
+  Button(page, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_GE(CountMessages(QStringLiteral("Выберите команду")), 1);
+  EXPECT_EQ(main.StatusText(0), QStringLiteral("Готов"));
+}
+
+TEST_F(KeyTest, APageThatCannotBeCreatedIsReportedNotFatal) {
+  StartRegister();
+  CFRMainDlg& main = Open(QString(), [](const CFRNode&, PageHost&) -> CFRFunction* {
+    throw std::runtime_error("no template");
+  });
+  EXPECT_EQ(main.CurrentPage(), nullptr);
+  EXPECT_TRUE(main.StatusText(0).contains(QStringLiteral("no template")));
+}
+
+TEST_F(KeyTest, ChoosingTheSelectedPortAgainDoesNotReconnect) {
+  StartRegister();
+  CFRMainDlg& main = Open();
+  m_sim->clearLog();
+  auto* port = tk::Item<QComboBox>(&main, 1087);
+  ASSERT_EQ(port->currentIndex(), 0);
+  // What the user's pick of the same entry does in the list.
+  emit port->activated(0);
+  port->setCurrentIndex(0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(m_sim->requests().empty());
+}
