@@ -14,6 +14,8 @@ namespace termina::cli {
 // Exit status for a command line trma cannot use, or a setting it cannot
 // store; driver results use their own code (see exitCodeFor).
 inline constexpr int kExitUsage = 100;
+// Exit status for a file trma cannot read or write.
+inline constexpr int kExitFile = 101;
 
 struct Context {
   std::ostream& out;

@@ -162,9 +162,11 @@ int show(Context& ctx) {
   return 0;
 }
 
+// A file refused (cannot be opened, wrong format, wrong version) or a load
+// not confirmed: nothing was written to the register.
 int refused(Context& ctx, const std::string& message) {
   ctx.err << "trma: " << message << "\n";
-  return kExitRefused;
+  return kExitFile;
 }
 
 int save(Context& ctx, const std::string& path) {

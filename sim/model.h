@@ -144,7 +144,7 @@ class RegisterModel {
   bool readyForDocuments(uint8_t& code) const;  // init done, no fatal fault, no report running
   void openShiftIfNeeded();
   void refreshNvr();           // rewrite the image from the totals
-  void checkWrittenNvr();      // adopt a written image whose checksum is right
+  void takeWrittenNvr();       // adopt a whole written image, or take the fault for a broken one
   int64_t nowSeconds() const;  // register clock, seconds since the epoch (local civil time)
   void stamp(std::string& date, std::string& time) const;
 

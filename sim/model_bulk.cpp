@@ -23,7 +23,10 @@ void RegisterModel::setMemory(uint16_t area, uint32_t address, const std::vector
   auto& a = mem_[area];
   if (a.size() < 0x10000) a.resize(0x10000, 0);
   for (size_t i = 0; i < bytes.size() && address + i < a.size(); ++i) a[address + i] = bytes[i];
-  if (area == kNvrArea) checkWrittenNvr();
+  // An image is taken once the block holding its checksum has arrived; the
+  // blocks before it are only stored.
+  const uint32_t checksumAt = kNvrAddress + static_cast<uint32_t>(nvrLength(st_.version)) - 1;
+  if (area == kNvrArea && address <= checksumAt && address + bytes.size() > checksumAt) takeWrittenNvr();
   changed_ = true;
 }
 

@@ -14,9 +14,11 @@ using namespace detail;
 
 namespace {
 
-// Whether a successful command changes the register.  Reads leave the NVR
-// image and the state file alone.
-enum Effect : bool { Reads = false, Changes = true };
+// What a successful command does to the register.  Reads leave the NVR
+// image and the state file alone; Changes rebuild the image from the
+// totals; Stores change memory only, so that an image written block by
+// block is not overwritten from the totals before its last block arrives.
+enum Effect { Reads, Changes, Stores };
 
 using Handler = Outcome (RegisterModel::*)(const std::vector<std::string>&);
 
@@ -28,12 +30,14 @@ struct Command {
 
 constexpr bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-// Every code two upper-case hex digits, none twice, every handler set.
+// Every code two upper-case hex digits, none twice.  (Handlers are taken
+// by address and cannot be null; comparing member pointers is not a
+// constant expression under the sanitizers.)
 template <size_t N>
 constexpr bool wellFormed(const Command (&table)[N]) {
   for (size_t i = 0; i < N; ++i) {
     const std::string_view c = table[i].code;
-    if (c.size() != 2 || !isUpperHex(c[0]) || !isUpperHex(c[1]) || table[i].handler == nullptr) return false;
+    if (c.size() != 2 || !isUpperHex(c[0]) || !isUpperHex(c[1])) return false;
     for (size_t j = i + 1; j < N; ++j)
       if (table[j].code == c) return false;
   }
@@ -89,7 +93,7 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
       {"81", &RegisterModel::cmdDisplay, Changes},
       // memory blocks and the logo
       {"E1", &RegisterModel::cmdReadMemory, Reads},
-      {"E7", &RegisterModel::cmdWriteMemory, Changes},
+      {"E7", &RegisterModel::cmdWriteMemory, Stores},
       {"E2", &RegisterModel::cmdLogoHeader, Changes},
       {"E3", &RegisterModel::cmdClearLogo, Changes},
   };
@@ -99,8 +103,8 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
                                  [&](const Command& c) { return c.code == code; });
   if (cmd == std::end(kCommands)) return reply(kBadFunction);
   Outcome o = (this->*cmd->handler)(f);
-  if (cmd->effect == Changes && o.result == kOk) {
-    refreshNvr();
+  if (cmd->effect != Reads && o.result == kOk) {
+    if (cmd->effect == Changes) refreshNvr();
     changed_ = true;
   }
   if (o.kind == Outcome::LongReport) {

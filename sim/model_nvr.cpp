@@ -167,9 +167,14 @@ void RegisterModel::refreshNvr() {
   std::copy(image.begin(), image.end(), a.begin() + kNvrAddress);
 }
 
-void RegisterModel::checkWrittenNvr() {
+void RegisterModel::takeWrittenNvr() {
   auto image = nvrImage();
-  if (image.size() < 2 || image[image.size() - 2] != 0x55 || image.back() != nvrChecksum(image)) return;
+  if (image.size() < 2 || image[image.size() - 2] != 0x55 || image.back() != nvrChecksum(image)) {
+    // The register finds a broken image as it would at power-on: the NVR
+    // fault, with the image left as written until a good one replaces it.
+    st_.fatal |= kFatalNvr;
+    return;
+  }
   // A consistent image: the register takes its totals from it.  Numbers that
   // the image holds only in part (the shift number's low 16 bits) are widened.
   Totals t = parseNvrImage(image, st_.version);

@@ -36,6 +36,12 @@
 //    field n 1..6 books the amount to that department.  Amounts are kept in
 //    ten-thousandths and printed in roubles with two decimals; line amounts
 //    are rounded to the kopeck.
+//  - The NVR image (memory area 3 from 0xF000, 425, 563 or 659 bytes by
+//    version) is rebuilt from the shift totals after every command that
+//    changes the register, unless the NVR fault is set.  Memory writes (E7,
+//    setMemory) are only stored until the block holding the image's last
+//    byte arrives: then an image with its 0x55 marker and right checksum
+//    becomes the totals and clears the fault, a broken one sets the fault.
 #pragma once
 
 #include <chrono>

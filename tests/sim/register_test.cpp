@@ -500,6 +500,78 @@ TEST(Nvr, ReadFaultAndRepairOverTheLine) {
   EXPECT_EQ(l.sim.memory(1, 16, 2), (std::vector<uint8_t>{0x0A, 0xFF}));
 }
 
+// Writes the image block by block as the driver does; `blocks` limits how
+// many of them go out.
+void writeImage(Line& l, const std::vector<uint8_t>& img, size_t blocks = SIZE_MAX) {
+  for (size_t at = 0, k = 0; at < img.size() && k < blocks; at += 32, ++k) {
+    size_t n = std::min<size_t>(32, img.size() - at);
+    std::vector<uint8_t> part(img.begin() + static_cast<long>(at), img.begin() + static_cast<long>(at + n));
+    ASSERT_EQ(l.code("E7" + fs({"3", std::to_string(0xF000 + at), std::to_string(n), hexUpper(part)})), 0);
+  }
+}
+
+Totals edited() {
+  Totals t;
+  t.shift = 9;
+  t.cash = 567800;
+  t.sales[1] = 55000;
+  t.deptReturns[5] = 700;
+  t.openDay = 3;
+  t.openMonth = 4;
+  t.openYear = 2012;
+  return t;
+}
+
+TEST(Nvr, HealthyRegisterKeepsAWrittenImageAndTakesItWithTheLastBlock) {
+  Line l;
+  l.init();
+  ASSERT_EQ(l.first("36" + fs({"Внесение", "12.3400"})), "12.34");
+  const std::vector<uint8_t> img = RegisterModel::buildNvrImage(edited(), 201);
+  writeImage(l, img, 20);  // all but the block with the checksum
+  // The blocks are stored as written, the totals not yet taken.
+  EXPECT_EQ(std::vector<uint8_t>(img.begin(), img.begin() + 640),
+            l.sim.memory(3, 0xF000, 640));
+  EXPECT_EQ(l.sim.state().cashInDrawer, 123400);  // 12.34 paid in
+  EXPECT_EQ(l.fields("A0")[0], "0");
+  writeImage(l, img);
+  EXPECT_EQ(l.sim.nvrImage(), img);
+  EXPECT_EQ(l.fields("A0")[0], "0");
+  EXPECT_EQ(l.sim.state().cashInDrawer, 567800);
+  // The register then works on from the written totals.
+  ASSERT_EQ(l.first("36" + fs({"Внесение", "1.0000"})), "57.78");
+  Totals after = RegisterModel::parseNvrImage(l.sim.nvrImage(), 201);
+  EXPECT_EQ(after.cash, 577800);
+  EXPECT_EQ(after.sales[1], 55000);
+  EXPECT_EQ(after.deptReturns[5], 700);
+
+  // A broken image written whole is the fault.
+  auto bad = img;
+  bad[100] ^= 1;
+  writeImage(l, bad);
+  EXPECT_EQ(l.fields("A0")[0], "1");
+  EXPECT_EQ(l.sim.nvrImage(), bad);
+}
+
+TEST(Nvr, FaultStaysUntilTheLastBlockEvenWhenAHalfImageAddsUp) {
+  Line l;
+  l.sim.setNvrFault(true);
+  const std::vector<uint8_t> stored = l.sim.nvrImage();
+  // A first block chosen so that it with the rest of the broken image adds
+  // up to the stored checksum.
+  std::vector<uint8_t> img = RegisterModel::buildNvrImage(edited(), 201);
+  unsigned sum = 0x35;
+  for (size_t i = 1; i < 32; ++i) sum += img[i];
+  for (size_t i = 32; i + 1 < stored.size(); ++i) sum += stored[i];
+  img[0] = static_cast<uint8_t>(stored.back() - sum);
+  img.back() = Simulator::nvrChecksum(img);
+  writeImage(l, img, 1);
+  EXPECT_EQ(l.fields("A0")[0], "1");
+  EXPECT_EQ(l.sim.state().cashInDrawer, 0);
+  writeImage(l, img);
+  EXPECT_EQ(l.fields("A0")[0], "0");
+  EXPECT_EQ(l.sim.state().cashInDrawer, 567800);
+}
+
 // ---- logo ------------------------------------------------------------------
 
 TEST(Logo, HeaderAckStreamReply) {

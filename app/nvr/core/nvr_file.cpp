@@ -1,0 +1,165 @@
+#include "nvr_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace termina::app {
+namespace {
+
+// The file's fields in order, as one list both directions walk.
+template <typename Record, typename U32, typename F64>
+void Walk(Record& r, U32&& u32, F64&& f64) {
+  u32(r.shift);
+  u32(r.document);
+  u32(r.report);
+  u32(r.receipt);
+  for (auto* v : {&r.cash, &r.carried, &r.annulled, &r.paidIn, &r.paidOut, &r.deferred, &r.discSales,
+                  &r.markupSales, &r.discReturns, &r.markupReturns})
+    f64(*v);
+  for (auto& v : r.sales) f64(v);
+  for (auto& v : r.returns) f64(v);
+  for (auto& v : r.taxSales) f64(v);
+  for (auto& v : r.taxReturns) f64(v);
+  for (auto& v : r.deptSales) f64(v);
+  for (auto& v : r.deptReturns) f64(v);
+}
+
+std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+bool WriteAll(int fd, const uint8_t* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeNvrFile(const NvrRecord& r) {
+  std::vector<uint8_t> out;
+  out.reserve(kNvrFileSize);
+  const auto put = [&out](uint64_t v, int size) {
+    for (int i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  Walk(r, [&](uint32_t v) { put(v, 4); }, [&](double v) { put(std::bit_cast<uint64_t>(v), 8); });
+  return out;
+}
+
+bool DecodeNvrFile(std::span<const uint8_t> data, NvrRecord& r) {
+  if (data.size() != kNvrFileSize) return false;
+  NvrRecord next = r;
+  std::size_t at = 0;
+  bool ok = true;
+  const auto get = [&](int size) {
+    uint64_t v = 0;
+    for (int i = 0; i < size; ++i) v |= static_cast<uint64_t>(data[at + i]) << (8 * i);
+    at += size;
+    return v;
+  };
+  Walk(next, [&](uint32_t& v) { v = static_cast<uint32_t>(get(4)); },
+       [&](double& v) {
+         v = std::bit_cast<double>(get(8));
+         ok = ok && IsStorableMoney(v);
+       });
+  if (!ok) return false;
+  RecomputeNvrTotals(next);
+  r = next;
+  return true;
+}
+
+bool SaveNvrFile(const std::string& path, const NvrRecord& r, std::string* why) {
+  std::string unused;
+  std::string& reason = why ? *why : unused;
+  // Replace what a link points to, not the link.
+  std::string target = path;
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists) {
+    if (!S_ISREG(st.st_mode)) {
+      reason = path + ": не обычный файл";
+      return false;
+    }
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const std::size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string temp = dir + "." + base + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  // Failures are told by the name the caller gave, not the temporary one.
+  if (fd < 0) {
+    reason = Reason(path);
+    return false;
+  }
+  const std::vector<uint8_t> bytes = EncodeNvrFile(r);
+  bool ok = ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
+  ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+  if (!ok) reason = Reason(path);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    reason = Reason(path);
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    reason = Reason(path);
+  }
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+bool LoadNvrFile(const std::string& path, NvrRecord& r, std::string* why) {
+  std::string unused;
+  std::string& reason = why ? *why : unused;
+  // Non-blocking, so that a named pipe cannot hold the caller up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reason = Reason(path);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    reason = path + ": не обычный файл";
+    return false;
+  }
+  // One byte more than a file holds tells a longer file apart.
+  uint8_t buffer[kNvrFileSize + 1];
+  std::size_t got = 0;
+  while (got < sizeof buffer) {
+    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = Reason(path);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got != kNvrFileSize) {
+    reason = path + ": размер файла не " + std::to_string(kNvrFileSize) + " байта";
+    return false;
+  }
+  if (!DecodeNvrFile(std::span<const uint8_t>(buffer, got), r)) {
+    reason = path + ": в файле сумма вне допустимого диапазона";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace termina::app
