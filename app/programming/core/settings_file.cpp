@@ -81,10 +81,17 @@ bool writeAll(int fd, const uint8_t* data, std::size_t size) {
   return true;
 }
 
-// Up to limit bytes of the file; nullopt when it cannot be opened or read.
+// Up to limit bytes of the file; nullopt when it cannot be opened or read,
+// or is not a plain file (a named pipe or a device could hold the caller up
+// or never end).
 std::optional<std::vector<uint8_t>> readPrefix(const std::string& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
   std::vector<uint8_t> data(limit);
   std::size_t got = 0;
   while (got < limit) {

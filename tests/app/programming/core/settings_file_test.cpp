@@ -3,6 +3,8 @@
 // in a temporary directory.
 #include "settings_file.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -263,6 +265,8 @@ TEST_F(SettingsFile, VersionCasesAndRefusedFilesWriteNothing) {
   EXPECT_EQ(LoadSettings(m_path, 201, m_ask).outcome, SettingsOutcome::BadFormat);
   EXPECT_EQ(LoadSettings(m_dir + "/missing.frc", 201, m_ask).message, "Ошибка открытия файла");
   EXPECT_EQ(LoadSettings(m_dir, 201, m_ask).outcome, SettingsOutcome::OpenFailed);
+  ASSERT_EQ(::mkfifo((m_dir + "/pipe.frc").c_str(), 0600), 0);
+  EXPECT_EQ(LoadSettings(m_dir + "/pipe.frc", 201, m_ask).outcome, SettingsOutcome::OpenFailed) << "no hang";
   EXPECT_TRUE(Ops().empty());
   EXPECT_EQ(m_sim->table(20, 0), "ИЗ ФАЙЛА");
 }
