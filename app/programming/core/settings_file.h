@@ -12,9 +12,13 @@
 //  1480    6 x 38  tax i: table 23 field i in 19 bytes, table 24 field i in 19 bytes
 //  1708    41      table 30 field 0
 //
-// The window (and trma) asks kSaveQuestion / kLoadQuestion first, shows the
-// file dialog, then calls SaveSettings / LoadSettings and shows the
-// returned message with its title and icon.
+// The window (and trma) asks kSaveQuestion / kLoadQuestion first (title
+// kConfirmTitle, Yes and No, question icon, No the default), shows the file
+// dialog (kFileFilter, kFileExtension, no overwrite prompt), then under the
+// wait cursor calls SaveSettings / LoadSettings and shows the returned
+// message, when there is one, with its title and icon; a DriverFailure's
+// text also goes on the status line.  After Loaded the window takes
+// `version` as its register version and shows its current page again.
 #pragma once
 
 #include <array>
