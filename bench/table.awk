@@ -67,6 +67,19 @@ END {
                 "≤ 1.02", ratio <= 1.02 ? "yes" : "**no**")
         }
 
+    # 3b. The settings file on the same line: the whole sequence against the
+    # wire time of its frames plus its mandated 50 ms pauses.
+    split("save:save (49 reads, 49 pauses)|load:load (47 writes, 46 pauses)", sf, "|")
+    for (i = 1; i in sf; ++i) {
+        split(sf[i], p, ":")
+        n = "BM_SettingsFile/" p[1] "/iterations:2/real_time"
+        what = "3. settings file " p[2] " at 19200 baud over the pty: sequence / floor"
+        if (!has(n)) { missing(what, n); continue }
+        ratio = ctr[n, "floor_ratio"]
+        row(what, ms(real[n]), sprintf("%.2f ms floor (%d frames)", ctr[n, "floor_ms"], ctr[n, "frames"]),
+            sprintf("%.3f", ratio), "≤ 1.05", ratio <= 1.05 ? "yes" : "**no**")
+    }
+
     # 4. CPU time while waiting.
     split("BM_KeepAlive/pty:report kept alive by ACKs, pty|BM_KeepAlive/tcp:report kept alive by ACKs, TCP|BM_Silence/pty:silent register waited out, pty|BM_Silence/tcp:silent register waited out, TCP", waits, "|")
     for (i = 1; i in waits; ++i) {

@@ -72,7 +72,11 @@ const char* kHelp =
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
     "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
     "0C date before the last fiscal operation, 0E negative result, 0F no customer display,\n"
-    "40 no data, 42 EEJ in the wrong state.\n";
+    "40 no data, 42 EEJ in the wrong state.\n"
+    "Configuration tables (A1, A2): a table or field the version lacks answers 03.  While a shift\n"
+    "is open every table write answers 01 (settings are not changed during a shift) except the\n"
+    "data-exchange password, table 31.  An empty value for table 9 (customer display type)\n"
+    "selects no type: it is accepted and the stored type stays as it was.\n";
 
 bool toInt(const char* s, long& out) {
   char* end = nullptr;

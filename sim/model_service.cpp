@@ -149,8 +149,13 @@ Outcome RegisterModel::cmdWriteConfig(const std::vector<std::string>& f) {
   if (f.size() < 3 || !parseInt(f[0], t) || !parseInt(f[1], fl) || t < 0 || fl < 0 || t > 65535 || fl > 65535)
     return reply(kBadParam);
   const auto tt = static_cast<uint16_t>(t), ff = static_cast<uint16_t>(fl);
+  // Settings do not change during a shift; only the data-exchange password
+  // may change at any time.
+  if ((st_.status & kShiftOpen) && tt != 31) return reply(kBadStatus);
   if (!tableAvailable(tt, ff)) return reply(kBadParam);
   if (tt == 22 && ff == 0) return reply(kBadParam);  // the cash payment name is fixed
+  // An empty customer display type selects none: the stored type stays.
+  if (tt == 9 && f[2].empty()) return reply(kOk);
   if (uint8_t c = validateTableValue(tt, f[2]); c != kOk) return reply(c);
   if (tt == 31) st_.password = f[2];
   else st_.tables[{tt, ff}] = f[2];

@@ -31,6 +31,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The forced reply for a request: the key naming the code and its first two
+// fields ("A1 11 0") before the one naming the code and its first field
+// ("A1 11") before the bare code.
+std::map<std::string, ForcedReply>::const_iterator findForced(const std::map<std::string, ForcedReply>& forced,
+                                                              const std::string& code,
+                                                              const std::vector<std::string>& fields) {
+  if (forced.empty()) return forced.end();
+  if (fields.size() >= 2)
+    if (auto it = forced.find(code + " " + fields[0] + " " + fields[1]); it != forced.end()) return it;
+  if (!fields.empty())
+    if (auto it = forced.find(code + " " + fields[0]); it != forced.end()) return it;
+  return forced.find(code);
+}
+
 int msUntil(Clock::time_point t) {
   auto d = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
   return d < 0 ? 0 : static_cast<int>(d);
@@ -337,7 +351,7 @@ struct Simulator::Impl {
         out.result = 0x06;
       } else if (!p.codeIsHex) {
         out.result = 0x02;
-      } else if (auto it = f.forced.find(p.code); it != f.forced.end()) {
+      } else if (auto it = findForced(f.forced, p.code, req.fieldsUtf8); it != f.forced.end()) {
         out.result = static_cast<uint8_t>(it->second.result);
         out.fields = it->second.fieldsUtf8;
       } else {

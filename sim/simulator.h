@@ -16,9 +16,11 @@
 //    state file counts as power-on: bit 0 is set again.
 //  - Result codes: 01 the state does not allow the command (no function 0,
 //    a fatal fault, EEJ archive closed, receipt/shift in the wrong stage,
-//    non-fiscal register for fiscal memory reports); 02 unknown command (and
+//    non-fiscal register for fiscal memory reports, a table write other than
+//    the password while the shift is open); 02 unknown command (and
 //    A9 on other versions than 201); 03 bad or missing field, or a table the
-//    version lacks; 05 logo stream stalled; 06 wrong data-exchange password
+//    version lacks (an empty table 9 value is accepted and changes
+//    nothing); 05 logo stream stalled; 06 wrong data-exchange password
 //    (no fields), or wrong tax inspector password for 08, 62, 63; 07 request
 //    checksum (or TCP envelope XOR) wrong; 0A shift longer than 24 hours;
 //    0C date before the last fiscal operation (A3); 0E negative result
@@ -112,7 +114,10 @@ struct Faults {
                                    // transfer forgotten; settings and memory kept).  One-shot:
                                    // faults() then reads restartAtFrame 0.
   int restartBootMs = 1500;
-  std::map<std::string, ForcedReply> forced;  // command code -> reply given instead of running it
+  // Replies given instead of running the command, by command code ("A1"),
+  // by code and first field ("A1 11": table 11) or by code and first two
+  // fields ("A2 22 5": table 22 field 5); the most specific key wins.
+  std::map<std::string, ForcedReply> forced;
 };
 
 struct Config {

@@ -104,6 +104,22 @@ TEST(Register, ConfigurationTablesByVersion) {
   EXPECT_EQ(l.code("A1" + fs({"23", "5"})), 0);
 }
 
+TEST(Register, NoTableWritesDuringAShiftAndAnEmptyDisplayTypeKeepsTheStoredOne) {
+  Line l;
+  l.sim.setTable(9, 0, "1");
+  EXPECT_EQ(l.code("A2" + fs({"9", "0", ""})), 0);
+  EXPECT_EQ(l.sim.table(9, 0), "1");
+  l.sim.setVersion(120);  // a version without table 9 still refuses it
+  EXPECT_EQ(l.code("A2" + fs({"9", "0", ""})), 0x03);
+  l.sim.setVersion(201);
+
+  l.sim.setStatus(0, 0x04, 0);  // shift open
+  EXPECT_EQ(l.code("A2" + fs({"20", "0", "НОВОЕ"})), 0x01);
+  EXPECT_EQ(l.code("A2" + fs({"9", "0", ""})), 0x01);
+  EXPECT_NE(l.sim.table(20, 0), "НОВОЕ");
+  EXPECT_EQ(l.code("A2" + fs({"31", "0", "1234"})), 0);  // the password may change at any time
+}
+
 TEST(Register, Table31IsTheExchangePassword) {
   Line l;
   EXPECT_EQ(l.first("A1" + fs({"31", "0"})), "WKRD");
@@ -157,7 +173,8 @@ TEST(Register, CloseWithoutPaymentNeedsAutomaticPayment) {
   ASSERT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
   ASSERT_EQ(l.first("30" + fs({"Товар", "1", "1.000", "5.0000", "1"})), "5.00");
   EXPECT_EQ(l.code("22"), 0x01);
-  ASSERT_EQ(l.code("A2" + fs({"30", "0", "0"})), 0);
+  EXPECT_EQ(l.code("A2" + fs({"30", "0", "0"})), 0x01);  // no settings change during a shift
+  l.sim.setTable(30, 0, "0");
   EXPECT_EQ(l.code("22"), 0);
   EXPECT_EQ(l.sim.state().cashInDrawer, 50000);
 

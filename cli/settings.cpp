@@ -1,0 +1,229 @@
+#include "settings.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <ostream>
+#include <string>
+
+#include "config_map.h"
+#include "driver_text.h"
+#include "interaction.h"
+#include "programming_pages.h"
+#include "settings_file.h"
+#include "termina1.h"
+#include "versions.h"
+
+namespace termina::cli {
+namespace {
+
+using namespace termina::app;
+
+// Questions of the load on the terminal: --yes answers Yes; without it the
+// question is asked when standard input is a terminal, and otherwise it
+// stays unanswered (No) and the load writes nothing.
+class TerminalInteraction : public Interaction {
+ public:
+  TerminalInteraction(Context& ctx, bool yes) : ctx_(ctx), yes_(yes) {}
+
+  Answer Ask(const Question& q) override {
+    if (q.buttons != Buttons::YesNo) {
+      ctx_.out << q.text << "\n";
+      return Answer::Ok;
+    }
+    if (yes_) return Answer::Yes;
+    if (!::isatty(STDIN_FILENO)) {
+      unanswered_ = true;
+      return q.defaultAnswer;
+    }
+    ctx_.err << q.text << " [да/нет] " << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return q.defaultAnswer;
+    for (const char* yes : {"да", "Да", "ДА", "д", "Д", "y", "Y", "yes", "Yes", "YES"})
+      if (line == yes) return Answer::Yes;
+    return Answer::No;
+  }
+  bool unanswered() const { return unanswered_; }
+
+ private:
+  Context& ctx_;
+  bool yes_;
+  bool unanswered_ = false;
+};
+
+const char* onOff(bool on) { return on ? "вкл" : "выкл"; }
+
+void connect() {
+  if (const uint16_t rc = TRMA_CheckPort(false); rc != 0) throw rc;
+}
+
+// A failed read ends the overview with the driver's message.
+void check(const std::optional<uint16_t>& error) {
+  if (error) throw *error;
+}
+
+void line(Context& ctx, const std::string& caption, const std::string& value) {
+  ctx.out << "  " << caption << ": " << value << "\n";
+}
+
+void bits(Context& ctx, std::span<const BitEntry> entries, unsigned mask, uint16_t version, bool (*shown)(const BitEntry&)) {
+  for (const BitEntry& b : entries)
+    if (version >= b.fromVersion && shown(b)) ctx.out << "    " << b.caption << ": " << onOff((mask >> b.bit) & 1) << "\n";
+}
+
+std::string listText(std::span<const char* const> names, const std::optional<unsigned>& index, const std::string& raw) {
+  if (index && *index < names.size()) return names[*index];
+  return raw.empty() ? "не выбран" : raw;
+}
+
+std::string trimColon(std::string s) {
+  if (!s.empty() && s.back() == ':') s.pop_back();
+  return s;
+}
+
+void showParams(Context& ctx) {
+  const ParamsRead r = ReadParams();
+  check(r.error);
+  const uint16_t v = r.version;
+  const ParamsValues& p = r.values;
+  ctx.out << "Параметры кассы\n";
+  line(ctx, MapEntry(kTableCashDesk).caption, p.cashDesk);
+  line(ctx, MapEntry(kTableCompactPrint).caption, onOff(p.compactPrint));
+  line(ctx, MapEntry(kTableExternalNumbering).caption, onOff(p.externalNumbering));
+  line(ctx, MapEntry(kTableAutoDrawer).caption, onOff(p.autoDrawer));
+  line(ctx, MapEntry(kTableNoCashControl).caption, onOff(p.noCashControl));
+  if (UsedOn(MapEntry(kTableZReportOptions), v)) {
+    line(ctx, MapEntry(kTableZReportOptions).caption, std::to_string(p.zReport));
+    bits(ctx, ZReportBits(), p.zReport, v, [](const BitEntry&) { return true; });
+    line(ctx, MapEntry(kTableCollectToZero).caption, onOff(p.collectToZero));
+    // The second and third models have no display type, display output or
+    // partial cutting to set (the program hides them too).
+    if (!HidesDisplayRows(v)) {
+      line(ctx, MapEntry(kTableDisplayType).caption, listText(DisplayTypeNames(), p.displayType, ""));
+      line(ctx, MapEntry(kTableAutoDisplay).caption, onOff(p.autoDisplay));
+      line(ctx, MapEntry(kTablePartialCut).caption, onOff(p.partialCut.value_or(false)));
+    }
+  }
+  if (UsedOn(MapEntry(kTableReceiptDesign), v)) {
+    line(ctx, trimColon(MapEntry(kTableReceiptDesign).caption), listText(ReceiptDesignNames(), p.design, ""));
+    line(ctx, MapEntry(kTableAutoPayment).caption, onOff(p.autoPayment));
+  }
+}
+
+void showLines(Context& ctx, const char* title, const std::vector<std::string>& lines) {
+  ctx.out << title << "\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) line(ctx, std::to_string(i + 1), "\"" + lines[i] + "\"");
+}
+
+int show(Context& ctx) {
+  const uint16_t v = RegisterVersion();
+  const std::string model = ModelName(v);
+  ctx.out << "Версия прошивки: " << v << (model.empty() ? "" : " (" + model + ")") << "\n";
+  showParams(ctx);
+
+  std::optional<uint16_t> error;
+  const std::optional<bool> logo = ReadLogoFlag(&error);
+  check(error);
+  ctx.out << "Логотип предприятия\n";
+  line(ctx, MapEntry(kTablePrintLogo).caption, onOff(logo.value_or(false)));
+
+  const LinesRead header = ReadHeader();
+  check(header.error);
+  showLines(ctx, "Клише предприятия", header.lines);
+  const LinesRead footer = ReadFooter();
+  check(footer.error);
+  showLines(ctx, "Рекламный текст", footer.lines);
+
+  const PaymentsRead pay = ReadPayments();
+  check(pay.error);
+  ctx.out << "Типы платежей\n";
+  for (std::size_t i = 0; i < pay.names.size(); ++i) line(ctx, std::to_string(i), "\"" + pay.names[i] + "\"");
+
+  const TaxesRead tax = ReadTaxes();
+  check(tax.error);
+  ctx.out << "Налоги\n";
+  for (std::size_t i = 0; i < tax.values.names.size(); ++i)
+    line(ctx, std::to_string(i), "\"" + tax.values.names[i] + "\" \"" + tax.values.rates[i] + "\"");
+  if (tax.showOptions) {
+    const TaxValues& t = tax.values;
+    const unsigned mask = TaxOptionMask(tax.version, t);
+    line(ctx, MapEntry(kTableTaxOptions).caption, std::to_string(mask));
+    bits(ctx, TaxOptionBits(), mask, tax.version, [](const BitEntry& b) { return b.bit != kTaxBitPerPosition; });
+    line(ctx, trimColon(TaxOptionBits()[3].caption), listText(TaxCalculationNames(), t.calculation, ""));
+    line(ctx, trimColon(MapEntry(kTableTaxLine).caption), "\"" + t.taxLine + "\"");
+  }
+
+  const DepartmentsRead dep = ReadDepartments();
+  check(dep.error);
+  ctx.out << "Товарные группы\n";
+  const auto labels = DepartmentRowLabels(dep.version);
+  for (std::size_t i = 0; i < dep.names.size(); ++i) line(ctx, labels[i], "\"" + dep.names[i] + "\"");
+  line(ctx, trimColon(MapEntry(kTableZSection).caption), "\"" + dep.zSection + "\"");
+  return 0;
+}
+
+// A file refused (cannot be opened, wrong format, wrong version) or a load
+// not confirmed: nothing was written to the register.
+int refused(Context& ctx, const std::string& message) {
+  ctx.err << "trma: " << message << "\n";
+  return kExitFile;
+}
+
+int save(Context& ctx, const std::string& path) {
+  const SettingsResult r = SaveSettings(path);
+  if (r.outcome == SettingsOutcome::DriverFailure) throw r.code;
+  if (!r.ok()) return refused(ctx, r.message + ": " + path);
+  ctx.out << r.message << "\n";
+  return 0;
+}
+
+int load(Context& ctx, const std::string& path, bool yes) {
+  TerminalInteraction ask(ctx, yes);
+  const SettingsResult r = LoadSettings(path, RegisterVersion(), ask);
+  switch (r.outcome) {
+    case SettingsOutcome::Loaded:
+      ctx.out << r.message << "\n";
+      return 0;
+    case SettingsOutcome::DriverFailure:
+      throw r.code;
+    case SettingsOutcome::Declined:
+      if (ask.unanswered())
+        return refused(ctx, std::string(kFileOlderQuestion) +
+                                "\nНет терминала для ответа: загрузка не выполнена (подтверждение: --yes)");
+      return refused(ctx, "загрузка отменена");
+    default:
+      return refused(ctx, r.message);
+  }
+}
+
+}  // namespace
+
+int cmdSettings(Context& ctx, const std::vector<std::string>& args) {
+  const std::string& verb = args[0];
+  if (verb == "show") {
+    if (args.size() != 1) throw UsageError{"settings show без аргументов"};
+    connect();
+    return show(ctx);
+  }
+  if (verb == "save") {
+    if (args.size() != 2) throw UsageError{"settings save ФАЙЛ"};
+    connect();
+    return save(ctx, args[1]);
+  }
+  if (verb == "load") {
+    bool yes = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--yes")
+        yes = true;
+      else
+        rest.push_back(args[i]);
+    }
+    if (rest.size() != 1) throw UsageError{"settings load [--yes] ФАЙЛ"};
+    connect();
+    return load(ctx, rest[0], yes);
+  }
+  throw UsageError{"ожидается settings show, settings save или settings load"};
+}
+
+}  // namespace termina::cli
