@@ -1,5 +1,7 @@
 #include "nvr_file.h"
 
+#include "file_replace.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,17 +34,6 @@ void Walk(Record& r, U32&& u32, F64&& f64) {
 }
 
 std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-bool WriteAll(int fd, const uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -79,46 +70,13 @@ bool DecodeNvrFile(std::span<const uint8_t> data, NvrRecord& r) {
 }
 
 bool SaveNvrFile(const std::string& path, const NvrRecord& r, std::string* why) {
-  std::string unused;
-  std::string& reason = why ? *why : unused;
-  // Replace what a link points to, not the link.
-  std::string target = path;
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists) {
-    if (!S_ISREG(st.st_mode)) {
-      reason = path + ": не обычный файл";
-      return false;
-    }
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-  const std::size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = dir + "." + base + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  // Failures are told by the name the caller gave, not the temporary one.
-  if (fd < 0) {
-    reason = Reason(path);
-    return false;
-  }
   const std::vector<uint8_t> bytes = EncodeNvrFile(r);
-  bool ok = ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
-  ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  if (!ok) reason = Reason(path);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    reason = Reason(path);
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    reason = Reason(path);
-  }
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  ReplaceError error;
+  int number;
+  if (ReplaceFile(path, bytes, &error, &number)) return true;
+  // Failures are told by the name the caller gave, not the temporary one.
+  if (why) *why = error == ReplaceError::NotRegularFile ? path + ": не обычный файл" : path + ": " + std::strerror(number);
+  return false;
 }
 
 bool LoadNvrFile(const std::string& path, NvrRecord& r, std::string* why) {

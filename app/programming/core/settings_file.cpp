@@ -1,5 +1,7 @@
 #include "settings_file.h"
 
+#include "file_replace.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,19 +70,6 @@ SettingsResult information(SettingsOutcome outcome, const char* text) {
   return r;
 }
 
-bool writeAll(int fd, const uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Up to limit bytes of the file; nullopt when it cannot be opened or read,
 // or is not a plain file (a named pipe or a device could hold the caller up
 // or never end).
@@ -111,29 +100,7 @@ std::optional<std::vector<uint8_t>> readPrefix(const std::string& path, std::siz
 
 }  // namespace
 
-bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
-  // Through a symbolic link the file it names is replaced, not the link.
-  std::string target = path;
-  if (char* real = ::realpath(path.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
-  }
-  struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return false;
-  const std::size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = dir + "." + base + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) == 0;
-  ok = ok && writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
+bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) { return ReplaceFile(path, bytes); }
 
 SettingsRecords ReadRegisterSettings() {
   SettingsRecords r;
