@@ -14,6 +14,9 @@ namespace termina::cli {
 // Exit status for a command line trma cannot use, or a setting it cannot
 // store; driver results use their own code (see exitCodeFor).
 inline constexpr int kExitUsage = 100;
+// Exit status when trma's own check refused the input (a logo file) or the
+// user did not confirm (a clock a day or more behind): nothing was changed.
+inline constexpr int kExitRefused = 101;
 
 struct Context {
   std::ostream& out;
