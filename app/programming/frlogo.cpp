@@ -1,6 +1,10 @@
 #include "frlogo.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -49,12 +53,25 @@ bool CFRLogo::OnInitDialog() {
   bind(kUploadId, &CFRLogo::OnUpload);
   bind(kSaveId, &CFRLogo::OnStoreSwitch);
   bind(kRemoveId, &CFRLogo::OnRemove);
+  // A path typed by hand is previewed too once the user leaves the box.
+  if (auto* edit = Item<QLineEdit>(kFileId))
+    connect(edit, &QLineEdit::editingFinished, this, [this] { ShowPreview(ItemText(kFileId)); });
 
   ShowStatusText(kWaiting);
   // A failed read is reported by the host; the box stays unticked.
   SetChecked(kPrintId, termina::app::ReadLogoSwitch());
   ShowStatusText(kReady);
   return true;
+}
+
+void CFRLogo::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !qobject_cast<QPushButton*>(QApplication::focusWidget())) {
+    event->accept();
+    if (auto* save = Item<QPushButton>(kSaveId); save && save->isEnabled()) save->click();
+    return;
+  }
+  CFRFunction::keyPressEvent(event);
 }
 
 void CFRLogo::OnChooseFile() {

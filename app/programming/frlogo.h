@@ -19,6 +19,9 @@ class CFRLogo : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
+  // Enter outside a push button presses "СОХРАНИТЬ", the page's default
+  // button (the page has no command button of the framework's own).
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnChooseFile();
