@@ -51,10 +51,10 @@ TEST_F(TrmaPages, LogoIsCheckedBeforeAnythingIsSent) {
   Start(120);
   const std::string wide = bmp::WriteBytes(dir.file("wide.bmp"), bmp::Bitmap(289, 100));
   ProcessResult r = trma({"logo", "check", wide});
-  EXPECT_EQ(r.exitCode, 101) << r.err;
+  EXPECT_EQ(r.exitCode, 102) << r.err;
   EXPECT_TRUE(has(r.err, "Размер изображения превышает 288x126")) << r.err;
   r = trma({"logo", "load", wide});
-  EXPECT_EQ(r.exitCode, 101) << r.err;
+  EXPECT_EQ(r.exitCode, 102) << r.err;
   EXPECT_FALSE(Sent("E3"));
   EXPECT_FALSE(Sent("E2"));
 
@@ -88,7 +88,7 @@ TEST_F(TrmaPages, ClockShowsTheDifferenceAndAsksBeforeADayAhead) {
 
   // Without a terminal and without --yes the answer is No.
   r = trma({"clock", "set"});
-  EXPECT_EQ(r.exitCode, 101) << r.err;
+  EXPECT_EQ(r.exitCode, 102) << r.err;
   EXPECT_TRUE(has(r.err, "отличаются от текущей даты и времени ККМ более чем на сутки")) << r.err;
   EXPECT_FALSE(Sent("A3"));
   EXPECT_EQ(sim->state().clockOffsetSeconds, -(30 * 3600 + 30));
