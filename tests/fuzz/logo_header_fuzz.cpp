@@ -4,7 +4,7 @@
 // what it is given, and its verdict must follow the four rules in their
 // order, recomputed here from the raw bytes.
 #include "fuzz_check.h"
-#include "logo.h"
+#include "logo_file.h"
 
 #include <cstddef>
 #include <cstdint>
