@@ -16,6 +16,9 @@ namespace termina::cli {
 inline constexpr int kExitUsage = 100;
 // Exit status for a file trma cannot read or write.
 inline constexpr int kExitFile = 101;
+// Exit status when trma's own check refused the input (a logo file) or the
+// user did not confirm (a clock a day or more behind): nothing was changed.
+inline constexpr int kExitRefused = 102;
 
 struct Context {
   std::ostream& out;

@@ -43,6 +43,10 @@ const char* kHelp =
     "  --nvr-fault            NVR checksum fault: fatal bit 0 set, NVR image checksum wrong\n"
     "  --no-fiscal-module     fiscal module not installed (fatal bit 5) until command E0\n"
     "  --printer-status N     printer status byte reported by A9\n"
+    "  --clock-offset S       start the register's clock S seconds (may be negative) away from\n"
+    "                         the computer's local time, e.g. -108000 for 30 hours behind; the\n"
+    "                         clock then runs on by itself: function 0 (00) does not set it,\n"
+    "                         only A3 (and E0) do\n"
     "\n"
     "Faults of the line:\n"
     "  --silent               answer nothing, not even ACK to ENQ\n"
@@ -71,12 +75,14 @@ const char* kHelp =
     "\n"
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
     "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
-    "0C date before the last fiscal operation, 0E negative result, 0F no customer display,\n"
-    "40 no data, 42 EEJ in the wrong state.\n"
+    "0C date before the last fiscal operation (A3, and 00 with a host date before it),\n"
+    "0E negative result, 0F no customer display, 40 no data, 42 EEJ in the wrong state.\n"
     "Configuration tables (A1, A2): a table or field the version lacks answers 03.  While a shift\n"
     "is open every table write answers 01 (settings are not changed during a shift) except the\n"
     "data-exchange password, table 31.  An empty value for table 9 (customer display type)\n"
-    "selects no type: it is accepted and the stored type stays as it was.\n";
+    "selects no type: it is accepted and the stored type stays as it was.\n"
+    "Table 31 (the data-exchange password) takes exactly 4 characters, and only from\n"
+    "version 130 on (03 otherwise).\n";
 
 bool toInt(const char* s, long& out) {
   char* end = nullptr;
@@ -94,7 +100,7 @@ int main(int argc, char** argv) {
   Config cfg;
   Faults faults;
   std::optional<std::string> ptyLink;
-  std::optional<long> tcpPort, version, printer;
+  std::optional<long> tcpPort, version, printer, clockOffset;
   std::optional<std::string> password;
   std::optional<bool> display;
   bool nvrFault = false, noFiscal = false, logRequests = false;
@@ -141,6 +147,16 @@ int main(int argc, char** argv) {
     else if (a == "--nvr-fault") nvrFault = true;
     else if (a == "--no-fiscal-module") noFiscal = true;
     else if (a == "--printer-status") printer = number(255);
+    else if (a == "--clock-offset") {
+      // Signed seconds, at most about 100 years either way.
+      long v;
+      const char* text = next("a number of seconds");
+      if (!toInt(text, v) || v < -3200000000L || v > 3200000000L) {
+        std::fprintf(stderr, "termina-sim: %s: not a number of seconds: %s\n", a.c_str(), text);
+        return 2;
+      }
+      clockOffset = v;
+    }
     else if (a == "--silent") faults.silent = true;
     else if (a == "--silent-mid-reply") faults.silentMidReply = true;
     else if (a == "--bad-checksum") faults.badChecksum = true;
@@ -195,6 +211,7 @@ int main(int argc, char** argv) {
     if (nvrFault) sim.setNvrFault(true);
     if (noFiscal) sim.setFiscalModuleInstalled(false);
     if (printer) sim.setPrinterStatus(static_cast<uint8_t>(*printer));
+    if (clockOffset) sim.setClockOffset(*clockOffset);
     sim.setFaults(faults);
     if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());
     if (tcpPort) std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));

@@ -139,6 +139,7 @@ class RegisterModel {
   bool reportMayStart(uint8_t& code) const;  // ready for documents and no receipt open
   Outcome startLongReport() const;
   void activateEejUnit();
+  bool beforeLastFiscal(int64_t civilSeconds) const;  // earlier than the last fiscal operation
   bool tableAvailable(uint16_t t, uint16_t f) const;
   uint8_t validateTableValue(uint16_t t, const std::string& v) const;
   uint8_t statusByte() const;

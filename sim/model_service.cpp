@@ -43,10 +43,18 @@ Outcome RegisterModel::cmdClock(const std::vector<std::string>&) {
 
 // ---- service ---------------------------------------------------------------
 
+bool RegisterModel::beforeLastFiscal(int64_t t) const {
+  int64_t last;
+  return !st_.lastFiscalDate.empty() && parseDateTime(st_.lastFiscalDate, st_.lastFiscalTime, last) && t < last;
+}
+
+// Function 0 hands the register the host's date and time, but the register
+// keeps its own clock (only A3 and the installation set it): a host whose
+// date lies before the last fiscal operation is refused, like A3 refuses it.
 Outcome RegisterModel::cmdInit(const std::vector<std::string>& f) {
   int64_t t;
   if (f.size() < 2 || !parseDateTime(f[0], f[1], t)) return reply(kBadParam);
-  st_.clockOffsetSeconds = t - hostCivilNow();
+  if (beforeLastFiscal(t)) return reply(kDateBeforeFiscal);
   st_.status &= static_cast<uint8_t>(~kNoInit);
   return reply(kOk);
 }
@@ -55,9 +63,7 @@ Outcome RegisterModel::cmdSetDate(const std::vector<std::string>& f) {
   int64_t t;
   if (f.size() < 2 || !parseDateTime(f[0], f[1], t)) return reply(kBadParam);
   if (st_.status & kShiftOpen) return reply(kBadStatus);
-  int64_t last;
-  if (!st_.lastFiscalDate.empty() && parseDateTime(st_.lastFiscalDate, st_.lastFiscalTime, last) && t < last)
-    return reply(kDateBeforeFiscal);
+  if (beforeLastFiscal(t)) return reply(kDateBeforeFiscal);
   st_.clockOffsetSeconds = t - hostCivilNow();
   return reply(kOk);
 }
@@ -131,7 +137,8 @@ uint8_t RegisterModel::validateTableValue(uint16_t t, const std::string& v) cons
     case 9: return range(0, 1);
     case 13: return range(0, 2);
     case 22: return text(18);
-    case 31: return (!v.empty() && utf8Length(v) <= 59 && !hasControl(v)) ? kOk : kBadParam;
+    // The data-exchange password: exactly four characters.
+    case 31: return (utf8Length(v) == 4 && !hasControl(v)) ? kOk : kBadParam;
     default: return text(40);
   }
 }
@@ -156,6 +163,9 @@ Outcome RegisterModel::cmdWriteConfig(const std::vector<std::string>& f) {
   if (tt == 22 && ff == 0) return reply(kBadParam);  // the cash payment name is fixed
   // An empty customer display type selects none: the stored type stays.
   if (tt == 9 && f[2].empty()) return reply(kOk);
+  // Up to version 129 the password is fixed (the driver always sends the
+  // default one to such a register): the table cannot be written.
+  if (tt == 31 && st_.version <= 129) return reply(kBadParam);
   if (uint8_t c = validateTableValue(tt, f[2]); c != kOk) return reply(c);
   if (tt == 31) st_.password = f[2];
   else st_.tables[{tt, ff}] = f[2];

@@ -14,6 +14,13 @@
 //    and bit 5 (EEJ not activated) set; fatal byte 0 unless Config asks for
 //    the NVR fault (bit 0) or a missing fiscal module (bit 5).  Loading a
 //    state file counts as power-on: bit 0 is set again.
+//  - The register's clock runs by itself (host clock + an offset): A3 and E0
+//    set it; function 0 (00) only checks the host's date and time it carries
+//    and clears status bit 0.  Both A3 and 00 refuse a date before the last
+//    fiscal operation (0C).
+//  - Table 31 is the data-exchange password: exactly 4 characters, and
+//    writable only from version 130 on (the driver always sends the default
+//    password to older registers).
 //  - Result codes: 01 the state does not allow the command (no function 0,
 //    a fatal fault, EEJ archive closed, receipt/shift in the wrong stage,
 //    non-fiscal register for fiscal memory reports, a table write other than
@@ -23,7 +30,7 @@
 //    nothing); 05 logo stream stalled; 06 wrong data-exchange password
 //    (no fields), or wrong tax inspector password for 08, 62, 63; 07 request
 //    checksum (or TCP envelope XOR) wrong; 0A shift longer than 24 hours;
-//    0C date before the last fiscal operation (A3); 0E negative result
+//    0C date before the last fiscal operation (A3, 00); 0E negative result
 //    (storno or discount above the total, paying out more than the drawer
 //    holds) and, by default, a long report cancelled by CAN; 0F no customer
 //    display; 40 no data (INN, registration numbers, last fiscal data before

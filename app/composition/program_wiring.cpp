@@ -1,8 +1,10 @@
 #include "program_wiring.h"
 
 #include "changepwd.h"
+#include "frconnectparams.h"
 #include "frfunction.h"
 #include "frinstall.h"
+#include "frlogo.h"
 
 // ---- The page table --------------------------------------------------------
 // Adding a page: its own files in its subsystem's folder and one line here.
@@ -15,12 +17,14 @@ const std::vector<PageKind>& ProgramPages() {
       {0xA1, PageKind::kAnyArgument, nullptr},
       // Tables whose page class is still to come show the plain page.
       {0xA1, 0, &MakePage<CFRFunction>},
-      {0xA1, 5, &MakePage<CFRFunction>},
+      {0xA1, 5, &MakePage<CFRLogo>},
       {0xA1, 20, &MakePage<CFRFunction>},
       {0xA1, 21, &MakePage<CFRFunction>},
       {0xA1, 22, &MakePage<CFRFunction>},
       {0xA1, 23, &MakePage<CFRFunction>},
       {0xA1, 24, &MakePage<CFRFunction>},
+      // The register's clock and the data-exchange password.
+      {0xF3, PageKind::kAnyArgument, &MakePage<CFRConnectParams>},
   };
   return table;
 }

@@ -38,7 +38,11 @@ struct Line {
     Fields f = fields(body);
     return f.empty() ? std::string("<none>") : f[0];
   }
-  void init() { ASSERT_EQ(code("00" "050108\x1c" "090703\x1c"), 0); }
+  // The clock to 5 January 2008 09:07:03, then function 0.
+  void init() {
+    ASSERT_EQ(code("A3" "050108\x1c" "090703\x1c"), 0);
+    ASSERT_EQ(code("00" "050108\x1c" "090703\x1c"), 0);
+  }
   uint8_t status() { return static_cast<uint8_t>(std::stoi(fields("A0")[1])); }
 
   Simulator sim;
@@ -52,14 +56,18 @@ std::string fs(std::initializer_list<std::string> parts) {
   return s;
 }
 
-TEST(Register, InitClearsBitZeroAndSetsTheClock) {
+TEST(Register, InitClearsBitZeroAndLeavesTheClock) {
   Line l;
   EXPECT_EQ(l.status() & 0x01, 0x01);
   EXPECT_EQ(l.code("20" + fs({"2", "1", "Оператор", "1"})), 0x01);  // nothing before function 0
   EXPECT_EQ(l.code("00" + fs({"310408", "090703"})), 0x03);         // 31 April
   EXPECT_EQ(l.code("00" + fs({"050108", "250000"})), 0x03);
-  l.init();
+  // Function 0 leaves a clock set 30 hours behind the computer's where it is.
+  l.sim.setClockOffset(-30 * 3600);
+  ASSERT_EQ(l.code("00" + fs({"050108", "090703"})), 0);
   EXPECT_EQ(l.status() & 0x01, 0);
+  EXPECT_EQ(l.sim.state().clockOffsetSeconds, -30 * 3600);
+  l.init();
   Fields clock = l.fields("A7\x1c");
   ASSERT_EQ(clock.size(), 2u);
   EXPECT_EQ(clock[0], "050108");
@@ -123,7 +131,12 @@ TEST(Register, NoTableWritesDuringAShiftAndAnEmptyDisplayTypeKeepsTheStoredOne) 
 TEST(Register, Table31IsTheExchangePassword) {
   Line l;
   EXPECT_EQ(l.first("A1" + fs({"31", "0"})), "WKRD");
-  EXPECT_EQ(l.code("A2" + fs({"31", "0", ""})), 0x03);
+  for (const char* bad : {"", "123", "12345", "12\t4"}) EXPECT_EQ(l.code("A2" + fs({"31", "0", bad})), 0x03) << bad;
+  // Up to version 129 the password is fixed.
+  l.sim.setVersion(129);
+  EXPECT_EQ(l.code("A2" + fs({"31", "0", "1234"})), 0x03);
+  l.sim.setVersion(130);
+  EXPECT_EQ(l.sim.state().password, "WKRD");
   EXPECT_EQ(l.code("A2" + fs({"31", "0", "1234"})), 0);  // still sent with the old password
   EXPECT_EQ(l.code("A0"), 0x06);                          // old password refused now
   l.pwd = "1234";
@@ -255,7 +268,9 @@ TEST(Register, InstallationAndFiscalisation) {
 
   // The clock may not go back before the last fiscal operation.
   EXPECT_EQ(l.code("A3" + fs({"040108", "090000"})), 0x0C);
+  EXPECT_EQ(l.code("00" + fs({"040108", "090000"})), 0x0C);  // nor may the host's date be before it
   EXPECT_EQ(l.code("A3" + fs({"060108", "090000"})), 0);
+  EXPECT_EQ(l.code("00" + fs({"060108", "090000"})), 0);
   EXPECT_EQ(l.fields("A7\x1c")[0], "060108");
   ASSERT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0);
   EXPECT_EQ(l.code("A3" + fs({"070108", "090000"})), 0x01);  // not while the shift is open

@@ -4,6 +4,10 @@
 // program's real start-up runs against it on the offscreen platform.
 #include <QApplication>
 #include <QDir>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QStyleFactory>
@@ -14,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,12 +48,17 @@ bool Save(QWidget& w, const QString& name) {
 // Starts the register of the given version, opens the main window with the
 // given tab selected and, when `node` is given, the page of the tree item
 // with that caption, and saves the window.
+// `prepare` sets the register up before the program starts; `act` plays the
+// user on the page before the picture is taken.
 bool MainWindow(uint16_t version, int tab, const QString& name, const QString& node = QString(),
-                const termina::sim::Config& base = {}) {
+                const termina::sim::Config& base = {},
+                const std::function<void(termina::sim::Simulator&)>& prepare = nullptr,
+                const std::function<void(CFRMainDlg&)>& act = nullptr) {
   termina::sim::Config cfg = base;
   cfg.version = version;
   termina::sim::Simulator sim(cfg);
   sim.openPty(termina::paths::root() + "/dev/com1");
+  if (prepare) prepare(sim);
   bool ok = true;
   {
     ProgramWiring wiring;
@@ -67,10 +77,37 @@ bool MainWindow(uint16_t version, int tab, const QString& name, const QString& n
     }
     main.m_tree->setFocus();
     QApplication::processEvents();
+    if (act) {
+      act(main);
+      QApplication::processEvents();
+    }
     ok = Save(main, name) && ok;
   }
   TRMA_ClosePort();
   return ok;
+}
+
+// A monochrome bitmap with the shop's name, as a user would prepare one.
+QString LogoPicture(const QString& path) {
+  QImage image(400, 110, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(Qt::black, 4));
+    p.drawRoundedRect(QRect(4, 4, 392, 102), 14, 14);
+    QFont f = tk::DialogFont();
+    f.setPixelSize(38);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(0, 8, 400, 56), Qt::AlignCenter, QStringLiteral("МАГАЗИН №1"));
+    f.setPixelSize(20);
+    f.setBold(false);
+    p.setFont(f);
+    p.drawText(QRect(0, 62, 400, 36), Qt::AlignCenter, QStringLiteral("продукты и хозтовары"));
+  }
+  image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly).save(path, "BMP");
+  return path;
 }
 
 }  // namespace
@@ -104,6 +141,15 @@ int main(int argc, char** argv) {
   ok &= MainWindow(120, 0, "main-window-termina1.png");
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
   // Pages: (version, tab, file, tree caption).
+  ok &= MainWindow(201, 0, "page-logo.png", QStringLiteral("Логотип предприятия"), {}, nullptr, [&](CFRMainDlg& main) {
+    prompts.fileName = LogoPicture(root.path() + "/logo.bmp");
+    if (CFRFunction* page = main.CurrentPage()) page->Item<QPushButton>(1052)->click();
+  });
+  ok &= MainWindow(301, 0, "page-clock.png", QStringLiteral("Параметры связи"), {}, [](termina::sim::Simulator& s) {
+    s.setClockOffset(-7 * 60);
+    s.setReady();
+  });
+  ok &= MainWindow(201, 0, "page-clock-termina2.png", QStringLiteral("Параметры связи"));
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();

@@ -270,7 +270,9 @@ TEST_P(FaultMatrix, BytesOneAtATimeJustInsideTheReadTimeoutMakeAWholeReply)
     sim::Faults f;
     f.byteGapMs = 450;
     setFaults(f);
-    TRMADT d{8, 12, 2026};
+    // A host date after the register's last fiscal operation (made "now"
+    // by setReady), which function 0 would refuse otherwise.
+    TRMADT d{31, 12, 2098};
     TRMATM tm{1, 2, 3};
     Timed t = timed([&] { TRMA_Init(&d, &tm); });
     // The reply to function 0 carries no fields: STX, three bytes, the code,

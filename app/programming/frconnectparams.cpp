@@ -1,0 +1,163 @@
+#include "frconnectparams.h"
+
+#include <QAbstractButton>
+#include <QTimerEvent>
+
+#include <optional>
+
+#include "clock.h"
+#include "driver_api.h"
+#include "ui_156_clock.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(156, &tk::BuildForm<Ui::Dlg156>);
+
+enum : int {
+  kRegisterDateId = 1082,
+  kRegisterTimeId = 1026,
+  kComputerDateId = 1051,
+  kComputerTimeId = 1053,
+  kSetId = 1079,
+  kReadId = 1081,
+  kLastLabelId = 11149,
+  kLastDateLabelId = 11150,
+  kLastTimeLabelId = 11151,
+  kLastDateId = 1052,
+  kLastTimeId = 1055,
+  kPasswordGroupId = 11165,
+  kPasswordLabelId = 11166,
+  kPasswordId = 1056,
+  kChangeId = 1080,
+};
+
+QString Utf8(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRConnectParams::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  const auto bind = [this](int id, void (CFRConnectParams::*handler)()) {
+    if (auto* b = Item<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, handler);
+  };
+  bind(kReadId, &CFRConnectParams::OnReadClock);
+  bind(kSetId, &CFRConnectParams::OnSetClock);
+  bind(kChangeId, &CFRConnectParams::OnChangePassword);
+  ShowItem(kExecuteId, false);
+
+  // The second model keeps its password to itself.
+  if (Host() && Host()->Version() == 201)
+    for (int id : {kPasswordId, kPasswordLabelId, kPasswordGroupId, kChangeId}) ShowItem(id, false);
+
+  TRMADT date;
+  TRMATM time;
+  LocalDateTime(&date, &time);
+  SetItemTextNow(kComputerDateId, Utf8(termina::app::DateText(date)));
+  SetItemTextNow(kComputerTimeId, Utf8(termina::app::TimeText(time)));
+
+  const termina::app::ClockPageData p = termina::app::ReadClockPage();
+  if (p.statusRead) {
+    SetItemTextNow(kLastDateId, Utf8(termina::app::DateText(p.lastDate)));
+    SetItemTextNow(kLastTimeId, Utf8(termina::app::TimeText(p.lastTime)));
+    for (int id : {kLastLabelId, kLastDateLabelId, kLastTimeLabelId})
+      if (QWidget* w = Item(id)) w->setEnabled(!p.nonFiscal);
+  }
+  if (p.clockRead) {
+    SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(p.clock.date)));
+    SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(p.clock.time)));
+  }
+  if (p.failure) TellFailure(*p.failure);
+  SetItemTextNow(kPasswordId, Utf8(p.password));
+  m_nTimer = startTimer(1000);
+  return true;
+}
+
+void CFRConnectParams::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != m_nTimer) {
+    CFRFunction::timerEvent(event);
+    return;
+  }
+  ShowComputerTime();
+}
+
+void CFRConnectParams::ShowComputerTime() {
+  TRMADT date;
+  TRMATM time;
+  LocalDateTime(&date, &time);
+  SetItemTextNow(kComputerTimeId, Utf8(termina::app::TimeText(time)));
+}
+
+void CFRConnectParams::OnReadClock() {
+  if (RefuseWhileBusy()) return;
+  try {
+    const termina::app::RegisterClock c = termina::app::ReadRegisterClock();
+    SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(c.date)));
+    SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(c.time)));
+  } catch (uint16_t code) {
+    TellFailure(code);
+  }
+}
+
+void CFRConnectParams::OnSetClock() {
+  if (RefuseWhileBusy()) return;
+  std::optional<uint16_t> failure;
+  {
+    MainWindowDisabled locked(*this);
+    TRMADT date;
+    TRMATM time;
+    LocalDateTime(&date, &time);
+    tk::PromptInteraction ui(this);
+    try {
+      const termina::app::ClockSetting s = termina::app::SetRegisterClock(date, time, ui);
+      SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(s.after.date)));
+      SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(s.after.time)));
+    } catch (uint16_t code) {
+      failure = code;
+    }
+  }
+  if (!failure) return;
+  // The register's refusal of a date before its last fiscal operation has
+  // a message of its own.
+  if (*failure == 12) {
+    tk::ThePrompts().ShowMessage({Utf8(termina::app::kDateBeforeFiscalText), QStringLiteral("Ошибка"), tk::Icon::Error,
+                                  tk::Buttons::Ok, tk::IDOK, this});
+    return;
+  }
+  TellFailure(*failure);
+}
+
+void CFRConnectParams::OnChangePassword() {
+  if (RefuseWhileBusy()) return;
+  const std::string password = ItemText(kPasswordId).toStdString();
+  tk::PromptInteraction ui(this);
+  // A password the register cannot take is refused before anything is locked or sent.
+  if (const auto problem = termina::app::ExchangePasswordProblem(password)) {
+    ui.Tell(*problem, "Ошибка", termina::app::Icon::Error);
+    return;
+  }
+  std::optional<uint16_t> failure;
+  {
+    MainWindowDisabled locked(*this);
+    try {
+      termina::app::ChangeExchangePassword(password, ui);
+    } catch (uint16_t code) {
+      failure = code;
+    }
+  }
+  if (failure) TellFailure(*failure);
+}
+
+void CFRConnectParams::TellFailure(uint16_t code) {
+  QString text;
+  if (!ErrorText(code, &text)) return;
+  tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+}
+
+bool CFRConnectParams::RefuseWhileBusy() {
+  if (!IsCommandRunning()) return false;
+  tk::ThePrompts().ShowMessage({QStringLiteral("Не завершилась обработка предыдущей команды"), tk::kProgramName,
+                                tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+  return true;
+}

@@ -1,0 +1,158 @@
+#include "frlogo.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+
+#include <optional>
+
+#include "driver_api.h"
+#include "logo.h"
+#include "ui_146_logo.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(146, &tk::BuildForm<Ui::Dlg146>);
+
+const QString kWaiting = QStringLiteral("Ожидание...");
+const QString kReady = QStringLiteral("Готов");
+
+enum : int {
+  kFileId = 1051,
+  kChooseId = 1052,
+  kPreviewId = 1088,
+  kUploadId = 1080,
+  kRemoveId = 1079,
+  kPrintId = 1054,
+  kSaveId = 1082,
+};
+
+// What Execute takes from the page in one visit to the UI thread.
+struct LogoInput {
+  CFRLogo::Mode mode;
+  bool print;
+  std::string path;  // the host path, as the driver opens it
+};
+
+}  // namespace
+
+CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRLogo::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  const auto bind = [this](int id, void (CFRLogo::*handler)()) {
+    if (auto* b = Item<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, handler);
+  };
+  bind(kChooseId, &CFRLogo::OnChooseFile);
+  bind(kUploadId, &CFRLogo::OnUpload);
+  bind(kSaveId, &CFRLogo::OnStoreSwitch);
+  bind(kRemoveId, &CFRLogo::OnRemove);
+  // A path typed by hand is previewed too once the user leaves the box.
+  if (auto* edit = Item<QLineEdit>(kFileId))
+    connect(edit, &QLineEdit::editingFinished, this, [this] { ShowPreview(ItemText(kFileId)); });
+
+  ShowStatusText(kWaiting);
+  // A failed read is reported by the host; the box stays unticked.
+  SetChecked(kPrintId, termina::app::ReadLogoSwitch());
+  ShowStatusText(kReady);
+  return true;
+}
+
+void CFRLogo::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      !qobject_cast<QPushButton*>(QApplication::focusWidget())) {
+    event->accept();
+    if (auto* save = Item<QPushButton>(kSaveId); save && save->isEnabled()) save->click();
+    return;
+  }
+  CFRFunction::keyPressEvent(event);
+}
+
+void CFRLogo::OnChooseFile() {
+  if (RefuseWhileBusy()) return;
+  const QString path =
+      tk::ThePrompts().OpenFileName(this, QStringLiteral("Открыть"), QStringLiteral("Bitmap image(*.bmp)"));
+  if (path.isEmpty()) return;
+  // The check's message, if any, comes first; the file is shown either way.
+  tk::PromptInteraction ui(this);
+  termina::app::CheckLogoFileAndTell(QFileInfo(path).absoluteFilePath().toStdString(), ui);
+  SetItemTextNow(kFileId, QFileInfo(path).absoluteFilePath());
+  ShowPreview(path);
+}
+
+void CFRLogo::ShowPreview(const QString& path) {
+  auto* frame = Item<QLabel>(kPreviewId);
+  if (!frame) return;
+  QImage image(path);
+  if (image.isNull()) {
+    frame->clear();
+    return;
+  }
+  QPixmap picture = QPixmap::fromImage(image);
+  // A picture larger than the frame is shown whole, scaled down.
+  const QSize room = frame->contentsRect().size();
+  if (picture.width() > room.width() || picture.height() > room.height())
+    picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  frame->setPixmap(picture);
+}
+
+void CFRLogo::OnUpload() {
+  m_nMode = kUpload;
+  OnExecuteButton();
+}
+
+void CFRLogo::OnStoreSwitch() {
+  m_nMode = kStoreSwitch;
+  OnExecuteButton();
+}
+
+void CFRLogo::Execute() {
+  const LogoInput in = OnUi([&] {
+    return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId).toStdString()};
+  });
+  MainWindowDisabled locked(*this);
+  if (in.mode == kStoreSwitch)
+    termina::app::StoreLogoSwitch(in.print);
+  else
+    termina::app::UploadLogo(in.path, Ui());
+}
+
+void CFRLogo::OnRemove() {
+  if (RefuseWhileBusy()) return;
+  std::optional<uint16_t> failure;
+  {
+    MainWindowDisabled locked(*this);
+    if (auto* frame = Item<QLabel>(kPreviewId)) frame->clear();
+    SetChecked(kPrintId, false);
+    try {
+      termina::app::RemoveLogo();
+    } catch (uint16_t code) {
+      failure = code;
+    }
+  }
+  // The main window is unlocked before the message.
+  if (failure)
+    ReportFailure(*failure);
+  else
+    ShowStatusText(kReady);
+}
+
+void CFRLogo::ReportFailure(uint16_t code) {
+  QString text;
+  if (!ErrorText(code, &text)) return;
+  ShowStatusText(text);
+  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+}
+
+bool CFRLogo::RefuseWhileBusy() {
+  if (!IsCommandRunning()) return false;
+  tk::ThePrompts().ShowMessage({QStringLiteral("Не завершилась обработка предыдущей команды"), tk::kProgramName,
+                                tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+  return true;
+}

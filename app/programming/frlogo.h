@@ -1,0 +1,38 @@
+// CFRLogo: the logo page (template 146).  Chooses and previews a bitmap
+// file, uploads it to the register ("ЗАГРУЗИТЬ"), removes the register's
+// logo ("УДАЛИТЬ") and stores whether the logo is printed ("СОХРАНИТЬ").
+#pragma once
+
+#include "frfunction.h"
+
+class CFRLogo : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRLogo(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 146; }
+  // Command thread: stores the print switch (mode 0) or uploads the logo
+  // (mode 1).
+  void Execute() override;
+
+  enum Mode { kStoreSwitch = 0, kUpload = 1 };
+
+ protected:
+  bool OnInitDialog() override;
+  // Enter outside a push button presses "СОХРАНИТЬ", the page's default
+  // button (the page has no command button of the framework's own).
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void OnChooseFile();
+  void OnUpload();
+  void OnStoreSwitch();
+  void OnRemove();
+  // The driver takes one exchange at a time: while a command of the page
+  // runs, the page's own buttons say so and do nothing.
+  bool RefuseWhileBusy();
+  void ShowPreview(const QString& path);
+  void ReportFailure(uint16_t code);
+
+  Mode m_nMode = kStoreSwitch;
+};
