@@ -43,6 +43,9 @@ const char* kHelp =
     "  --nvr-fault            NVR checksum fault: fatal bit 0 set, NVR image checksum wrong\n"
     "  --no-fiscal-module     fiscal module not installed (fatal bit 5) until command E0\n"
     "  --printer-status N     printer status byte reported by A9\n"
+    "  --fiscal-history N     when the fiscal memory holds no closed shift yet, close N shifts\n"
+    "                         into it, one a day up to yesterday (fiscal memory reports print\n"
+    "                         only ranges with recorded shifts)\n"
     "\n"
     "Faults of the line:\n"
     "  --silent               answer nothing, not even ACK to ENQ\n"
@@ -72,7 +75,18 @@ const char* kHelp =
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
     "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
     "0C date before the last fiscal operation, 0E negative result, 0F no customer display,\n"
-    "40 no data, 42 EEJ in the wrong state.\n";
+    "40 no data, 42 EEJ in the wrong state, 48 no such EEJ data.\n"
+    "\n"
+    "Reports and the EEJ:\n"
+    "  Fiscal memory reports (62 by shifts, 63 by dates) need a fiscal register and the tax\n"
+    "  inspector password; a wrong password answers 06 and sets status bit 7 (\"wrong fiscal\n"
+    "  memory password\") until the right one is given, while a wrong data-exchange password\n"
+    "  answers 06 and leaves bit 7 alone.  A range in which the fiscal memory records no closed\n"
+    "  shift answers 03.  EEJ reports (64, 69 one shift; 66, 67 ranges) answer 42 while the EEJ\n"
+    "  is not activated and 48 for a shift after the current one, or dates after today or\n"
+    "  before the activation.  Closing the EEJ archive (0A) stops new documents (01) but not\n"
+    "  reports: 62-69 all still work.  Long reports (62, 63, 64, 66, 67, 69) send ACK every\n"
+    "  --report-ack-ms while they print; CAN ends them with --cancel-result.\n";
 
 bool toInt(const char* s, long& out) {
   char* end = nullptr;
@@ -90,7 +104,7 @@ int main(int argc, char** argv) {
   Config cfg;
   Faults faults;
   std::optional<std::string> ptyLink;
-  std::optional<long> tcpPort, version, printer;
+  std::optional<long> tcpPort, version, printer, fiscalHistory;
   std::optional<std::string> password;
   std::optional<bool> display;
   bool nvrFault = false, noFiscal = false, logRequests = false;
@@ -137,6 +151,7 @@ int main(int argc, char** argv) {
     else if (a == "--nvr-fault") nvrFault = true;
     else if (a == "--no-fiscal-module") noFiscal = true;
     else if (a == "--printer-status") printer = number(255);
+    else if (a == "--fiscal-history") fiscalHistory = number(3650);
     else if (a == "--silent") faults.silent = true;
     else if (a == "--silent-mid-reply") faults.silentMidReply = true;
     else if (a == "--bad-checksum") faults.badChecksum = true;
@@ -191,6 +206,7 @@ int main(int argc, char** argv) {
     if (nvrFault) sim.setNvrFault(true);
     if (noFiscal) sim.setFiscalModuleInstalled(false);
     if (printer) sim.setPrinterStatus(static_cast<uint8_t>(*printer));
+    if (fiscalHistory && sim.state().fiscalMemoryShifts == 0) sim.addFiscalHistory(static_cast<int>(*fiscalHistory));
     sim.setFaults(faults);
     if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());
     if (tcpPort) std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));
