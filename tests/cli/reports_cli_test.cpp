@@ -105,7 +105,7 @@ TEST_F(TrmaReports, InterruptSendsOneCan) {
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
-  const std::string rootEnv = "TERMINA_ROOT=" + root, homeEnv = "HOME=" + dir.path();
+  std::string rootEnv = "TERMINA_ROOT=" + root, homeEnv = "HOME=" + dir.path();
   char* envp[] = {rootEnv.data(), homeEnv.data(), nullptr};
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -127,7 +127,8 @@ TEST_F(TrmaReports, InterruptSendsOneCan) {
   EXPECT_TRUE(sim->state().reportRunning);
   ::kill(pid, SIGINT);
   int status = 0;
-  const bool ended = until([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10s);
+  bool reaped = false;
+  const bool ended = until([&] { return reaped || (reaped = ::waitpid(pid, &status, WNOHANG) == pid); }, 10s);
   if (!ended) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
