@@ -104,6 +104,12 @@ int main(int argc, char** argv) {
   ok &= MainWindow(120, 0, "main-window-termina1.png");
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
   // Pages: (version, tab, file, tree caption).
+  ok &= MainWindow(201, 2, "page-fiscal-shifts.png", "Полный фиск. отчет по сменам");
+  ok &= MainWindow(201, 2, "page-fiscal-dates.png", "Краткий фиск. отчет по датам");
+  ok &= MainWindow(201, 1, "page-eej-shifts.png", "Краткий отчет по сменам");
+  ok &= MainWindow(201, 1, "page-eej-dates.png", "Полный отчет по датам");
+  ok &= MainWindow(201, 1, "page-eej-control-tape.png", "Контрольная лента");
+  ok &= MainWindow(201, 1, "page-eej-document.png", "Документ из ЭКЛЗ");
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();
