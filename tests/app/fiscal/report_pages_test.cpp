@@ -160,6 +160,16 @@ TEST_F(ReportPages, InterruptedControlTape) {
   EXPECT_FALSE(main.m_tree->isEnabled());
   EXPECT_FALSE(main.m_tab->isEnabled());
   EXPECT_TRUE(page->isEnabled());
+  // Fifteen ACKs, one every 200 ms, keep the call waiting past the 2 s the
+  // patience of a silent line would allow.
+  const auto acks = [&] {
+    int n = 0;
+    for (uint8_t b : m_sim->sent()) n += b == 0x06;
+    return n;
+  };
+  ASSERT_TRUE(tk::PumpUntil([&] { return acks() >= 15; }, 10000));
+  EXPECT_TRUE(page->IsCommandRunning());
+  EXPECT_EQ(main.StatusText(0), "Ожидание...");
   Button(page, CFRFunction::kInterruptId)->click();
   Button(page, CFRFunction::kInterruptId)->click();
   ASSERT_TRUE(WaitIdle(page));
