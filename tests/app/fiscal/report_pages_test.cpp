@@ -78,8 +78,12 @@ TEST_F(ReportPages, EveryItemOpensItsPage) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->GetTemplateId(), c.templateId) << c.item.toStdString();
     EXPECT_STRNE(page->metaObject()->className(), "CFRFunction") << c.item.toStdString();
-    if (auto* s = dynamic_cast<CEEJShiftReport*>(page)) EXPECT_EQ(s->m_wType, c.type);
-    if (auto* d = dynamic_cast<CEEJDateReport*>(page)) EXPECT_EQ(d->m_wType, c.type);
+    if (auto* s = dynamic_cast<CEEJShiftReport*>(page)) {
+      EXPECT_EQ(s->m_wType, c.type);
+    }
+    if (auto* d = dynamic_cast<CEEJDateReport*>(page)) {
+      EXPECT_EQ(d->m_wType, c.type);
+    }
     // The report pages, and only they, can be interrupted.
     EXPECT_EQ(Button(page, CFRFunction::kInterruptId) != nullptr,
               c.templateId == 135 || c.templateId == 136 || c.templateId == 137 || c.templateId == 139 ||
