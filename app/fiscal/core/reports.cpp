@@ -88,7 +88,7 @@ void RunEejActivationReport() { TRMA_EEJActivateReport(); }
 void RunEejActivate() { TRMA_ActivateEEJ(); }
 
 bool ConfirmCloseArchive(Interaction& ui) {
-  return ui.Ask(Question{kCloseArchiveQuestion, kProgramTitle, Icon::Exclamation, Buttons::YesNo, Answer::Yes}) ==
+  return ui.Ask(Question{kCloseArchiveQuestion, kProgramTitle, Icon::Exclamation, Buttons::YesNo, Answer::No}) ==
          Answer::Yes;
 }
 

@@ -64,7 +64,8 @@ void RunEejShiftReport(uint16_t shift);
 void RunEejDocument(uint32_t kpk);
 void RunEejActivationReport();
 void RunEejActivate();
-// "Закрыть архив?" with Yes and No and the warning icon: true for Yes.
+// "Закрыть архив?" with Yes and No and the warning icon, No the default
+// (closing cannot be undone): true for Yes.
 bool ConfirmCloseArchive(Interaction& ui);
 void RunCloseArchive();
 

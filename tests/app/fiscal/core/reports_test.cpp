@@ -126,6 +126,7 @@ TEST_F(ReportsCore, CloseArchiveOnlyAfterYes) {
   EXPECT_EQ(m_ask.asked[0].text, "Закрыть архив?");
   EXPECT_EQ(m_ask.asked[0].buttons, Buttons::YesNo);
   EXPECT_EQ(m_ask.asked[0].icon, Icon::Exclamation);
+  EXPECT_EQ(m_ask.asked[0].defaultAnswer, Answer::No);
   EXPECT_TRUE(Codes().empty());
   m_ask.answers = {Answer::Yes};
   EXPECT_TRUE(ConfirmCloseArchive(m_ask));
