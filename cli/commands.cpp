@@ -12,7 +12,7 @@
 #include "termina1.h"
 
 // The wait of a long report, in the help of each.
-#define TRMA_REPORT_WAIT_HELP                                                                   \
+#define TRMA_REPORT_WAIT_HELP                                                      \
   "Пока регистратор печатает, trma показывает ожидание и число подтверждений\n"    \
   "(ACK) от регистратора; Ctrl+C один раз посылает прерывание (CAN), после чего\n" \
   "trma сообщает ответ регистратора, как кнопка \"ПРЕРВАТЬ\" программы."

@@ -204,8 +204,6 @@ ReportArgs ParseArgs(const std::vector<std::string>& args, bool reportFlags, boo
     const std::string& a = args[i];
     if (reportFlags && a == "--full") {
       r.full = true;
-    } else if (reportFlags && a == "--short") {
-      r.full = false;
     } else if (reportFlags && (a == "--password" || a.rfind("--password=", 0) == 0)) {
       if (a == "--password") {
         if (i + 1 >= args.size()) throw UsageError{"у параметра --password нет значения"};

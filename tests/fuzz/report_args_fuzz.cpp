@@ -4,7 +4,7 @@
 // range whatever the length of its digits, and the 16-bit shift argument is
 // its low half.
 #include "fuzz_check.h"
-#include "reports.h"
+#include "report_args.h"
 
 #include <cstddef>
 #include <cstdint>
