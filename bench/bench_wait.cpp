@@ -113,6 +113,7 @@ private:
             cfg.logLimit = 64;
             sim::Simulator s(cfg);
             s.setReady();
+            s.addFiscalHistory(5);  // shifts for the fiscal memory reports
             s.openPty(root.com(1));
             uint16_t port = s.listenTcp();
             if (::write(readyFd, &port, sizeof port) != sizeof port)

@@ -232,6 +232,13 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     if (p.command) {
       cmd = findCommand(*p.command);
       if (!cmd) throw UsageError{"неизвестная команда " + *p.command};
+      // A command with a word of its own after the name ("eej journal").
+      if (!p.args.empty()) {
+        if (const Command* sub = findCommand(*p.command + " " + p.args.front())) {
+          cmd = sub;
+          p.args.erase(p.args.begin());
+        }
+      }
       if (p.commandHelp) {
         out << commandHelp(*cmd);
         return 0;

@@ -10,8 +10,15 @@
 #include "logo_clock.h"
 #include "report.h"
 #include "settings.h"
+#include "reports_cli.h"
 #include "startup.h"
 #include "termina1.h"
+
+// The wait of a long report, in the help of each.
+#define TRMA_REPORT_WAIT_HELP                                                      \
+  "Пока регистратор печатает, trma показывает ожидание и число подтверждений\n"    \
+  "(ACK) от регистратора; Ctrl+C один раз посылает прерывание (CAN), после чего\n" \
+  "trma сообщает ответ регистратора, как кнопка \"ПРЕРВАТЬ\" программы."
 
 namespace termina::cli {
 namespace {
@@ -236,6 +243,50 @@ const std::vector<Command>& commands() {
        "--yes, а также для файла неверного формата или более новой версии\n"
        "ничего не записывается, код завершения 101.",
        1, 3, cmdSettings},
+       "Ошибка ЭКЛЗ завершает команду с кодом этой ошибки (65..75).\n"
+       "Печать из ЭКЛЗ и ее обслуживание: eej journal, eej shift-report,\n"
+       "eej document, eej activation-report, eej activate, eej close-archive.",
+       0, 0, cmdEej},
+      {"fiscal-report", "shifts|dates ...", "фискальный отчет из фискальной памяти",
+       "trma fiscal-report shifts [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ\n"
+       "trma fiscal-report dates [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
+       0, 99, cmdReportKindMissing},
+      {"fiscal-report shifts", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
+       "фискальный отчет по диапазону смен",
+       "НАЧАЛО и КОНЕЦ: номера смен 0..65535; --full печатает полный отчет\n"
+       "(без него краткий). ПАРОЛЬ: пароль налогового инспектора, до 10 символов.\n"
+       TRMA_REPORT_WAIT_HELP,
+       3, 5, cmdFiscalReportShifts},
+      {"fiscal-report dates", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
+       "фискальный отчет по диапазону дат",
+       "НАЧАЛО и КОНЕЦ: даты в виде ДДММГГ (010307 - 1 марта 2007); --full печатает\n"
+       "полный отчет (без него краткий). ПАРОЛЬ: пароль налогового инспектора,\n"
+       "до 10 символов.\n" TRMA_REPORT_WAIT_HELP,
+       3, 5, cmdFiscalReportDates},
+      {"eej-report", "shifts|dates ...", "отчет ЭКЛЗ по диапазону смен или дат",
+       "trma eej-report shifts [--full] НАЧАЛО КОНЕЦ\n"
+       "trma eej-report dates [--full] НАЧАЛО КОНЕЦ",
+       0, 99, cmdReportKindMissing},
+      {"eej-report shifts", "[--full] НАЧАЛО КОНЕЦ", "отчет ЭКЛЗ по диапазону смен",
+       "НАЧАЛО и КОНЕЦ: номера смен 0..65535; --full печатает полный отчет\n"
+       "(без него краткий).\n" TRMA_REPORT_WAIT_HELP,
+       2, 3, cmdEejReportShifts},
+      {"eej-report dates", "[--full] НАЧАЛО КОНЕЦ", "отчет ЭКЛЗ по диапазону дат",
+       "НАЧАЛО и КОНЕЦ: даты в виде ДДММГГ; --full печатает полный отчет\n"
+       "(без него краткий).\n" TRMA_REPORT_WAIT_HELP,
+       2, 3, cmdEejReportDates},
+      {"eej journal", "СМЕНА", "контрольная лента смены из ЭКЛЗ",
+       "СМЕНА: номер смены 0..65535.\n" TRMA_REPORT_WAIT_HELP, 1, 1, cmdEejJournal},
+      {"eej shift-report", "СМЕНА", "отчет ЭКЛЗ по смене",
+       "СМЕНА: номер смены 0..65535.\n" TRMA_REPORT_WAIT_HELP, 1, 1, cmdEejShiftReport},
+      {"eej document", "КПК", "документ из ЭКЛЗ по номеру КПК",
+       "КПК: номер документа 0..4294967295.", 1, 1, cmdEejDocument},
+      {"eej activation-report", "", "отчет по активизации ЭКЛЗ", "", 0, 0, cmdEejActivationReport},
+      {"eej activate", "", "активизация ЭКЛЗ", "", 0, 0, cmdEejActivate},
+      {"eej close-archive", "[--yes]", "закрытие архива ЭКЛЗ",
+       "Спрашивает \"Закрыть архив?\" на терминале; --yes закрывает без вопроса.\n"
+       "Без терминала и без --yes архив не закрывается (код 100).",
+       0, 1, cmdEejCloseArchive},
       {"help", "[КОМАНДА]", "справка", "", 0, 1, cmdHelp},
   };
   return table;

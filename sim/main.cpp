@@ -47,6 +47,9 @@ const char* kHelp =
     "                         the computer's local time, e.g. -108000 for 30 hours behind; the\n"
     "                         clock then runs on by itself: function 0 (00) does not set it,\n"
     "                         only A3 (and E0) do\n"
+    "  --fiscal-history N     when the fiscal memory holds no closed shift yet, close N shifts\n"
+    "                         into it, one a day up to yesterday (fiscal memory reports print\n"
+    "                         only ranges with recorded shifts)\n"
     "\n"
     "Faults of the line:\n"
     "  --silent               answer nothing, not even ACK to ENQ\n"
@@ -76,13 +79,25 @@ const char* kHelp =
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
     "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
     "0C date before the last fiscal operation (A3, and 00 with a host date before it),\n"
-    "0E negative result, 0F no customer display, 40 no data, 42 EEJ in the wrong state.\n"
+    "0E negative result, 0F no customer display, 40 no data, 42 EEJ in the wrong state,\n"
+    "48 no such EEJ data.\n"
     "Configuration tables (A1, A2): a table or field the version lacks answers 03.  While a shift\n"
     "is open every table write answers 01 (settings are not changed during a shift) except the\n"
     "data-exchange password, table 31.  An empty value for table 9 (customer display type)\n"
     "selects no type: it is accepted and the stored type stays as it was.\n"
     "Table 31 (the data-exchange password) takes exactly 4 characters, and only from\n"
-    "version 130 on (03 otherwise).\n";
+    "version 130 on (03 otherwise).\n"
+    "\n"
+    "Reports and the EEJ:\n"
+    "  Fiscal memory reports (62 by shifts, 63 by dates) need a fiscal register and the tax\n"
+    "  inspector password; a wrong password answers 06 and sets status bit 7 (\"wrong fiscal\n"
+    "  memory password\") until the right one is given, while a wrong data-exchange password\n"
+    "  answers 06 and leaves bit 7 alone.  A range in which the fiscal memory records no closed\n"
+    "  shift answers 03.  EEJ reports (64, 69 one shift; 66, 67 ranges) answer 42 while the EEJ\n"
+    "  is not activated and 48 for a shift after the current one, or dates after today or\n"
+    "  before the activation.  Closing the EEJ archive (0A) stops new documents (01) but not\n"
+    "  reports: 62-69 all still work.  Long reports (62, 63, 64, 66, 67, 69) send ACK every\n"
+    "  --report-ack-ms while they print; CAN ends them with --cancel-result.\n";
 
 bool toInt(const char* s, long& out) {
   char* end = nullptr;
@@ -100,7 +115,7 @@ int main(int argc, char** argv) {
   Config cfg;
   Faults faults;
   std::optional<std::string> ptyLink;
-  std::optional<long> tcpPort, version, printer, clockOffset;
+  std::optional<long> tcpPort, version, printer, clockOffset, fiscalHistory;
   std::optional<std::string> password;
   std::optional<bool> display;
   bool nvrFault = false, noFiscal = false, logRequests = false;
@@ -157,6 +172,7 @@ int main(int argc, char** argv) {
       }
       clockOffset = v;
     }
+    else if (a == "--fiscal-history") fiscalHistory = number(3650);
     else if (a == "--silent") faults.silent = true;
     else if (a == "--silent-mid-reply") faults.silentMidReply = true;
     else if (a == "--bad-checksum") faults.badChecksum = true;
@@ -212,6 +228,7 @@ int main(int argc, char** argv) {
     if (noFiscal) sim.setFiscalModuleInstalled(false);
     if (printer) sim.setPrinterStatus(static_cast<uint8_t>(*printer));
     if (clockOffset) sim.setClockOffset(*clockOffset);
+    if (fiscalHistory && sim.state().fiscalMemoryShifts == 0) sim.addFiscalHistory(static_cast<int>(*fiscalHistory));
     sim.setFaults(faults);
     if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());
     if (tcpPort) std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));

@@ -62,6 +62,10 @@ class RegisterModel {
   void setTruncatedMemBlock(bool on) { truncatedMem_ = on; }
   void setLowerCaseMemHex(bool on) { lowerMem_ = on; }
   void setReady();
+  // Closes `shifts` shifts into the fiscal memory, one a day up to
+  // yesterday, as on a register that has been working; the shift number
+  // moves past them.  Nothing while a shift is open.
+  void addFiscalHistory(int shifts);
 
   RegisterState state() const;
   bool reportRunning() const { return st_.reportRunning; }
@@ -136,7 +140,12 @@ class RegisterModel {
   Outcome cmdAdjust(const std::vector<std::string>& f, bool discount);
   Outcome fiscalMemoryReport(const std::vector<std::string>& f, bool byDate);
   Outcome eejRangeReport(const std::vector<std::string>& f, bool byDate);
-  bool reportMayStart(uint8_t& code) const;  // ready for documents and no receipt open
+  bool reportMayStart(uint8_t& code) const;  // function 0 done, no fatal fault, no receipt open
+  // Compares with the tax inspector password and keeps the answer in
+  // status bit 7 until the next password given.
+  bool inspectorPasswordGiven(const std::string& password);
+  bool fiscalMemoryHas(const std::string& first, const std::string& last, bool byDate) const;
+  bool eejMayHold(const std::string& first, const std::string& last, bool byDate) const;
   Outcome startLongReport() const;
   void activateEejUnit();
   bool beforeLastFiscal(int64_t civilSeconds) const;  // earlier than the last fiscal operation

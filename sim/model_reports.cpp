@@ -45,7 +45,8 @@ Outcome RegisterModel::cmdZReport(const std::vector<std::string>&) {
 
 // ---- long reports ----------------------------------------------------------
 // They print for a while (the transport sends ACKs meanwhile) and end in
-// finishReport.
+// finishReport.  A closed EEJ archive stops new documents, not reports: the
+// fiscal memory and the closed archive can still be printed.
 
 namespace {
 
@@ -68,8 +69,7 @@ bool validRange(const std::string& first, const std::string& last, bool byDate) 
 }  // namespace
 
 bool RegisterModel::reportMayStart(uint8_t& code) const {
-  if (!readyForDocuments(code)) return false;
-  if (st_.doc >> 4) {
+  if (st_.fatal != 0 || (st_.status & kNoInit) || (st_.doc >> 4)) {
     code = kBadStatus;
     return false;
   }
@@ -83,16 +83,61 @@ Outcome RegisterModel::startLongReport() const {
   return o;
 }
 
+bool RegisterModel::inspectorPasswordGiven(const std::string& password) {
+  const bool right = password == st_.inspectorPassword;
+  const uint8_t before = st_.status;
+  if (right)
+    st_.status &= static_cast<uint8_t>(~kBadFmPassword);
+  else
+    st_.status |= kBadFmPassword;
+  if (st_.status != before) changed_ = true;
+  return right;
+}
+
+bool RegisterModel::fiscalMemoryHas(const std::string& first, const std::string& last, bool byDate) const {
+  if (byDate) {
+    int64_t d1, d2, d;
+    if (!parseDate(first, d1) || !parseDate(last, d2)) return false;
+    for (const auto& rec : fmShifts_)
+      if (parseDate(rec.second, d) && d >= d1 && d <= d2) return true;
+    return false;
+  }
+  long long a, b;
+  if (!parseInt(first, a) || !parseInt(last, b)) return false;
+  for (const auto& rec : fmShifts_)
+    if (static_cast<long long>(rec.first) >= a && static_cast<long long>(rec.first) <= b) return true;
+  return false;
+}
+
 // Fiscal memory by shift numbers (62) or dates (63): type, first, last,
-// tax inspector password.
+// tax inspector password.  The password is checked before the range, so
+// that the fiscal memory tells nothing to a wrong password.
 Outcome RegisterModel::fiscalMemoryReport(const std::vector<std::string>& f, bool byDate) {
   uint8_t c;
   if (!reportMayStart(c)) return reply(c);
   if (f.size() < 4 || !validReportType(f[0])) return reply(kBadParam);
   if (!validRange(f[1], f[2], byDate)) return reply(kBadParam);
   if (st_.status & kNonFiscal) return reply(kBadStatus);
-  if (f[3] != st_.inspectorPassword) return reply(kBadPassword);
+  if (!inspectorPasswordGiven(f[3])) return reply(kBadPassword);
+  if (!fiscalMemoryHas(f[1], f[2], byDate)) return reply(kBadParam);  // no shift recorded in the range
   return startLongReport();
+}
+
+// Whether the EEJ can hold anything in the range: shifts from 1 to the
+// current one, days from its activation to today.
+bool RegisterModel::eejMayHold(const std::string& first, const std::string& last, bool byDate) const {
+  if (!byDate) {
+    long long a;
+    return parseInt(first, a) && a <= static_cast<long long>(tot_.shift);
+  }
+  int64_t d1, d2, from;
+  if (!parseDate(first, d1) || !parseDate(last, d2)) return false;
+  const int64_t today = nowSeconds() - nowSeconds() % 86400;
+  if (d1 > today) return false;
+  // The activation record starts with its date (DDMMYY); a unit switched on
+  // by the tests without one holds whatever is asked.
+  if (st_.eejActivationData.size() >= 6 && parseDate(st_.eejActivationData.substr(0, 6), from)) return d2 >= from;
+  return true;
 }
 
 // The EEJ by shift numbers (66) or dates (67): type, first, last.
@@ -102,6 +147,7 @@ Outcome RegisterModel::eejRangeReport(const std::vector<std::string>& f, bool by
   if (f.size() < 3 || !validReportType(f[0])) return reply(kBadParam);
   if (!validRange(f[1], f[2], byDate)) return reply(kBadParam);
   if (st_.status & kEejNotActive) return reply(kEejState);
+  if (!eejMayHold(f[1], f[2], byDate)) return reply(kEejNoData);
   return startLongReport();
 }
 
@@ -119,6 +165,20 @@ Outcome RegisterModel::cmdEejShiftReport(const std::vector<std::string>& f) {
   if (st_.status & kEejNotActive) return reply(kEejState);
   if (a > static_cast<long long>(tot_.shift)) return reply(kEejNoData);
   return startLongReport();
+}
+
+void RegisterModel::addFiscalHistory(int shifts) {
+  if (shifts <= 0 || (st_.status & kShiftOpen)) return;
+  const int64_t now = nowSeconds();
+  for (int i = shifts; i >= 1; --i) {
+    fmShifts_.push_back({tot_.shift, fmtDate(now - static_cast<int64_t>(i) * 86400)});
+    st_.lastClosedShift = tot_.shift;
+    ++tot_.shift;
+    ++tot_.report;
+    ++tot_.document;
+  }
+  refreshNvr();
+  changed_ = true;
 }
 
 Outcome RegisterModel::finishReport(bool cancelled) {

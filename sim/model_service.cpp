@@ -83,7 +83,7 @@ Outcome RegisterModel::cmdRegister(const std::vector<std::string>& f) {
   if (f.size() < 4) return reply(kBadParam);
   if ((st_.fatal & kFatalNotInstalled) || (st_.status & kNoInit) || (st_.status & kShiftOpen))
     return reply(kBadStatus);
-  if (f[0] != st_.inspectorPassword) return reply(kBadPassword);
+  if (!inspectorPasswordGiven(f[0])) return reply(kBadPassword);
   if (!allDigits(f[1]) || f[1].size() > 12 || !allDigits(f[2]) || f[2].size() > 12 || !allDigits(f[3]) ||
       f[3].size() > 10)
     return reply(kBadParam);

@@ -38,6 +38,7 @@ RegisterState RegisterModel::state() const {
   s.documentNumber = tot_.document;
   s.reportNumber = tot_.report;
   s.cashInDrawer = tot_.cash;
+  s.fiscalMemoryShifts = fmShifts_.size();
   return s;
 }
 

@@ -762,6 +762,7 @@ void Simulator::setFiscalModuleInstalled(bool on) { SIM_LOCKED(impl_->model.setF
 void Simulator::setTable(uint16_t t, uint16_t f, std::string v) { SIM_LOCKED(impl_->model.setTable(t, f, std::move(v))); }
 void Simulator::setClockOffset(int64_t s) { SIM_LOCKED(impl_->model.setClockOffset(s)); }
 void Simulator::setReady() { SIM_LOCKED(impl_->model.setReady()); }
+void Simulator::addFiscalHistory(int shifts) { SIM_LOCKED(impl_->model.addFiscalHistory(shifts)); }
 void Simulator::setMemory(uint16_t area, uint32_t address, const std::vector<uint8_t>& bytes) {
   SIM_LOCKED(impl_->model.setMemory(area, address, bytes));
 }

@@ -25,17 +25,24 @@
 //    a fatal fault, EEJ archive closed, receipt/shift in the wrong stage,
 //    non-fiscal register for fiscal memory reports, a table write other than
 //    the password while the shift is open); 02 unknown command (and
-//    A9 on other versions than 201); 03 bad or missing field, or a table the
+//    A9 on other versions than 201); 03 bad or missing field, a table the
 //    version lacks (an empty table 9 value is accepted and changes
-//    nothing); 05 logo stream stalled; 06 wrong data-exchange password
-//    (no fields), or wrong tax inspector password for 08, 62, 63; 07 request
+//    nothing), or a fiscal memory report range (62, 63) in which no
+//    closed shift is recorded; 05 logo stream stalled; 06 wrong
+//    data-exchange password (no fields), or wrong tax inspector password for
+//    08, 62, 63, which also sets status bit 7 until the right one is given
+//    (the data-exchange password leaves bit 7 alone); 07 request
 //    checksum (or TCP envelope XOR) wrong; 0A shift longer than 24 hours;
 //    0C date before the last fiscal operation (A3, 00); 0E negative result
 //    (storno or discount above the total, paying out more than the drawer
 //    holds) and, by default, a long report cancelled by CAN; 0F no customer
 //    display; 40 no data (INN, registration numbers, last fiscal data before
 //    they exist); 42 EEJ not activated / already active; 48 no such EEJ
-//    shift or document.
+//    shift or document, an EEJ range (66, 67) starting after the current
+//    shift or today, or ending before the EEJ's activation.
+//  - A closed EEJ archive refuses new documents (01) but not reports: the
+//    fiscal memory reports and every EEJ report and document (62-69) still
+//    print.
 //  - Long reports (62, 63, 64, 66, 67, 69) print for reportDurationMs,
 //    sending ACK every reportAckIntervalMs, then reply 00; a CAN while one
 //    prints ends it with cancelResult.
@@ -184,6 +191,7 @@ struct RegisterState {
   bool reportRunning = false;
   std::string lastReportCode;      // code of the last report started
   int reportsCancelled = 0;
+  size_t fiscalMemoryShifts = 0;   // closed shifts recorded in the fiscal memory
 };
 
 class Simulator {
@@ -240,6 +248,11 @@ class Simulator {
   // Working order in one step: function 0 done, fiscal mode (registration
   // number and INN filled in when empty), EEJ active, fatal byte 0.
   void setReady();
+  // Closes n shifts into the fiscal memory, one a day up to yesterday, as on
+  // a register that has been working (fiscal memory reports need recorded
+  // shifts); the current shift number moves past them.  Nothing while a
+  // shift is open.
+  void addFiscalHistory(int shifts);
 
   RegisterState state() const;
   // Memory of an area (area 3 holds the NVR image at 0xF000).

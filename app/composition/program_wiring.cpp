@@ -5,6 +5,10 @@
 #include "frfunction.h"
 #include "frinstall.h"
 #include "frlogo.h"
+#include "eejpages.h"
+#include "frfunction.h"
+#include "frinstall.h"
+#include "rangereports.h"
 
 // ---- The page table --------------------------------------------------------
 // Adding a page: its own files in its subsystem's folder and one line here.
@@ -25,6 +29,18 @@ const std::vector<PageKind>& ProgramPages() {
       {0xA1, 24, &MakePage<CFRFunction>},
       // The register's clock and the data-exchange password.
       {0xF3, PageKind::kAnyArgument, &MakePage<CFRConnectParams>},
+      // Fiscal-memory reports; the first argument is the report type.
+      {0x62, PageKind::kAnyArgument, &MakePageWithArgument<CFiscShiftReport>},
+      {0x63, PageKind::kAnyArgument, &MakePageWithArgument<CFiscDateReport>},
+      // The EEJ.
+      {9, PageKind::kAnyArgument, &MakePage<CEEJActivate>},
+      {10, PageKind::kAnyArgument, &MakePage<CEEJCloseArchive>},
+      {0x64, PageKind::kAnyArgument, &MakePage<CEEJReport>},
+      {0x65, PageKind::kAnyArgument, &MakePage<CEEJReceipt>},
+      {0x66, PageKind::kAnyArgument, &MakePageWithArgument<CEEJShiftReport>},
+      {0x67, PageKind::kAnyArgument, &MakePageWithArgument<CEEJDateReport>},
+      {0x68, PageKind::kAnyArgument, &MakePage<CEEJActivateReport>},
+      {0x69, PageKind::kAnyArgument, &MakePage<CEEJGetShift>},
   };
   return table;
 }

@@ -391,16 +391,57 @@ TEST(Reports, TheAcksOfARunningReportCanBeAwaited) {
   EXPECT_FALSE(l.sim.waitForReportAcks(1, 50ms)) << "the report is over";
 }
 
-TEST(Reports, FiscalReportChecksTheInspectorPassword) {
+// The inspector password is checked before the range, a wrong one stays
+// visible in status bit 7 until the right one comes; a wrong data-exchange
+// password leaves the bit alone.  Only ranges with recorded shifts print.
+TEST(Reports, FiscalReportChecksThePasswordThenTheRecordedShifts) {
   Config cfg;
   cfg.reportDurationMs = 50;
   Line l(cfg);
   l.init();
   ASSERT_EQ(l.code("08" + fs({"0", "1", "2", "3"})), 0);
+  EXPECT_EQ(l.code("62" + fs({"0", "1", "1", "3"})), 0x03);  // nothing recorded yet
   EXPECT_EQ(l.code("62" + fs({"0", "1", "1", "0"})), 0x06);
-  EXPECT_EQ(l.code("62" + fs({"0", "1", "1", "3"})), 0);
-  EXPECT_EQ(l.code("63" + fs({"1", "010307", "010207", "3"})), 0x03);
-  EXPECT_EQ(l.code("63" + fs({"1", "010207", "010307", "3"})), 0);
+  EXPECT_EQ(l.status() & 0x80, 0x80);
+  EXPECT_EQ(test::resultOf(l.ask("A0", "XXXX")), 0x06);
+  EXPECT_EQ(l.status() & 0x80, 0x80);
+  EXPECT_EQ(l.code("08" + fs({"0", "1", "2", "3"})), 0x06);  // registration checks the same password
+  EXPECT_EQ(l.code("62" + fs({"0", "1", "1", "3"})), 0x03);
+  EXPECT_EQ(l.status() & 0x80, 0);
+  EXPECT_EQ(test::resultOf(l.ask("A0", "XXXX")), 0x06);
+  EXPECT_EQ(l.status() & 0x80, 0);
+
+  l.sim.addFiscalHistory(3);  // shifts 1..3, closed 3, 2 and 1 days ago
+  EXPECT_EQ(l.sim.state().shiftNumber, 4u);
+  EXPECT_EQ(l.code("62" + fs({"0", "3", "9", "3"})), 0);
+  EXPECT_EQ(l.code("62" + fs({"1", "4", "9", "3"})), 0x03);
+  const std::string today = l.fields("A7\x1c")[0];
+  EXPECT_EQ(l.code("63" + fs({"1", today, today, "3"})), 0x03);  // nothing closed today
+  EXPECT_EQ(l.code("63" + fs({"1", "010100", today, "3"})), 0);
+  EXPECT_EQ(l.code("63" + fs({"1", today, "010100", "3"})), 0x03);  // backwards
+}
+
+// Closing the archive stops documents, not reports: every report and
+// document of the EEJ and the fiscal memory still prints.
+TEST(Reports, AClosedArchiveStillPrintsItsReports) {
+  Config cfg;
+  cfg.reportDurationMs = 20;
+  Line l(cfg);
+  l.sim.setReady();
+  l.sim.addFiscalHistory(2);
+  ASSERT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0);
+  ASSERT_EQ(l.code("61" + fs({"К"})), 0);
+  ASSERT_EQ(l.code("0A"), 0);
+  ASSERT_EQ(l.status() & 0x10, 0x10);
+  const std::string today = l.fields("A7\x1c")[0];
+  for (const std::string& body :
+       {"62" + fs({"0", "1", "3", "0"}), "63" + fs({"0", "010100", today, "0"}), "64" + fs({"1"}),
+        "65" + fs({"1"}), "66" + fs({"0", "1", "3"}), "67" + fs({"1", today, today}), std::string("68"), "69" + fs({"3"})})
+    EXPECT_EQ(l.code(body), 0) << body;
+  EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0x01);
+  // The EEJ holds nothing after the current shift or today.
+  EXPECT_EQ(l.code("66" + fs({"0", "5", "9"})), 0x48);
+  EXPECT_EQ(l.code("67" + fs({"0", "010199", "020199"})), 0x48);
 }
 
 TEST(Reports, SetReadyPutsTheRegisterInWorkingOrder) {
@@ -409,6 +450,7 @@ TEST(Reports, SetReadyPutsTheRegisterInWorkingOrder) {
   cfg.noFiscalModule = true;
   Line l(cfg);
   l.sim.setReady();
+  l.sim.addFiscalHistory(1);
   EXPECT_EQ(l.fields("A0"), (Fields{"0", "0", "0"}));
   for (const char* body : {"64" "1\x1c", "69" "1\x1c", "66" "0\x1c" "1\x1c" "1\x1c", "62" "0\x1c" "1\x1c" "1\x1c" "0\x1c"})
     EXPECT_EQ(l.code(body), 0) << body;

@@ -150,6 +150,12 @@ int main(int argc, char** argv) {
     s.setReady();
   });
   ok &= MainWindow(201, 0, "page-clock-termina2.png", QStringLiteral("Параметры связи"));
+  ok &= MainWindow(201, 2, "page-fiscal-shifts.png", "Полный фиск. отчет по сменам");
+  ok &= MainWindow(201, 2, "page-fiscal-dates.png", "Краткий фиск. отчет по датам");
+  ok &= MainWindow(201, 1, "page-eej-shifts.png", "Краткий отчет по сменам");
+  ok &= MainWindow(201, 1, "page-eej-dates.png", "Полный отчет по датам");
+  ok &= MainWindow(201, 1, "page-eej-control-tape.png", "Контрольная лента");
+  ok &= MainWindow(201, 1, "page-eej-document.png", "Документ из ЭКЛЗ");
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();

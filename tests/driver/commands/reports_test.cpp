@@ -17,6 +17,7 @@ protected:
     {
         c.connect();
         c.sim->setReady();
+        c.sim->addFiscalHistory(5);  // shifts for the fiscal memory reports
         c.sim->setReportDuration(0);
     }
 };
@@ -88,7 +89,7 @@ TEST_P(ReportTest, CancelFromASecondThreadEndsTheReportWithTheRegistersCode)
     std::atomic<int> result{-2};
     std::thread worker([&] {
         TRMA_PASSWORD pw{'0'};
-        TRMADT a{1, 1, 2026}, b{8, 12, 2026};
+        TRMADT a{1, 1, 2000}, b{31, 12, 2099};
         result = thrown([&] { TRMA_FiscDateReport(0, &a, &b, &pw); });
     });
     // Cancel once the report is running (its ACKs are arriving).

@@ -20,6 +20,7 @@ protected:
     void SetUp() override
     {
         c.sim->setReady();
+        c.sim->addFiscalHistory(5);  // shifts for the fiscal memory reports
         c.connect();
     }
     void setFaults(const sim::Faults& f) { c.sim->setFaults(f); }

@@ -1,0 +1,62 @@
+#include "eejpages.h"
+
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "rangereports.h"
+#include "reports.h"
+#include "ui_137_eejshift.h"
+#include "ui_138_eejdocument.h"
+
+namespace {
+const bool kTemplatesRegistered =
+    tk::RegisterTemplate(137, &tk::BuildForm<Ui::Dlg137>) && tk::RegisterTemplate(138, &tk::BuildForm<Ui::Dlg138>);
+
+namespace app = termina::app;
+}  // namespace
+
+void CEEJActivate::Execute() {
+  MainWindowDisabled window(*this);
+  app::RunEejActivate();
+}
+
+void CEEJCloseArchive::Execute() {
+  if (!app::ConfirmCloseArchive(Ui())) return;
+  MainWindowDisabled window(*this);
+  app::RunCloseArchive();
+}
+
+void CEEJActivateReport::Execute() {
+  MainWindowDisabled window(*this);
+  app::RunEejActivationReport();
+}
+
+bool CEEJReport::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  SetItemTextNow(kShiftId, QStringLiteral("1"));
+  BindUpDown(Item<QLineEdit>(kShiftId), Item<QSpinBox>(kUpDownId));
+  return true;
+}
+
+void CEEJReport::Execute() {
+  NavigationDisabled navigation(*this);
+  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId).toStdString()); });
+  Print(shift);
+}
+
+void CEEJReport::Print(uint16_t shift) { app::RunEejJournal(shift); }
+
+void CEEJGetShift::Print(uint16_t shift) { app::RunEejShiftReport(shift); }
+
+bool CEEJReceipt::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  SetItemTextNow(kKpkId, QStringLiteral("1"));
+  BindUpDown(Item<QLineEdit>(kKpkId), Item<QSpinBox>(kUpDownId));
+  return true;
+}
+
+void CEEJReceipt::Execute() {
+  MainWindowDisabled window(*this);
+  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId).toStdString()); });
+  app::RunEejDocument(kpk);
+}

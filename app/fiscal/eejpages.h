@@ -1,0 +1,74 @@
+// The pages of the "ЭКЛЗ" tab that make one driver call each: activating
+// the EEJ, closing its archive and printing its activation report (plain
+// template 134, the whole main window disabled during the call), a shift's
+// control tape or EEJ report (template 137, only navigation disabled so that
+// "ПРЕРВАТЬ" stays usable) and one stored document by its КПК number
+// (template 138, main window disabled).  The range reports are in
+// rangereports.h.
+#pragma once
+
+#include <cstdint>
+
+#include "frfunction.h"
+
+class CEEJActivate : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CEEJActivate(PageHost& host) : CFRFunction(host) {}
+  void Execute() override;
+};
+
+class CEEJCloseArchive : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CEEJCloseArchive(PageHost& host) : CFRFunction(host) {}
+  // Asks "Закрыть архив?" first; any answer but Yes sends nothing.
+  void Execute() override;
+};
+
+class CEEJActivateReport : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CEEJActivateReport(PageHost& host) : CFRFunction(host) {}
+  void Execute() override;
+};
+
+// "Контрольная лента": the control tape of one shift.
+class CEEJReport : public CFRFunction {
+  Q_OBJECT
+ public:
+  enum : int { kShiftId = 1026, kUpDownId = 1084 };
+  explicit CEEJReport(PageHost& host) : CFRFunction(host) {}
+
+  unsigned GetTemplateId() const override { return 137; }
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+  // The one call that tells the two pages of template 137 apart.
+  virtual void Print(uint16_t shift);
+};
+
+// "Отчет по смене": the EEJ report of one shift.
+class CEEJGetShift : public CEEJReport {
+  Q_OBJECT
+ public:
+  explicit CEEJGetShift(PageHost& host) : CEEJReport(host) {}
+
+ protected:
+  void Print(uint16_t shift) override;
+};
+
+// "Документ из ЭКЛЗ": one document by its КПК number (32 bits).
+class CEEJReceipt : public CFRFunction {
+  Q_OBJECT
+ public:
+  enum : int { kKpkId = 1027, kUpDownId = 1085 };
+  explicit CEEJReceipt(PageHost& host) : CFRFunction(host) {}
+
+  unsigned GetTemplateId() const override { return 138; }
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+};
