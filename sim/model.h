@@ -137,6 +137,12 @@ class RegisterModel {
   Outcome eejRangeReport(const std::vector<std::string>& f, bool byDate);
   bool reportMayStart(uint8_t& code) const;  // ready for documents and no receipt open
   Outcome startLongReport() const;
+  Outcome printShiftReport() const;  // the X or Z report's printout, once it has been accepted
+  Outcome finishShiftReport();
+  bool taxRate(int group, int64_t& hundredths) const;  // tables 23 and 24; false when not in use
+  bool autoDisplay() const;                            // table 10 on a version that has it
+  bool eejAcceptsDocuments() const;
+  void bookTaxes(int64_t (&taxes)[6]) const;           // the open receipt's taxes, at closing
   void activateEejUnit();
   bool tableAvailable(uint16_t t, uint16_t f) const;
   uint8_t validateTableValue(uint16_t t, const std::string& v) const;
@@ -158,10 +164,12 @@ class RegisterModel {
   int64_t receiptPaid_[16] = {};
   int64_t receiptDiscount_ = 0, receiptMarkup_ = 0;
   int64_t receiptDept_[6] = {};
+  int64_t receiptLineTax_[6] = {};  // tax of each line rounded on its own, by tax group
   // fiscal memory: closed shifts with their closing date
   std::vector<std::pair<uint32_t, std::string>> fmShifts_;
   long long eejCount_ = 0;
   int reportMs_ = 3000;
+  int shiftReportMs_ = 1500;  // print time of the X and Z reports
   uint8_t cancelResult_ = 0x0E;
   bool truncatedMem_ = false, lowerMem_ = false;
   bool changed_ = false;
