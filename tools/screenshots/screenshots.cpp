@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
   ok &= MainWindow(120, 0, "main-window-termina1.png");
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
   // Pages: (version, tab, file, tree caption).
+  ok &= MainWindow(125, 0, "fiscal-register.png", QStringLiteral("Фискализация / перерегистрация"));
+  ok &= MainWindow(125, 0, "test-sale.png", QStringLiteral("Тестовая продажа"));
+  ok &= MainWindow(125, 2, "synchro.png", QStringLiteral("Синхронизация"));
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();
