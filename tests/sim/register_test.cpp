@@ -353,15 +353,12 @@ TEST(Reports, ShiftReportsPrintWithAcks) {
   l.init();
   ASSERT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0);
   Bytes r = l.ask("60" + fs({"К"}));
-  size_t acks = 0;
-  while (acks < r.size() && r[acks] == kAck) ++acks;
-  EXPECT_GE(acks, 3u);
+  EXPECT_TRUE(r.size() > 3 && r[0] == kAck && r[1] == kAck && r[2] == kAck);
   EXPECT_EQ(test::resultOf(r), 0);
   l.c.write(wrapEnvelope(test::request("61" + fs({"К"}), "WKRD", 0x20)));
   ASSERT_EQ(l.c.readN(1, 3s), Bytes{kAck});
   l.c.write({kCan});
   EXPECT_EQ(test::resultOf(l.c.readReply(3s)), 0);
-  EXPECT_EQ(l.status() & 0x04, 0);
   EXPECT_EQ(l.sim.state().lastClosedShift, 1u);
   EXPECT_EQ(l.code("61" + fs({"К"})), 0x01);  // nothing left to close
 }
