@@ -124,7 +124,7 @@ TestSaleResult RunTestSale(const TestSaleInput& in, Interaction& ui) {
       restore();
       Pause(kPauseMs);
     }
-  } catch (uint16_t) {
+  } catch (...) {
     restore();
     throw;
   }
