@@ -37,8 +37,14 @@ const char* kHelp =
     "                         change (options given here override the loaded values)\n"
     "  --report-ms N          how long long reports print, in ms (default 3000)\n"
     "  --report-ack-ms N      ACK interval while a long report prints, in ms (default 1000)\n"
+    "  --shift-report-ms N    how long the X and Z reports print, in ms, with ACKs as above\n"
+    "                         (default 1500; 0 = they answer at once).  The Z report closes the\n"
+    "                         shift before it prints; a CAN cuts either printout short, the\n"
+    "                         answer is still 00\n"
     "  --cancel-result N      result code of a report cancelled by CAN (default 14 = 0x0E)\n"
-    "  --display              a customer display is attached (command 81 works)\n"
+    "  --display              a customer display is attached (command 81 works; with table 10\n"
+    "                         set to 1 every receipt line is shown on it, and without a display\n"
+    "                         such a line is refused with 0F)\n"
     "  --no-display           no customer display (command 81 answers 0F)\n"
     "  --nvr-fault            NVR checksum fault: fatal bit 0 set, NVR image checksum wrong\n"
     "  --no-fiscal-module     fiscal module not installed (fatal bit 5) until command E0\n"
@@ -79,8 +85,9 @@ const char* kHelp =
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
     "03 bad parameter, 05 logo stream stalled, 06 wrong password, 07 request checksum wrong,\n"
     "0C date before the last fiscal operation (A3, and 00 with a host date before it),\n"
-    "0E negative result, 0F no customer display, 40 no data, 42 EEJ in the wrong state,\n"
-    "48 no such EEJ data.\n"
+    "0E negative result, 0F no customer display, 40 no data, 42 EEJ in the wrong state (also a\n"
+    "receipt or cash in/out of a fiscalised register whose EEJ is not activated), 48 no such\n"
+    "EEJ data.\n"
     "Configuration tables (A1, A2): a table or field the version lacks answers 03.  While a shift\n"
     "is open every table write answers 01 (settings are not changed during a shift) except the\n"
     "data-exchange password, table 31.  An empty value for table 9 (customer display type)\n"
@@ -97,7 +104,11 @@ const char* kHelp =
     "  is not activated and 48 for a shift after the current one, or dates after today or\n"
     "  before the activation.  Closing the EEJ archive (0A) stops new documents (01) but not\n"
     "  reports: 62-69 all still work.  Long reports (62, 63, 64, 66, 67, 69) send ACK every\n"
-    "  --report-ack-ms while they print; CAN ends them with --cancel-result.\n";
+    "  --report-ack-ms while they print; CAN ends them with --cancel-result.\n"
+    "\n"
+    "Receipts: line field n 1..6 books the line to department n and to tax n-1; at closing the\n"
+    "tax included in each department's share is booked at the rate of table 24 when table 23\n"
+    "names the tax (table 12 bit 4: rounded per line, else once per receipt).\n";
 
 bool toInt(const char* s, long& out) {
   char* end = nullptr;
@@ -156,6 +167,7 @@ int main(int argc, char** argv) {
     else if (a == "--state") cfg.statePath = next("a file");
     else if (a == "--report-ms") cfg.reportDurationMs = static_cast<int>(number());
     else if (a == "--report-ack-ms") cfg.reportAckIntervalMs = static_cast<int>(number());
+    else if (a == "--shift-report-ms") cfg.shiftReportMs = static_cast<int>(number());
     else if (a == "--cancel-result") cfg.cancelResult = static_cast<uint8_t>(number(255));
     else if (a == "--display") display = true;
     else if (a == "--no-display") display = false;

@@ -19,6 +19,7 @@ RegisterModel::RegisterModel(const Config& cfg) {
   st_.displayAttached = cfg.displayAttached;
   st_.inspectorPassword = cfg.inspectorPassword;
   reportMs_ = cfg.reportDurationMs;
+  shiftReportMs_ = cfg.shiftReportMs;
   cancelResult_ = cfg.cancelResult;
 
   auto& t = st_.tables;

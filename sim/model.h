@@ -147,6 +147,12 @@ class RegisterModel {
   bool fiscalMemoryHas(const std::string& first, const std::string& last, bool byDate) const;
   bool eejMayHold(const std::string& first, const std::string& last, bool byDate) const;
   Outcome startLongReport() const;
+  Outcome printShiftReport() const;  // the X or Z report's printout, once it has been accepted
+  Outcome finishShiftReport();
+  bool taxRate(int group, int64_t& hundredths) const;  // tables 23 and 24; false when not in use
+  bool autoDisplay() const;                            // table 10 on a version that has it
+  bool eejAcceptsDocuments() const;
+  void bookTaxes(int64_t (&taxes)[6]) const;           // the open receipt's taxes, at closing
   void activateEejUnit();
   bool beforeLastFiscal(int64_t civilSeconds) const;  // earlier than the last fiscal operation
   bool tableAvailable(uint16_t t, uint16_t f) const;
@@ -169,10 +175,12 @@ class RegisterModel {
   int64_t receiptPaid_[16] = {};
   int64_t receiptDiscount_ = 0, receiptMarkup_ = 0;
   int64_t receiptDept_[6] = {};
+  int64_t receiptLineTax_[6] = {};  // tax of each line rounded on its own, by tax group
   // fiscal memory: closed shifts with their closing date
   std::vector<std::pair<uint32_t, std::string>> fmShifts_;
   long long eejCount_ = 0;
   int reportMs_ = 3000;
+  int shiftReportMs_ = 1500;  // print time of the X and Z reports
   uint8_t cancelResult_ = 0x0E;
   bool truncatedMem_ = false, lowerMem_ = false;
   bool changed_ = false;

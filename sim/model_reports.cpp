@@ -11,12 +11,30 @@ using namespace detail;
 
 // ---- shift reports ---------------------------------------------------------
 
+// Both print for a while with ACKs (finishShiftReport ends them).  What
+// they change is done before the printout starts: a CAN only cuts the
+// printout short and the answer is still 00, since the Z report's shift is
+// closed in the fiscal memory by then.
+Outcome RegisterModel::printShiftReport() const {
+  if (shiftReportMs_ <= 0) return reply(kOk);
+  Outcome o;
+  o.kind = Outcome::LongReport;
+  o.reportMs = shiftReportMs_;
+  return o;
+}
+
+Outcome RegisterModel::finishShiftReport() {
+  st_.reportRunning = false;
+  changed_ = true;
+  return reply(kOk);
+}
+
 Outcome RegisterModel::cmdXReport(const std::vector<std::string>&) {
   uint8_t code;
   if (!readyForDocuments(code)) return reply(code);
   if (st_.doc >> 4) return reply(kBadStatus);
   ++tot_.document;
-  return reply(kOk);
+  return printShiftReport();
 }
 
 Outcome RegisterModel::cmdZReport(const std::vector<std::string>&) {
@@ -40,7 +58,7 @@ Outcome RegisterModel::cmdZReport(const std::vector<std::string>&) {
   next.carried = next.cash;
   tot_ = next;
   st_.status &= static_cast<uint8_t>(~kShiftOpen);
-  return reply(kOk);
+  return printShiftReport();
 }
 
 // ---- long reports ----------------------------------------------------------
@@ -182,6 +200,7 @@ void RegisterModel::addFiscalHistory(int shifts) {
 }
 
 Outcome RegisterModel::finishReport(bool cancelled) {
+  if (st_.lastReportCode == "60" || st_.lastReportCode == "61") return finishShiftReport();
   st_.reportRunning = false;
   changed_ = true;
   if (cancelled) {

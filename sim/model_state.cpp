@@ -222,6 +222,7 @@ const std::vector<StateFile::Field>& StateFile::fields() {
       integer("receiptMarkup", [](auto& m) -> auto& { return m.receiptMarkup_; }),
       amounts("receiptPay.", [](auto& m) -> auto& { return m.receiptPaid_; }),
       amounts("receiptDept.", [](auto& m) -> auto& { return m.receiptDept_; }),
+      amounts("receiptTax.", [](auto& m) -> auto& { return m.receiptLineTax_; }),
       lines("line", [](auto& m) -> auto& { return m.st_.receiptLines; }),
       // fmShift.<shift>=<closing date>: the fiscal memory
       {"fmShift.",

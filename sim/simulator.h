@@ -46,6 +46,15 @@
 //  - Long reports (62, 63, 64, 66, 67, 69) print for reportDurationMs,
 //    sending ACK every reportAckIntervalMs, then reply 00; a CAN while one
 //    prints ends it with cancelResult.
+//  - The X and Z reports (60, 61) print for shiftReportMs with the same
+//    ACKs.  The Z report closes the shift before it prints; a CAN only cuts
+//    either printout short, and both still answer 00.
+//  - In fiscal mode receipts and cash in/out need an active EEJ (42).  Each
+//    line's department n (1..6) carries tax n-1: at closing the tax included
+//    in the department's share is booked by the rate of table 24 when table 23
+//    names the tax (rounded per line when table 12 has bit 4, else once).
+//    With table 10 (automatic display output) on, every line is shown on
+//    the customer display; without a display the line is refused with 0F.
 //  - Command 20 field a is the document type (1..15; 3 is a return); line
 //    field n 1..6 books the amount to that department.  Amounts are kept in
 //    ten-thousandths and printed in roubles with two decimals; line amounts
@@ -141,6 +150,8 @@ struct Config {
   std::string inspectorPassword = "0";  // tax inspector password before the first registration
   int reportDurationMs = 3000;     // how long the long reports (62,63,64,66,67,69) print
   int reportAckIntervalMs = 1000;  // ACK interval while a long report prints
+  int shiftReportMs = 1500;        // how long the X and Z reports (60, 61) print, ACKs as above
+                                   // (0 = they answer at once)
   uint8_t cancelResult = 0x0E;     // result of a long report cancelled by CAN
   bool displayAttached = false;    // customer display present (command 81)
   bool nvrFault = false;           // start in the NVR checksum fault state (fatal bit 0)

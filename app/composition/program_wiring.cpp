@@ -1,14 +1,15 @@
 #include "program_wiring.h"
 
 #include "changepwd.h"
+#include "eejpages.h"
+#include "fiscregister.h"
 #include "frconnectparams.h"
 #include "frfunction.h"
 #include "frinstall.h"
 #include "frlogo.h"
-#include "eejpages.h"
-#include "frfunction.h"
-#include "frinstall.h"
 #include "rangereports.h"
+#include "synchro.h"
+#include "testsell.h"
 
 // ---- The page table --------------------------------------------------------
 // Adding a page: its own files in its subsystem's folder and one line here.
@@ -16,6 +17,9 @@
 
 const std::vector<PageKind>& ProgramPages() {
   static const std::vector<PageKind> table = {
+      {8, PageKind::kAnyArgument, &MakePage<CFiscRegister>},
+      {0x77, PageKind::kAnyArgument, &MakePage<CTestSell>},
+      {0xA3, PageKind::kAnyArgument, &MakePage<CSynchro>},
       // Programming tables: the first argument names the table; a table the
       // program has no page for leaves the area empty.
       {0xA1, PageKind::kAnyArgument, nullptr},

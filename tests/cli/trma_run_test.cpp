@@ -252,4 +252,40 @@ TEST_F(Trma, QueriesWithoutDataAndEejFailure) {
   EXPECT_TRUE(has(r.err, "Ошибка ЭКЛЗ:Некорректное состояние ЭКЛЗ 2")) << r.err;
 }
 
+// The program's test sale from a script: a receipt and the Z report, the
+// shift kept open on request, and a clear refusal when the display that
+// automatic output needs does not answer.
+TEST_F(Trma, TestSaleRingsUpAReceipt) {
+  Config cfg;
+  cfg.shiftReportMs = 300;
+  Simulator sim(cfg);
+  sim.openPty(root + "/dev/com1");
+  sim.setReady();
+  ProcessResult r = trma({"--port", "1", "--serial", "test-sale", "--amount", "250", "--operator=Петров"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Тестовая продажа проведена: ТЕСТ-ТОВАР1, 2.50 руб., оператор Петров\n"
+                   "Z-отчет напечатан, смена закрыта\n");
+  auto s = sim.state();
+  EXPECT_EQ(s.receiptNumber, 1u);
+  EXPECT_EQ(s.lastClosedShift, 1u);
+  EXPECT_EQ(s.receiptLines.back(), "ИТОГ 2.50");
+
+  r = trma({"test-sale", "--keep-shift"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(sim.state().shiftOpen);
+  EXPECT_EQ(codesSent(sim).back(), "22");
+
+  sim.setTable(10, 0, "1");  // automatic display output, no display attached
+  sim.clearLog();
+  r = trma({"test-sale"});
+  EXPECT_EQ(r.exitCode, 15);
+  EXPECT_TRUE(has(r.err, "Дисплей покупателя не готов.")) << r.err;
+  EXPECT_TRUE(has(r.err, "продажа не проведена")) << r.err;
+  EXPECT_EQ(codesSent(sim).back(), "81");
+
+  r = trma({"test-sale", "--amount", "1,5"});
+  EXPECT_EQ(r.exitCode, 100);
+  EXPECT_TRUE(has(r.err, "--amount")) << r.err;
+}
+
 }  // namespace

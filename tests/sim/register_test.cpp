@@ -272,6 +272,7 @@ TEST(Register, InstallationAndFiscalisation) {
   EXPECT_EQ(l.code("A3" + fs({"060108", "090000"})), 0);
   EXPECT_EQ(l.code("00" + fs({"060108", "090000"})), 0);
   EXPECT_EQ(l.fields("A7\x1c")[0], "060108");
+  ASSERT_EQ(l.code("09"), 0);  // a fiscal register writes its documents to the EEJ
   ASSERT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0);
   EXPECT_EQ(l.code("A3" + fs({"070108", "090000"})), 0x01);  // not while the shift is open
 }
@@ -390,6 +391,72 @@ TEST(Reports, TheAcksOfARunningReportCanBeAwaited) {
   EXPECT_EQ(test::resultOf(l.c.readReply(5s)), 0x0E);
   EXPECT_FALSE(l.sim.waitForReportAcks(1, 50ms)) << "the report is over";
 }
+
+// The Z report closes the shift first, then prints with ACKs; a CAN cuts
+// the printout short but the shift stays closed and the answer is 00.
+TEST(Reports, ShiftReportsPrintWithAcks) {
+  Config cfg;
+  cfg.shiftReportMs = 900;
+  cfg.reportAckIntervalMs = 200;
+  Line l(cfg);
+  l.init();
+  ASSERT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0);
+  Bytes r = l.ask("60" + fs({"К"}));
+  EXPECT_TRUE(r.size() > 3 && r[0] == kAck && r[1] == kAck && r[2] == kAck);
+  EXPECT_EQ(test::resultOf(r), 0);
+  l.c.write(wrapEnvelope(test::request("61" + fs({"К"}), "WKRD", 0x20)));
+  ASSERT_EQ(l.c.readN(1, 3s), Bytes{kAck});
+  l.c.write({kCan});
+  EXPECT_EQ(test::resultOf(l.c.readReply(3s)), 0);
+  EXPECT_EQ(l.sim.state().lastClosedShift, 1u);
+  EXPECT_EQ(l.code("61" + fs({"К"})), 0x01);  // nothing left to close
+}
+
+// What a receipt touches beyond its amounts: the EEJ of a fiscal register,
+// the customer display with automatic output, and the taxes by department.
+TEST(Receipts, EejDisplayAndTaxes) {
+  Line l;
+  l.init();
+  l.sim.setStatus(0, 0x20, 0);  // fiscal, EEJ not activated
+  EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0x42);
+  EXPECT_EQ(l.code("36" + fs({"Внесение", "1.0000"})), 0x42);
+  ASSERT_EQ(l.code("09"), 0);
+
+  ASSERT_EQ(l.code("A2" + fs({"10", "0", "1"})), 0);  // automatic display output
+  ASSERT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
+  EXPECT_EQ(l.code("30" + fs({"Хлеб", "1", "1.000", "118.0000", "1"})), 0x0F);
+  l.sim.setDisplayAttached(true);
+  EXPECT_EQ(l.first("30" + fs({"Хлеб", "1", "1.000", "118.0000", "1"})), "118.00");
+  EXPECT_EQ(l.sim.state().displayLines, (Fields{"Хлеб", "118.00"}));
+  ASSERT_EQ(l.code("A2" + fs({"10", "0", "0"})), 0);
+  // department 2 carries tax 1 (10%), department 4 tax 3 (0%: nothing),
+  // department 5 an unnamed tax
+  EXPECT_EQ(l.first("30" + fs({"Сыр", "2", "1.000", "110.0000", "2"})), "228.00");
+  EXPECT_EQ(l.first("30" + fs({"Соль", "3", "1.000", "10.0000", "4"})), "238.00");
+  EXPECT_EQ(l.first("30" + fs({"Лук", "4", "1.000", "10.0000", "5"})), "248.00");
+  EXPECT_EQ(l.first("31" + fs({"Сыр", "2", "0.500", "110.0000", "2"})), "193.00");
+  ASSERT_EQ(l.code("22"), 0);
+  auto taxes = [&] { return RegisterModel::parseNvrImage(l.sim.nvrImage(), 201); };
+  const Totals first = taxes();
+  const int64_t* t = first.taxSales;
+  EXPECT_EQ(t[0], 180000);  // 18% included in 118.00
+  EXPECT_EQ(t[1], 50000);   // 10% included in 55.00
+  for (int i = 2; i < 6; ++i) EXPECT_EQ(t[i], 0) << i;
+
+  // A discount changes the department's share; table 12 bit 4 rounds the
+  // tax of each line instead of the share's.
+  ASSERT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
+  ASSERT_EQ(l.first("30" + fs({"А", "1", "1.000", "1.1800", "1"})), "1.18");
+  ASSERT_EQ(l.first("32" + fs({"%", "Скидка", "50.00"})), "0.59");
+  ASSERT_EQ(l.code("22"), 0);
+  EXPECT_EQ(taxes().taxSales[0], 180000 + 900);  // 18% included in 0.59
+  ASSERT_EQ(l.code("A2" + fs({"12", "0", "16"})), 0);
+  ASSERT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(l.code("30" + fs({"Б", "1", "1.000", "0.1000", "1"})), 0);
+  ASSERT_EQ(l.code("22"), 0);
+  EXPECT_EQ(taxes().taxSales[0], 180000 + 900 + 600);  // 0.02 a line; once for 0.30 it would be 0.05
+}
+
 
 // The inspector password is checked before the range, a wrong one stays
 // visible in status bit 7 until the right one comes; a wrong data-exchange

@@ -156,6 +156,9 @@ int main(int argc, char** argv) {
   ok &= MainWindow(201, 1, "page-eej-dates.png", "Полный отчет по датам");
   ok &= MainWindow(201, 1, "page-eej-control-tape.png", "Контрольная лента");
   ok &= MainWindow(201, 1, "page-eej-document.png", "Документ из ЭКЛЗ");
+  ok &= MainWindow(125, 0, "fiscal-register.png", QStringLiteral("Фискализация / перерегистрация"));
+  ok &= MainWindow(125, 0, "test-sale.png", QStringLiteral("Тестовая продажа"));
+  ok &= MainWindow(125, 2, "synchro.png", QStringLiteral("Синхронизация"));
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();

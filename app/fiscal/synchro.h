@@ -1,0 +1,25 @@
+// CSynchro: the page "Синхронизация" (template 151).  Shows the computer's
+// date and its time, ticking once a second, and sets the register's clock
+// from them.
+#pragma once
+
+#include "frfunction.h"
+
+class QTimer;
+
+class CSynchro : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CSynchro(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 151; }
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+
+ private:
+  void OnTimer();
+
+  QTimer* m_nTimer = nullptr;  // one second; lives as long as the page
+};

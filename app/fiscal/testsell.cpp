@@ -1,0 +1,43 @@
+#include "testsell.h"
+
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+#include "test_sale.h"
+#include "ui_153_testsell.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(153, &tk::BuildForm<Ui::Dlg153>);
+
+constexpr int kOperatorId = 1092;
+constexpr int kAmountId = 1093;
+constexpr int kCloseShiftId = 1094;
+
+}  // namespace
+
+CTestSell::CTestSell(PageHost& host) : CFRFunction(host) {}
+
+bool CTestSell::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  const termina::app::TestSaleInput defaults;
+  SetItemTextNow(kOperatorId, QString::fromStdString(defaults.operatorName));
+  SetItemTextNow(kAmountId, QString::fromStdString(defaults.amount));
+  if (auto* amount = Item<QLineEdit>(kAmountId))
+    amount->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), amount));
+  SetChecked(kCloseShiftId, defaults.closeShift);
+  return true;
+}
+
+void CTestSell::Execute() {
+  const termina::app::TestSaleInput in = OnUi([&] {
+    termina::app::TestSaleInput i;
+    i.operatorName = ItemText(kOperatorId).toStdString();
+    i.amount = ItemText(kAmountId).toStdString();
+    i.closeShift = IsChecked(kCloseShiftId);
+    return i;
+  });
+  WaitCursorShown wait(*this);
+  MainWindowDisabled locked(*this);
+  termina::app::RunTestSale(in, Ui());
+}

@@ -1,0 +1,19 @@
+// CTestSell: the page "Тестовая продажа" (template 153).  One cash sale of
+// the test article for the amount typed, and a Z report when "Закрыть смену
+// после продажи" is ticked; the main window is locked with the wait cursor
+// for the whole run.
+#pragma once
+
+#include "frfunction.h"
+
+class CTestSell : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CTestSell(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 153; }
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+};
