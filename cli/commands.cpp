@@ -228,7 +228,10 @@ const std::vector<Command>& commands() {
       {"shift", "", "номер текущей смены и последней смены при регистрации", "", 0, 0, cmdShift},
       {"registration", "", "регистрационный номер, ИНН и последняя запись в ФП", "", 0, 0, cmdRegistration},
       {"eej", "", "состояние, регистрационный номер и данные активизации ЭКЛЗ",
-       "Ошибка ЭКЛЗ завершает команду с кодом этой ошибки (65..75).", 0, 0, cmdEej},
+       "Ошибка ЭКЛЗ завершает команду с кодом этой ошибки (65..75).\n"
+       "Печать из ЭКЛЗ и ее обслуживание: eej journal, eej shift-report,\n"
+       "eej document, eej activation-report, eej activate, eej close-archive.",
+       0, 0, cmdEej},
       {"nvr", "read ФАЙЛ | write ФАЙЛ | show", "аварийное восстановление NVR: итоги смены",
        "read читает образ NVR для версии регистратора и сохраняет итоги смены\n"
        "в файл .nvr (544 байта); write читает образ, заменяет итоги значениями\n"
@@ -244,10 +247,6 @@ const std::vector<Command>& commands() {
        "--yes, а также для файла неверного формата или более новой версии\n"
        "ничего не записывается, код завершения 101.",
        1, 3, cmdSettings},
-       "Ошибка ЭКЛЗ завершает команду с кодом этой ошибки (65..75).\n"
-       "Печать из ЭКЛЗ и ее обслуживание: eej journal, eej shift-report,\n"
-       "eej document, eej activation-report, eej activate, eej close-archive.",
-       0, 0, cmdEej},
       {"fiscal-report", "shifts|dates ...", "фискальный отчет из фискальной памяти",
        "trma fiscal-report shifts [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ\n"
        "trma fiscal-report dates [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
