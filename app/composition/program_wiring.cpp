@@ -3,6 +3,7 @@
 #include "changepwd.h"
 #include "frfunction.h"
 #include "frinstall.h"
+#include "repairnvr.h"
 
 // ---- The page table --------------------------------------------------------
 // Adding a page: its own files in its subsystem's folder and one line here.
@@ -32,9 +33,9 @@ CFRFunction* ProgramWiring::CreatePage(const CFRNode& node, PageHost& host) {
 // ---- Start-up dialogs --------------------------------------------------------
 
 bool ProgramWiring::RunRecoveryDialog(uint16_t) {
-  // The recovery dialog is not part of the program yet: nothing is written,
-  // so the register is not asked to be restarted.
-  return false;
+  // The dialog asks the register for its version itself when it opens.
+  CRepairNVR recovery(nullptr);
+  return recovery.DoModal() == tk::IDOK;
 }
 
 void ProgramWiring::RunInstallDialog() {
