@@ -1,9 +1,13 @@
 // The NVR recovery dialog and its array dialogs: real widgets offscreen,
 // the real driver and the simulated register on a pseudo-terminal.
+#include <QApplication>
 #include <QDateTimeEdit>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -256,6 +260,34 @@ TEST_F(RepairNvr, SaveAndLoadThroughTheFileDialogs) {
   }
   EXPECT_EQ(prompts.filters, QStringList(6, "NVR Files (*.nvr);;All Files (*.*)"));
   EXPECT_EQ(Writes(), 0u);
+}
+
+// The program's own file dialogs give a name typed without an extension the
+// extension of the filter, as "Save..." and "Load..." expect.
+TEST_F(RepairNvr, FileDialogsAddTheFiltersExtension) {
+  std::ofstream(File("backup.nvr"), std::ios::binary) << std::string(kNvrFileSize, '\0');
+  tk::QtPrompts prompts;
+  QString typed;
+  bool tried = false;
+  // Types the name once and accepts; a dialog that refuses it is cancelled.
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+      QMetaObject::invokeMethod(box, "reject", Qt::QueuedConnection);
+    } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
+      if (!tried) d->selectFile(typed);
+      QMetaObject::invokeMethod(d, tried ? "reject" : "accept", Qt::QueuedConnection);
+      tried = true;
+    }
+  });
+  driver.start(20);
+  const QString filter = QStringLiteral("NVR Files (*.nvr);;All Files (*.*)");
+  typed = QString::fromStdString(File("backup"));
+  EXPECT_EQ(prompts.OpenFileName(nullptr, QStringLiteral("Открыть"), filter).toStdString(), File("backup.nvr"));
+  typed = QString::fromStdString(File("new"));
+  tried = false;
+  EXPECT_EQ(prompts.SaveFileName(nullptr, QStringLiteral("Сохранить как"), filter).toStdString(), File("new.nvr"));
 }
 
 struct LayoutCase {
