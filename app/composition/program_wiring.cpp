@@ -8,6 +8,7 @@
 #include "frinstall.h"
 #include "frlogo.h"
 #include "rangereports.h"
+#include "repairnvr.h"
 #include "synchro.h"
 #include "testsell.h"
 
@@ -56,9 +57,9 @@ CFRFunction* ProgramWiring::CreatePage(const CFRNode& node, PageHost& host) {
 // ---- Start-up dialogs --------------------------------------------------------
 
 bool ProgramWiring::RunRecoveryDialog(uint16_t) {
-  // The recovery dialog is not part of the program yet: nothing is written,
-  // so the register is not asked to be restarted.
-  return false;
+  // The dialog asks the register for its version itself when it opens.
+  CRepairNVR recovery(nullptr);
+  return recovery.DoModal() == tk::IDOK;
 }
 
 void ProgramWiring::RunInstallDialog() {

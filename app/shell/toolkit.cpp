@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace tk {
@@ -141,12 +142,35 @@ termina::app::Answer PromptInteraction::Ask(const termina::app::Question& q) {
 
 int QtPrompts::RunModal(CDialog& dialog) { return dialog.exec(); }
 
+namespace {
+
+// The extension of the first filter's first pattern ("NVR Files (*.nvr)"
+// gives "nvr"): a name typed without an extension gets it, as the classic
+// file dialogs do with their default extension.
+QString DefaultSuffix(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)"));
+  const QRegularExpressionMatch m = pattern.match(filter);
+  return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QString RunFileDialog(QWidget* owner, const QString& title, const QString& filter, bool save) {
+  QFileDialog dlg(owner, title, QString(), filter);
+  dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dlg.setDefaultSuffix(DefaultSuffix(filter));
+  if (dlg.exec() != QDialog::Accepted) return QString();
+  const QStringList files = dlg.selectedFiles();
+  return files.isEmpty() ? QString() : files.front();
+}
+
+}  // namespace
+
 QString QtPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+  return RunFileDialog(owner, title, filter, false);
 }
 
 QString QtPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter) {
-  return QFileDialog::getSaveFileName(owner, title, QString(), filter);
+  return RunFileDialog(owner, title, filter, true);
 }
 
 int ScriptedPrompts::ShowMessage(const Message& m) {

@@ -29,7 +29,10 @@
 #include "frmaindlg.h"
 #include "frstatusdlg.h"
 #include "ini.h"
+#include "nvr_image.h"
+#include "nvrarrays.h"
 #include "paths.h"
+#include "repairnvr.h"
 #include "simulator.h"
 #include "termina1.h"
 #include "toolkit.h"
@@ -110,6 +113,47 @@ QString LogoPicture(const QString& path) {
   return path;
 }
 
+// Totals of a shift for the recovery dialog's pictures.
+termina::app::NvrRecord SampleTotals(uint16_t version) {
+  termina::app::NvrRecord r = termina::app::NewNvrRecord(version);
+  r.opened = termina::app::NvrDateTime{14, 5, 2026, 9, 30, 0};
+  r.shift = 418, r.document = 9207, r.report = 417, r.receipt = 8733;
+  r.cash = 15230.5, r.carried = 2000, r.annulled = 120, r.paidIn = 3000, r.paidOut = 1500;
+  r.sales[0] = 11890.75, r.sales[1] = 4310.2, r.returns[0] = 240;
+  r.deferred = 75.4, r.discSales = 312.6, r.markupSales = 18;
+  r.taxSales[0] = 2421.87;
+  r.deptSales[0] = 9000, r.deptSales[1] = 7200.95;
+  return r;
+}
+
+// The recovery dialog against a register of the version holding the sample
+// totals, and, when `subDialog` is given, the sales-by-payment dialog too.
+bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDialog = QString()) {
+  termina::sim::Config cfg;
+  cfg.version = version;
+  termina::sim::Simulator sim(cfg);
+  sim.openPty(termina::paths::root() + "/dev/com1");
+  sim.setMemory(termina::app::kNvrArea, termina::app::kNvrAddress,
+                termina::app::BuildNvrImage(SampleTotals(version)));
+  bool ok = TRMA_CheckPort(false) == 0;
+  {
+    CRepairNVR dlg;
+    dlg.InitDialog();
+    dlg.show();
+    QApplication::processEvents();
+    ok = Save(dlg, name) && ok;
+    if (!subDialog.isEmpty()) {
+      CMonByPmnt payments(false, dlg.m_record.sales.data(), &dlg, QStringLiteral("Сумма продаж по платежам"));
+      payments.InitDialog();
+      payments.show();
+      QApplication::processEvents();
+      ok = Save(payments, subDialog) && ok;
+    }
+  }
+  TRMA_ClosePort();
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,6 +223,9 @@ int main(int argc, char** argv) {
   install.Item<QLineEdit>(1051)->setText(QStringLiteral("000000123456"));
   install.show();
   ok &= Save(install, "install.png");
+
+  ok &= RecoveryDialog(120, "nvr-recovery-short.png");
+  ok &= RecoveryDialog(201, "nvr-recovery-long.png", "nvr-sales-by-payment.png");
 
   tk::SetPrompts(nullptr);
   return ok ? 0 : 1;

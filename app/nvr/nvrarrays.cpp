@@ -1,0 +1,46 @@
+#include "nvrarrays.h"
+
+#include <QLineEdit>
+
+#include "ui_150_monbypmnt.h"
+#include "ui_155_taxmoney.h"
+#include "ui_161_depsum.h"
+
+using termina::app::NvrArray;
+
+namespace {
+const bool kTemplate150 = tk::RegisterTemplate(150, &tk::BuildForm<Ui::Dlg150>);
+const bool kTemplate155 = tk::RegisterTemplate(155, &tk::BuildForm<Ui::Dlg155>);
+const bool kTemplate161 = tk::RegisterTemplate(161, &tk::BuildForm<Ui::Dlg161>);
+}  // namespace
+
+CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const QString& caption)
+    : tk::CDialog(termina::app::NvrArrayDialogFor(kind).templateId, parent),
+      m_kind(kind),
+      m_pValues(values),
+      m_strCaption(caption) {}
+
+bool CNvrArrayDlg::OnInitDialog() {
+  if (!m_strCaption.isEmpty()) setWindowTitle(m_strCaption);
+  const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
+  for (std::size_t i = 0; i < edits.size(); ++i)
+    SetItemTextNow(edits[i], QString::fromStdString(termina::app::FormatMoney(m_pValues[i])));
+  if (auto* first = Item<QLineEdit>(edits.front())) first->setFocus();
+  return true;
+}
+
+void CNvrArrayDlg::OnOK() {
+  const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
+  for (std::size_t i = 0; i < edits.size(); ++i)
+    m_pValues[i] = termina::app::ParseMoneyLenient(ItemText(edits[i]).toStdString());
+  EndDialog(tk::IDOK);
+}
+
+CMonByPmnt::CMonByPmnt(bool returns, double* values, QWidget* parent, const QString& caption)
+    : CNvrArrayDlg(returns ? NvrArray::ReturnsByPayment : NvrArray::SalesByPayment, values, parent, caption) {}
+
+CTaxMoney::CTaxMoney(bool returns, double* values, QWidget* parent, const QString& caption)
+    : CNvrArrayDlg(returns ? NvrArray::TaxReturns : NvrArray::TaxSales, values, parent, caption) {}
+
+CDepSum::CDepSum(bool returns, double* values, QWidget* parent, const QString& caption)
+    : CNvrArrayDlg(returns ? NvrArray::DeptReturns : NvrArray::DeptSales, values, parent, caption) {}

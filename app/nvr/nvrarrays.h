@@ -1,0 +1,52 @@
+// The array dialogs of the NVR recovery: the sixteen sums by payment type
+// (CMonByPmnt, template 150), the six sums by tax (CTaxMoney, 155) and the
+// six sums by department (CDepSum, 161).  Each edits an array of the
+// recovery record in place: OK takes every edit (text that is not a number
+// gives 0), Cancel leaves the array as it was.
+#pragma once
+
+#include <QString>
+
+#include "nvr_form.h"
+#include "toolkit.h"
+
+class CNvrArrayDlg : public tk::CDialog {
+  Q_OBJECT
+ public:
+  // `values` points at the array the dialog edits (16 or 6 values, as the
+  // kind says); `caption`, when given, replaces the template's title.
+  CNvrArrayDlg(termina::app::NvrArray kind, double* values, QWidget* parent = nullptr,
+               const QString& caption = QString());
+
+  termina::app::NvrArray Kind() const { return m_kind; }
+
+ protected:
+  bool OnInitDialog() override;
+  void OnOK() override;
+
+ private:
+  termina::app::NvrArray m_kind;
+  double* m_pValues;
+  QString m_strCaption;
+};
+
+// Sales or returns by payment type: cash and payment types 1 to 15.
+class CMonByPmnt : public CNvrArrayDlg {
+  Q_OBJECT
+ public:
+  CMonByPmnt(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+};
+
+// Sales or returns by tax 0 to 5.
+class CTaxMoney : public CNvrArrayDlg {
+  Q_OBJECT
+ public:
+  CTaxMoney(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+};
+
+// Sales or returns by department 1 to 6.
+class CDepSum : public CNvrArrayDlg {
+  Q_OBJECT
+ public:
+  CDepSum(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+};
