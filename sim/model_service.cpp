@@ -156,9 +156,11 @@ Outcome RegisterModel::cmdWriteConfig(const std::vector<std::string>& f) {
   if (f.size() < 3 || !parseInt(f[0], t) || !parseInt(f[1], fl) || t < 0 || fl < 0 || t > 65535 || fl > 65535)
     return reply(kBadParam);
   const auto tt = static_cast<uint16_t>(t), ff = static_cast<uint16_t>(fl);
-  // Settings do not change during a shift; only the data-exchange password
-  // may change at any time.
-  if ((st_.status & kShiftOpen) && tt != 31) return reply(kBadStatus);
+  // Settings do not change during a shift; the data-exchange password and
+  // the cash-out-to-zero switch (table 8, which a test sale sets around its
+  // receipt and puts back even with the receipt still open) may change at
+  // any time.
+  if ((st_.status & kShiftOpen) && tt != 31 && tt != 8) return reply(kBadStatus);
   if (!tableAvailable(tt, ff)) return reply(kBadParam);
   if (tt == 22 && ff == 0) return reply(kBadParam);  // the cash payment name is fixed
   // An empty customer display type selects none: the stored type stays.

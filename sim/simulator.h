@@ -24,7 +24,7 @@
 //  - Result codes: 01 the state does not allow the command (no function 0,
 //    a fatal fault, EEJ archive closed, receipt/shift in the wrong stage,
 //    non-fiscal register for fiscal memory reports, a table write other than
-//    the password while the shift is open); 02 unknown command (and
+//    the password and table 8 while the shift is open); 02 unknown command (and
 //    A9 on other versions than 201); 03 bad or missing field, a table the
 //    version lacks (an empty table 9 value is accepted and changes
 //    nothing), or a fiscal memory report range (62, 63) in which no

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "core_fixture.h"
+#include "driver_text.h"
 #include "test_sale.h"
 
 namespace termina::apptest {
@@ -29,8 +30,11 @@ class TestSaleTest : public CoreTest {
     };
     StartRegister(cfg).setReady();
     Connect();
-    TRMADT d{5, 1, 2008};
-    TRMATM t{9, 7, 3};
+    // Function 0 refuses a date before the last fiscal operation: the
+    // computer's own date, as the program sends it.
+    TRMADT d;
+    TRMATM t;
+    app::LocalDateTime(&d, &t);
     TRMA_Init(&d, &t);
     m_sim->clearLog();
     std::lock_guard lock(m_mutex);
