@@ -146,7 +146,8 @@ QString QtPrompts::OpenFileName(QWidget* owner, const QString& title, const QStr
 }
 
 QString QtPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter) {
-  return QFileDialog::getSaveFileName(owner, title, QString(), filter);
+  // The program's save dialogs replace an existing file without asking.
+  return QFileDialog::getSaveFileName(owner, title, QString(), filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 int ScriptedPrompts::ShowMessage(const Message& m) {
