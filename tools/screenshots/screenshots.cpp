@@ -104,6 +104,14 @@ int main(int argc, char** argv) {
   ok &= MainWindow(120, 0, "main-window-termina1.png");
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
   // Pages: (version, tab, file, tree caption).
+  ok &= MainWindow(120, 2, "page-params-termina1.png", QStringLiteral("Параметры кассы"));
+  ok &= MainWindow(201, 0, "page-params-termina2.png", QStringLiteral("Параметры кассы"));
+  ok &= MainWindow(201, 0, "page-cliche.png", QStringLiteral("Клише предприятия"));
+  ok &= MainWindow(201, 0, "page-footer.png", QStringLiteral("Рекламный текст"));
+  ok &= MainWindow(201, 0, "page-payment.png", QStringLiteral("Типы платежей"));
+  ok &= MainWindow(125, 2, "page-taxes-termina1.png", QStringLiteral("Налоги"));
+  ok &= MainWindow(201, 0, "page-taxes-termina2.png", QStringLiteral("Налоги"));
+  ok &= MainWindow(201, 0, "page-groups.png", QStringLiteral("Товарные группы"));
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();
