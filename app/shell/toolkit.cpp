@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace tk {
@@ -141,13 +142,35 @@ termina::app::Answer PromptInteraction::Ask(const termina::app::Question& q) {
 
 int QtPrompts::RunModal(CDialog& dialog) { return dialog.exec(); }
 
+namespace {
+
+// A name typed for saving without an extension gets the one of the first
+// filter's pattern ("Name (*.ext)").
+QString DefaultSuffix(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([^*?() ;]+)"));
+  const QRegularExpressionMatch m = pattern.match(filter);
+  return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QString RunFileDialog(QWidget* owner, const QString& title, const QString& filter, bool save) {
+  QFileDialog dialog(owner, title, QString(), filter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // The program's save dialogs replace an existing file without asking.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
+  if (save) dialog.setDefaultSuffix(DefaultSuffix(filter));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
 QString QtPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+  return RunFileDialog(owner, title, filter, false);
 }
 
 QString QtPrompts::SaveFileName(QWidget* owner, const QString& title, const QString& filter) {
-  // The program's save dialogs replace an existing file without asking.
-  return QFileDialog::getSaveFileName(owner, title, QString(), filter, nullptr, QFileDialog::DontConfirmOverwrite);
+  return RunFileDialog(owner, title, filter, true);
 }
 
 int ScriptedPrompts::ShowMessage(const Message& m) {

@@ -75,6 +75,7 @@ struct ParamsCase {
   uint16_t version;
   std::vector<int> shown, hidden;
 };
+void PrintTo(const ParamsCase& c, std::ostream* os) { *os << c.version; }
 
 class ParamsByVersion : public ProgrammingPageTest, public ::testing::WithParamInterface<ParamsCase> {};
 
@@ -94,9 +95,6 @@ TEST_P(ParamsByVersion, ControlsShownAndRowsMoved) {
     EXPECT_GT(tk::Item(page, 1084)->y(), tk::Item(page, 1086)->y());
   EXPECT_EQ(m_main->StatusText(0), "Готов");
 }
-
-const std::vector<int> kFrom121 = {1085, 1084, 1097, 1100, 1101, 1086, 1087};
-const std::vector<int> kFrom125 = {1089, 1104, 1105, 1088, 1090, 1092};
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, ParamsByVersion,
@@ -206,7 +204,7 @@ TEST_F(ProgrammingPageTest, HeaderReadFailureLeavesEveryLineEmpty) {
 
 TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
   OpenRegister(125);
-  for (const QString caption : {QStringLiteral("Клише предприятия"), QStringLiteral("Рекламный текст"),
+  for (const QString& caption : {QStringLiteral("Клише предприятия"), QStringLiteral("Рекламный текст"),
                                 QStringLiteral("Типы платежей"), QStringLiteral("Налоги")}) {
     m_sim->setStatus(0, 0, 0);
     CFRFunction* page = Page(caption);
