@@ -1,14 +1,27 @@
 #include "program_wiring.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
 #include "changepwd.h"
 #include "eejpages.h"
 #include "fiscregister.h"
+#include "frcliche.h"
 #include "frconnectparams.h"
+#include "frfooter.h"
 #include "frfunction.h"
+#include "frgroups.h"
 #include "frinstall.h"
 #include "frlogo.h"
+#include "frparams.h"
+#include "frpayment.h"
+#include "frtaxes.h"
+#include "page_host.h"
 #include "rangereports.h"
 #include "repairnvr.h"
+#include "settings_file.h"
 #include "synchro.h"
 #include "testsell.h"
 
@@ -24,14 +37,13 @@ const std::vector<PageKind>& ProgramPages() {
       // Programming tables: the first argument names the table; a table the
       // program has no page for leaves the area empty.
       {0xA1, PageKind::kAnyArgument, nullptr},
-      // Tables whose page class is still to come show the plain page.
-      {0xA1, 0, &MakePage<CFRFunction>},
+      {0xA1, 0, &MakePage<CFRParams>},
       {0xA1, 5, &MakePage<CFRLogo>},
-      {0xA1, 20, &MakePage<CFRFunction>},
-      {0xA1, 21, &MakePage<CFRFunction>},
-      {0xA1, 22, &MakePage<CFRFunction>},
-      {0xA1, 23, &MakePage<CFRFunction>},
-      {0xA1, 24, &MakePage<CFRFunction>},
+      {0xA1, 20, &MakePage<CFRCliche>},
+      {0xA1, 21, &MakePage<CFRFooter>},
+      {0xA1, 22, &MakePage<CFRPayment>},
+      {0xA1, 23, &MakePage<CFRTaxes>},
+      {0xA1, 24, &MakePage<CFRGroups>},
       // The register's clock and the data-exchange password.
       {0xF3, PageKind::kAnyArgument, &MakePage<CFRConnectParams>},
       // Fiscal-memory reports; the first argument is the report type.
@@ -76,5 +88,112 @@ bool ProgramWiring::AskExchangePassword(const QString& current, QString* entered
 
 // ---- Settings file -------------------------------------------------------------
 
-void ProgramWiring::SaveSettings(PageHost&) {}
-void ProgramWiring::LoadSettings(PageHost&) {}
+// "&Save..." and "&Load..." run on the UI thread and block it, as the
+// register is read or written table by table with its pauses.
+
+namespace {
+
+namespace app = termina::app;
+
+const QString kBusyText = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
+
+// The application's wait cursor for the life of the object.
+struct WaitCursor {
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The settings file's "name|pattern|...||" filter in the file dialogs'
+// form.  "*.*" means every file, with or without a dot.
+QString DialogFilter() {
+  const QStringList parts = QString::fromUtf8(app::kFileFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i];
+    if (const int open = name.indexOf(QLatin1Char('(')); open > 0) name = name.left(open).trimmed();
+    const QString pattern = parts[i + 1] == QLatin1String("*.*") ? QStringLiteral("*") : parts[i + 1];
+    filters << QStringLiteral("%1 (%2)").arg(name, pattern);
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+// A name typed without an extension gets ".frc"; when opening, a file of
+// exactly the typed name is taken if there is one and no ".frc" file.
+QString WithDefaultExtension(const QString& name, bool opening) {
+  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+  const QString withExtension = name + QString::fromUtf8(app::kFileExtension);
+  if (opening && QFileInfo(name).isFile() && !QFileInfo::exists(withExtension)) return name;
+  return withExtension;
+}
+
+// The register takes one exchange at a time: while a page's command is
+// inside the driver, the buttons say so and do nothing.
+bool RefuseWhileCommandRuns(QWidget* owner) {
+  if (CFRFunction::RunningThreads() == 0) return false;
+  tk::ThePrompts().ShowMessage({kBusyText, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, owner});
+  return true;
+}
+
+bool Confirmed(QWidget* owner, const char* question) {
+  return tk::ThePrompts().ShowMessage({QString::fromUtf8(question), QString::fromUtf8(app::kConfirmTitle),
+                                       tk::Icon::Question, tk::Buttons::YesNo, tk::IDNO, owner}) == tk::IDYES;
+}
+
+// A question in the middle of a load is shown with the normal cursor.
+class QuestionWithoutWaitCursor : public app::Interaction {
+ public:
+  explicit QuestionWithoutWaitCursor(QWidget* owner) : m_ui(owner) {}
+  app::Answer Ask(const app::Question& q) override {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const app::Answer a = m_ui.Ask(q);
+    QApplication::restoreOverrideCursor();
+    return a;
+  }
+
+ private:
+  tk::PromptInteraction m_ui;
+};
+
+void ShowOutcome(PageHost& host, const app::SettingsResult& r) {
+  if (r.message.empty()) return;
+  const QString text = QString::fromStdString(r.message);
+  if (r.outcome == app::SettingsOutcome::DriverFailure) host.SetStatusText(0, text);
+  tk::ThePrompts().ShowMessage(
+      {text, QString::fromStdString(r.title), r.icon, tk::Buttons::Ok, tk::IDOK, host.HostWindow()});
+}
+
+}  // namespace
+
+void ProgramWiring::SaveSettings(PageHost& host) {
+  QWidget* owner = host.HostWindow();
+  if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kSaveQuestion)) return;
+  const QString name = WithDefaultExtension(
+      tk::ThePrompts().SaveFileName(owner, QStringLiteral("Сохранить как"), DialogFilter()), false);
+  if (name.isEmpty()) return;
+  app::SettingsResult r;
+  {
+    WaitCursor wait;
+    r = app::SaveSettings(QFile::encodeName(name).toStdString());
+  }
+  ShowOutcome(host, r);
+}
+
+void ProgramWiring::LoadSettings(PageHost& host) {
+  QWidget* owner = host.HostWindow();
+  if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kLoadQuestion)) return;
+  const QString name =
+      WithDefaultExtension(tk::ThePrompts().OpenFileName(owner, QStringLiteral("Открыть"), DialogFilter()), true);
+  if (name.isEmpty()) return;
+  app::SettingsResult r;
+  {
+    WaitCursor wait;
+    QuestionWithoutWaitCursor ui(owner);
+    r = app::LoadSettings(QFile::encodeName(name).toStdString(), host.Version(), ui);
+  }
+  // The load read the register's version before writing to it.
+  if (r.outcome == app::SettingsOutcome::Loaded || (r.outcome == app::SettingsOutcome::DriverFailure && r.version != 0))
+    host.SetVersion(r.version);
+  ShowOutcome(host, r);
+  // The page shown reads the new values back from the register.
+  if (r.outcome == app::SettingsOutcome::Loaded) host.ShowSelectedPage();
+}

@@ -396,6 +396,15 @@ void CFRMainDlg::ShowFirstPage() {
   }
 }
 
+void CFRMainDlg::ShowSelectedPage() {
+  QTreeWidgetItem* item = m_tree->currentItem();
+  if (!item) {
+    ShowFirstPage();
+    return;
+  }
+  ShowPage(item);
+}
+
 void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   const CFRNode* node = nullptr;
   for (const CFRNode& n : m_nodes)

@@ -51,7 +51,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void EnableMainWindow(bool enable) override;
   void SetWaitCursor(bool wait) override;
   void ShowFirstPage() override;
+  void ShowSelectedPage() override;
   uint16_t Version() const override { return m_wVersion; }
+  void SetVersion(uint16_t version) override { m_wVersion = version; }
   void Quit() override { EndDialog(tk::IDOK); }
 
   CFRFunction* CurrentPage() const { return m_pPage; }

@@ -29,8 +29,13 @@ class PageHost {
   // Shows the page of the first node of the current tree again (after the
   // register's settings changed under the page).
   virtual void ShowFirstPage() = 0;
+  // Shows the page of the selected tree item again, or of the first item
+  // when none is selected, so that it reads the register anew.
+  virtual void ShowSelectedPage() = 0;
   // The register's version as the host knows it (120 when it did not answer).
   virtual uint16_t Version() const = 0;
+  // Takes the version read by a sequence outside start-up (a settings load).
+  virtual void SetVersion(uint16_t version) = 0;
   // Ends the program (the page's "ВЫХОД").
   virtual void Quit() = 0;
 };

@@ -157,6 +157,8 @@ QString RunFileDialog(QWidget* owner, const QString& title, const QString& filte
   QFileDialog dlg(owner, title, QString(), filter);
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // The program's save dialogs replace an existing file without asking.
+  dlg.setOption(QFileDialog::DontConfirmOverwrite, save);
   dlg.setDefaultSuffix(DefaultSuffix(filter));
   if (dlg.exec() != QDialog::Accepted) return QString();
   const QStringList files = dlg.selectedFiles();

@@ -103,7 +103,10 @@ class Prompts {
   virtual int ShowMessage(const Message& m) = 0;
   // Runs an initialised dialog modally; returns its end code.
   virtual int RunModal(CDialog& dialog) = 0;
-  // A file name, or empty when the user cancelled.
+  // A file name, or empty when the user cancelled.  `filter` is in Qt's
+  // form ("Name (*.ext);;All (*)"); a name typed for saving without an
+  // extension gets the first filter's, and an existing file is replaced
+  // without asking.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
   virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
 };

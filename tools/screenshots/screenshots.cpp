@@ -203,6 +203,14 @@ int main(int argc, char** argv) {
   ok &= MainWindow(125, 0, "fiscal-register.png", QStringLiteral("Фискализация / перерегистрация"));
   ok &= MainWindow(125, 0, "test-sale.png", QStringLiteral("Тестовая продажа"));
   ok &= MainWindow(125, 2, "synchro.png", QStringLiteral("Синхронизация"));
+  ok &= MainWindow(120, 2, "page-params-termina1.png", QStringLiteral("Параметры кассы"));
+  ok &= MainWindow(201, 0, "page-params-termina2.png", QStringLiteral("Параметры кассы"));
+  ok &= MainWindow(201, 0, "page-cliche.png", QStringLiteral("Клише предприятия"));
+  ok &= MainWindow(201, 0, "page-footer.png", QStringLiteral("Рекламный текст"));
+  ok &= MainWindow(201, 0, "page-payment.png", QStringLiteral("Типы платежей"));
+  ok &= MainWindow(125, 2, "page-taxes-termina1.png", QStringLiteral("Налоги"));
+  ok &= MainWindow(201, 0, "page-taxes-termina2.png", QStringLiteral("Налоги"));
+  ok &= MainWindow(201, 0, "page-groups.png", QStringLiteral("Товарные группы"));
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();

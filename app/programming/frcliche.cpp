@@ -1,0 +1,57 @@
+#include "frcliche.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <array>
+#include <string>
+
+#include "page_support.h"
+#include "programming_pages.h"
+#include "ui_143_cliche.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(143, &tk::BuildForm<Ui::Dlg143>);
+
+namespace app = termina::app;
+
+constexpr int kRulerId = 1135;
+constexpr int kLineIds[4] = {1046, 1047, 1048, 1049};
+
+}  // namespace
+
+CFRCliche::CFRCliche(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRCliche::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  // Each character stands under the ruler digit of its column.
+  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
+  for (int id : kLineIds)
+    if (QWidget* w = Item(id)) w->setFont(m_font);
+  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
+
+  ShowStatusText(progpage::kWaiting);
+  const app::LinesRead r = app::ReadHeader();
+  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+  // A failed read leaves every box empty; the host reports it, and the
+  // status line keeps its text.
+  if (r.error) throw *r.error;
+  ShowStatusText(progpage::kReady);
+  return true;
+}
+
+void CFRCliche::Execute() {
+  const auto lines = OnUi([&] {
+    std::array<std::string, 4> l;
+    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]).toStdString();
+    return l;
+  });
+  app::WriteStatus status;
+  {
+    MainWindowDisabled locked(*this);
+    status = app::WriteHeader(lines);
+  }
+  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+}

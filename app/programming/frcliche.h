@@ -1,0 +1,19 @@
+// CFRCliche: the receipt header page (template 143), four lines under a
+// 40-column ruler in configuration table 20.
+#pragma once
+
+#include "frfunction.h"
+
+class CFRCliche : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRCliche(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 143; }
+  // Command thread: the four lines exactly as typed (cut to 40), the
+  // pause, then the register's clock from the computer's.
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+};

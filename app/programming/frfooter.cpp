@@ -1,0 +1,52 @@
+#include "frfooter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <array>
+#include <string>
+
+#include "page_support.h"
+#include "programming_pages.h"
+#include "ui_144_footer.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(144, &tk::BuildForm<Ui::Dlg144>);
+
+namespace app = termina::app;
+
+constexpr int kRulerId = 1138;
+constexpr int kRowLabelIds[2] = {11155, 11156};
+constexpr int kLineIds[2] = {1048, 1049};
+
+}  // namespace
+
+CFRFooter::CFRFooter(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRFooter::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  for (int id : {kRulerId, kRowLabelIds[0], kRowLabelIds[1], kLineIds[0], kLineIds[1]})
+    if (QWidget* w = Item(id)) w->setFont(m_font);
+  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
+
+  ShowStatusText(progpage::kWaiting);
+  const app::LinesRead r = app::ReadFooter();
+  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+  if (r.error) throw *r.error;
+  ShowStatusText(progpage::kReady);
+  return true;
+}
+
+void CFRFooter::Execute() {
+  const auto lines = OnUi([&] {
+    return std::array<std::string, 2>{ItemText(kLineIds[0]).toStdString(), ItemText(kLineIds[1]).toStdString()};
+  });
+  app::WriteStatus status;
+  {
+    MainWindowDisabled locked(*this);
+    status = app::WriteFooter(lines);
+  }
+  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+}

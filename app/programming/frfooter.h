@@ -1,0 +1,19 @@
+// CFRFooter: the advertising text page (template 144), two lines under a
+// 40-column ruler in configuration table 21.
+#pragma once
+
+#include "frfunction.h"
+
+class CFRFooter : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRFooter(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 144; }
+  // Command thread: both lines exactly as typed (cut to 40); the clock is
+  // not touched.
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+};

@@ -1,0 +1,70 @@
+#include "frgroups.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <array>
+#include <string>
+
+#include "page_support.h"
+#include "programming_pages.h"
+#include "ui_160_groups.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(160, &tk::BuildForm<Ui::Dlg160>);
+
+namespace app = termina::app;
+
+enum : int {
+  kZSectionId = 1139,
+  kRulerId = 1141,
+  kFirstNameId = 1142,
+  kFirstRowLabelId = 1149,
+};
+
+}  // namespace
+
+CFRGroups::CFRGroups(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRGroups::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
+  for (int i = 0; i < 6; ++i)
+    if (QWidget* w = Item(kFirstNameId + i)) w->setFont(m_font);
+  if (auto* header = Item<QLineEdit>(kZSectionId)) header->setMaxLength(static_cast<int>(app::kLineChars));
+  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
+
+  ShowStatusText(progpage::kWaiting);
+  const app::DepartmentsRead r = app::ReadDepartments();
+  m_wVersion = r.version;
+  const auto labels = app::DepartmentRowLabels(m_wVersion);
+  for (int i = 0; i < 6; ++i) {
+    SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
+    SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
+  }
+  SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
+  // Boxes filled before a failure keep their values; the host reports it.
+  if (r.error) throw *r.error;
+  ShowStatusText(progpage::kReady);
+  return true;
+}
+
+void CFRGroups::Execute() {
+  struct Input {
+    std::array<std::string, 6> names;
+    std::string zSection;
+  };
+  const Input in = OnUi([&] {
+    Input i;
+    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n).toStdString();
+    i.zSection = ItemText(kZSectionId).toStdString();
+    return i;
+  });
+  app::WriteStatus status;
+  {
+    MainWindowDisabled locked(*this);
+    status = app::WriteDepartments(m_wVersion, in.names, in.zSection);
+  }
+  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+}

@@ -1,0 +1,25 @@
+// CFRGroups: the departments page (template 160): six department names
+// (configuration table 26) and the section header of the Z-report
+// (table 27).
+#pragma once
+
+#include <cstdint>
+
+#include "frfunction.h"
+
+class CFRGroups : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRGroups(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 160; }
+  // Command thread: the six names into their fields, then the header.
+  void Execute() override;
+
+  // The register's version read when the page was created; row i is table
+  // 26 field DepartmentOffset(m_wVersion) + i.
+  uint16_t m_wVersion = 120;
+
+ protected:
+  bool OnInitDialog() override;
+};

@@ -1,0 +1,62 @@
+#include "frpayment.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <string>
+
+#include "editex.h"
+#include "page_support.h"
+#include "programming_pages.h"
+#include "ui_145_payment.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(145, &tk::BuildForm<Ui::Dlg145>);
+
+namespace app = termina::app;
+
+constexpr int kRulerId = 1140;
+constexpr int kFirstNameId = 11165;
+
+}  // namespace
+
+CFRPayment::CFRPayment(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRPayment::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
+  for (int n = 0; n < 16; ++n) {
+    auto* box = Item<CEditEx>(kFirstNameId + n);
+    if (!box) continue;
+    box->setFont(m_font);
+    m_limits[n] = new progpage::TypingLimit(box, static_cast<int>(app::kPaymentNameChars));
+  }
+  // Cash, payment type 0, is fixed in the register: every key meant for its
+  // box is taken before the box sees it.
+  if (auto* cash = Item<CEditEx>(kFirstNameId)) cash->installEventFilter(new progpage::KeysSwallowed(cash));
+  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
+
+  ShowStatusText(progpage::kWaiting);
+  const app::PaymentsRead r = app::ReadPayments();
+  for (std::size_t n = 0; n < r.names.size(); ++n)
+    if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
+  // Names read before a failure stay shown; the host reports it.
+  if (r.error) throw *r.error;
+  ShowStatusText(progpage::kReady);
+  return true;
+}
+
+void CFRPayment::Execute() {
+  const auto names = OnUi([&] {
+    std::array<std::string, 16> n;
+    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i)).toStdString();
+    return n;
+  });
+  app::WriteStatus status;
+  {
+    MainWindowDisabled locked(*this);
+    status = app::WritePayments(names);
+  }
+  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+}

@@ -1,0 +1,28 @@
+// CFRPayment: the payment types page (template 145), sixteen names in
+// configuration table 22.  Payment type 0 is shown but cannot be changed
+// from the keyboard and is never written.
+#pragma once
+
+#include <array>
+
+#include "frfunction.h"
+
+namespace progpage {
+class TypingLimit;
+}
+
+class CFRPayment : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRPayment(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 145; }
+  // Command thread: names 1 to 15.
+  void Execute() override;
+
+ protected:
+  bool OnInitDialog() override;
+
+ private:
+  std::array<progpage::TypingLimit*, 16> m_limits{};
+};

@@ -1,0 +1,113 @@
+#include "frtaxes.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <initializer_list>
+
+#include "config_map.h"
+#include "editex.h"
+#include "page_support.h"
+#include "programming_pages.h"
+#include "ui_154_taxes.h"
+
+namespace {
+
+const bool kTemplateRegistered = tk::RegisterTemplate(154, &tk::BuildForm<Ui::Dlg154>);
+
+namespace app = termina::app;
+
+enum : int {
+  kNameRulerId = 1132,
+  kRateRulerId = 1133,
+  kFirstNameId = 1104,
+  kFirstRateId = 1110,
+  kPrintReceiptId = 1119,
+  kPrintZId = 1085,
+  kNoZeroSumsId = 1127,
+  kCalculationLabelId = 1116,
+  kCalculationId = 1117,
+  kTaxLineLabelId = 1118,
+  kTaxLineId = 1040,
+};
+
+// The option controls a register below 125 (or a failed read) does not show.
+constexpr int kOptionIds[] = {kTaxLineId, kTaxLineLabelId, kCalculationId, kCalculationLabelId, kPrintZId,
+                              kPrintReceiptId};
+
+}  // namespace
+
+CFRTaxes::CFRTaxes(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+
+bool CFRTaxes::OnInitDialog() {
+  CFRFunction::OnInitDialog();
+  for (int id : {kNameRulerId, kRateRulerId})
+    if (QWidget* w = Item(id)) w->setFont(m_font);
+  for (int i = 0; i < 6; ++i) {
+    if (QWidget* name = Item(kFirstNameId + i)) name->setFont(m_font);
+    if (auto* rate = Item<CEditEx>(kFirstRateId + i)) {
+      rate->setFont(m_font);
+      rate->m_bNumeric = true;
+    }
+  }
+  progpage::AlignRuler(Item<QLabel>(kNameRulerId), Item<QLineEdit>(kFirstNameId));
+  progpage::AlignRuler(Item<QLabel>(kRateRulerId), Item<QLineEdit>(kFirstRateId));
+  if (auto* list = Item<QComboBox>(kCalculationId)) {
+    for (const char* name : app::TaxCalculationNames()) list->addItem(QString::fromUtf8(name));
+    list->setCurrentIndex(-1);
+  }
+  if (auto* printZ = Item<QAbstractButton>(kPrintZId))
+    connect(printZ, &QAbstractButton::clicked, this, &CFRTaxes::OnPrintZClicked);
+
+  ShowStatusText(progpage::kWaiting);
+  const app::TaxesRead r = app::ReadTaxes();
+  m_wVersion = r.version;
+  const app::TaxValues& t = r.values;
+  for (int i = 0; i < 6; ++i) {
+    SetItemTextNow(kFirstNameId + i, QString::fromStdString(t.names[i]));
+    SetItemTextNow(kFirstRateId + i, QString::fromStdString(t.rates[i]));
+  }
+  if (r.showOptions) {
+    SetItemTextNow(kTaxLineId, QString::fromStdString(t.taxLine));
+    SetChecked(kPrintZId, t.printZ);
+    SetChecked(kPrintReceiptId, t.printReceipt);
+    SetChecked(kNoZeroSumsId, t.noZeroSums);
+    SetComboIndex(kCalculationId, t.calculation ? static_cast<int>(*t.calculation) : -1);
+  }
+  for (int id : kOptionIds) ShowItem(id, r.showOptions);
+  ShowItem(kNoZeroSumsId, r.showNoZeroSums);
+  // Boxes filled before a failure keep their values; the host reports it.
+  if (r.error) throw *r.error;
+  ShowStatusText(progpage::kReady);
+  return true;
+}
+
+void CFRTaxes::OnPrintZClicked() {
+  if (m_wVersion >= app::kVersionZReportMore)
+    ShowItem(kNoZeroSumsId, app::ShowsNoZeroSums(m_wVersion, IsChecked(kPrintZId)));
+}
+
+void CFRTaxes::Execute() {
+  const app::TaxValues in = OnUi([&] {
+    app::TaxValues t;
+    for (int i = 0; i < 6; ++i) {
+      t.names[i] = ItemText(kFirstNameId + i).toStdString();
+      t.rates[i] = ItemText(kFirstRateId + i).toStdString();
+    }
+    t.printZ = IsChecked(kPrintZId);
+    t.printReceipt = IsChecked(kPrintReceiptId);
+    // Counted also while its box is hidden.
+    t.noZeroSums = IsChecked(kNoZeroSumsId);
+    if (const int index = ComboIndex(kCalculationId); index >= 0) t.calculation = static_cast<unsigned>(index);
+    t.taxLine = ItemText(kTaxLineId).toStdString();
+    return t;
+  });
+  app::WriteStatus status;
+  {
+    MainWindowDisabled locked(*this);
+    status = app::WriteTaxes(m_wVersion, in);
+  }
+  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+}

@@ -1,0 +1,30 @@
+// CFRTaxes: the taxes page (template 154): six tax names and rates
+// (configuration tables 23 and 24), the tax printing options and the
+// calculation mode (table 12) and the preliminary tax line (table 25).
+#pragma once
+
+#include <cstdint>
+
+#include "frfunction.h"
+
+class CFRTaxes : public CFRFunction {
+  Q_OBJECT
+ public:
+  explicit CFRTaxes(PageHost& host);
+
+  unsigned GetTemplateId() const override { return 154; }
+  // Command thread: rate, name and the one option mask for each tax, then
+  // the preliminary line.
+  void Execute() override;
+
+  // The register's version read when the page was created.
+  uint16_t m_wVersion = 120;
+
+ protected:
+  bool OnInitDialog() override;
+
+ private:
+  // "Печать налогов в Z-отчете" clicked: from 128 on, the box for zero
+  // sums shows only while it is ticked.
+  void OnPrintZClicked();
+};

@@ -1,0 +1,91 @@
+#include "page_support.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include "driver_api.h"
+#include "frfunction.h"
+#include "programming_pages.h"
+
+namespace progpage {
+
+void RefuseShiftOpen(CFRFunction& page) {
+  const QString text = QString::fromUtf8(termina::app::kShiftOpenText);
+  page.ShowStatusText(text);
+  page.MessageBox(text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error);
+  throw OutcomeShown{};
+}
+
+void ReportReadFailure(CFRFunction& page, uint16_t code) {
+  QString text;
+  if (!ErrorText(code, &text)) return;
+  page.ShowStatusText(text);
+  tk::ThePrompts().ShowMessage(
+      {text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, &page});
+}
+
+void AlignRuler(QLabel* ruler, const QLineEdit* box) {
+  if (!ruler || !box) return;
+  QStyleOptionFrame opt;
+  opt.initFrom(box);
+  opt.rect = box->rect();
+  opt.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box) : 0;
+  opt.midLineWidth = 0;
+  opt.state |= QStyle::State_Sunken;
+  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &opt, box);
+  // QLineEdit keeps two pixels between its contents rectangle and the text.
+  const int textLeft = box->x() + contents.x() + box->textMargins().left() + 2;
+  ruler->setIndent(0);
+  ruler->setMargin(0);
+  ruler->move(textLeft - ruler->contentsMargins().left(), ruler->y());
+}
+
+bool DigitsOnly::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const QString typed = static_cast<QKeyEvent*>(event)->text();
+    if (typed.size() == 1 && typed.at(0).isPrint() && (typed.at(0) < QLatin1Char('0') || typed.at(0) > QLatin1Char('9')))
+      return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+bool KeysSwallowed::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return QObject::eventFilter(watched, event);
+    // Accepting the shortcut request keeps Ctrl+V and the like from being
+    // taken as the window's shortcuts; the key itself is then swallowed.
+    event->accept();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+TypingLimit::TypingLimit(QLineEdit* box, int limit) : QValidator(box), m_box(box), m_limit(limit) {
+  m_accepted = box->text();
+  box->setValidator(this);
+  QObject::connect(box, &QLineEdit::textChanged, this, [this](const QString& t) { m_accepted = t; });
+}
+
+void TypingLimit::SetText(const QString& text) {
+  m_accepted = text;
+  m_box->setText(text);
+}
+
+QValidator::State TypingLimit::validate(QString& input, int& pos) const {
+  const int room = std::max<int>(m_limit, static_cast<int>(m_accepted.size()));
+  const int excess = static_cast<int>(input.size()) - room;
+  if (excess <= 0) return Acceptable;
+  // The text grew past the limit by typing or pasting at the caret, which
+  // stands after the inserted characters: drop the inserted characters
+  // that do not fit.
+  if (pos < excess) return Invalid;
+  input.remove(pos - excess, excess);
+  pos -= excess;
+  return Acceptable;
+}
+
+}  // namespace progpage

@@ -1,0 +1,73 @@
+// What the programming pages share: the status texts, the refusal while
+// the register's shift is open, the column rulers lined up over their
+// boxes, and the keyboard filters of some boxes.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QValidator>
+
+#include <cstdint>
+
+class CFRFunction;
+class QLabel;
+class QLineEdit;
+
+namespace progpage {
+
+inline const QString kWaiting = QStringLiteral("Ожидание...");
+inline const QString kReady = QStringLiteral("Готов");
+
+// Thrown out of a page's Execute once the page has shown the command's
+// outcome itself: the command then ends without a text of the framework's
+// own, so the status line keeps what the page put there.
+struct OutcomeShown {};
+
+// Command thread: "Смена открыта" on the status line and in a box titled
+// "Ошибка"; then ends the command (OutcomeShown).
+[[noreturn]] void RefuseShiftOpen(CFRFunction& page);
+
+// UI thread: the driver's text for a failed read on the status line and in
+// an "Ошибка" box (for a page that goes on after reporting it itself).
+void ReportReadFailure(CFRFunction& page, uint16_t code);
+
+// Moves the ruler sideways so that its first digit stands over the first
+// character cell of the box (both in the same fixed-pitch font).
+void AlignRuler(QLabel* ruler, const QLineEdit* box);
+
+// Typed characters other than the digits 0-9 are not passed to the box.
+class DigitsOnly : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// No key reaches the box: what it shows cannot be changed from the
+// keyboard.  Tab and Shift+Tab still move the focus on, so the user is
+// not caught in the box.
+class KeysSwallowed : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// A typing limit that, unlike QLineEdit's maximum length, never cuts a
+// text the program puts into the box: what the register holds is shown
+// and saved back whole.  Typing or pasting cannot make the text longer
+// than the limit (a paste keeps what fits); a longer text the program put
+// there can still be shortened and edited.
+class TypingLimit : public QValidator {
+ public:
+  // Installs itself on the box.
+  TypingLimit(QLineEdit* box, int limit);
+  State validate(QString& input, int& pos) const override;
+  // Puts a text into the box without the limit.
+  void SetText(const QString& text);
+
+ private:
+  QLineEdit* m_box;
+  int m_limit;
+  QString m_accepted;  // the box's text before the change being validated
+};
+
+}  // namespace progpage

@@ -1,0 +1,160 @@
+// "&Save..." and "&Load..." of the main window against the simulated
+// register, with scripted answers and file names: the questions, the file
+// written and read, the messages, the version and the page after a load.
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <fstream>
+#include <iterator>
+
+#include "app_fixture.h"
+#include "driver_api.h"
+#include "frtaxes.h"
+
+namespace apptest {
+namespace {
+
+class SettingsButtonsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    termina::sim::Config c;
+    c.version = 201;
+    StartRegister(c);
+    CFRMainDlg& main = Open();
+    ASSERT_EQ(main.m_tab->tabText(main.m_tab->currentIndex()), "Программирование");
+    ASSERT_TRUE(main.m_btnSave->isVisible());
+  }
+  QString Path(const QString& name) const { return m_root.path() + "/" + name; }
+  // Presses the button answering the confirmation with `answer`.
+  void Press(QPushButton* button, const QString& file, int answer = tk::IDYES) {
+    m_prompts.messages.clear();
+    m_prompts.answers = {answer};
+    m_prompts.fileName = file;
+    m_sim->clearLog();
+    button->click();
+  }
+  bool Wrote() const {
+    for (const auto& r : m_sim->requests())
+      if (r.code == "A2") return true;
+    return false;
+  }
+  static std::string Bytes(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static void Put(const QString& path, const std::string& bytes) {
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+  }
+};
+
+TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain) {
+  CFRMainDlg& main = *m_main;
+  m_sim->setTable(20, 0, "ОРИГИНАЛ");
+  m_sim->setTable(23, 0, "НДС");
+  Press(main.m_btnSave, Path("copy"));
+  ASSERT_EQ(m_prompts.messages.size(), 2u);
+  const tk::Message& q = m_prompts.messages[0];
+  EXPECT_EQ(q.text, "Сохранить текущие настройки регистратора в файл?");
+  EXPECT_EQ(q.title, "Подтверждение");
+  EXPECT_EQ(q.icon, tk::Icon::Question);
+  EXPECT_EQ(q.buttons, tk::Buttons::YesNo);
+  EXPECT_EQ(q.defaultButton, tk::IDNO);
+  EXPECT_EQ(m_prompts.messages[1].text, "Настройки сохранены");
+  EXPECT_EQ(m_prompts.messages[1].title, "Информация");
+  EXPECT_EQ(m_prompts.messages[1].icon, tk::Icon::Information);
+  EXPECT_EQ(Bytes(Path("copy.frc")).size(), 1749u) << "the default extension is added";
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // The register changes, and answers with another version from now on.
+  m_sim->setTable(20, 0, "ДРУГОЙ");
+  m_sim->setTable(23, 0, "ИНОЕ");
+  m_sim->setVersion(301);
+  for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
+    if (main.m_tree->topLevelItem(i)->text(0) == "Налоги") {
+      const QSignalBlocker quiet(main.m_tree);
+      main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+      main.ShowPage(main.m_tree->currentItem());
+    }
+  const QPointer<CFRFunction> before = main.CurrentPage();
+  ASSERT_NE(dynamic_cast<CFRTaxes*>(before.data()), nullptr);
+  EXPECT_EQ(tk::Item<QLineEdit>(before, 1104)->text(), "ИНОЕ");
+
+  Press(main.m_btnLoad, Path("copy"));
+  ASSERT_EQ(m_prompts.messages.size(), 2u) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_EQ(m_prompts.messages[0].text, "Загрузить настройки из файла в регистратор?");
+  EXPECT_EQ(m_prompts.messages[0].defaultButton, tk::IDNO);
+  EXPECT_EQ(m_prompts.messages[1].text, "Настройки загружены в регистратор");
+  EXPECT_EQ(m_sim->table(20, 0), "ОРИГИНАЛ");
+  EXPECT_EQ(main.m_wVersion, 301) << "the version the load read";
+  // The selected page again, a new one that read the register anew.
+  CFRFunction* after = main.CurrentPage();
+  EXPECT_NE(after, before.data());
+  EXPECT_TRUE(before.isNull() || before->IsRetired());
+  ASSERT_NE(dynamic_cast<CFRTaxes*>(after), nullptr);
+  EXPECT_EQ(main.m_tree->currentItem()->text(0), "Налоги");
+  EXPECT_EQ(tk::Item<QLineEdit>(after, 1104)->text(), "НДС");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFileAlone) {
+  CFRMainDlg& main = *m_main;
+  // "No" ends it before anything else.
+  Press(main.m_btnSave, Path("none.frc"), tk::IDNO);
+  EXPECT_EQ(m_prompts.messages.size(), 1u);
+  EXPECT_TRUE(m_sim->requests().empty());
+  EXPECT_FALSE(QFile::exists(Path("none.frc")));
+
+  // A failed read among tables 20 to 22: the driver's text on the status
+  // line and in a box; the earlier file stays as it was.
+  Put(Path("old.frc"), "old");
+  termina::sim::Faults f;
+  f.forced["A1 21 1"] = termina::sim::ForcedReply{3, {}};
+  m_sim->setFaults(f);
+  Press(main.m_btnSave, Path("old.frc"));
+  QString text;
+  ASSERT_TRUE(ErrorText(3, &text));
+  ASSERT_EQ(m_prompts.messages.size(), 2u);
+  EXPECT_EQ(m_prompts.messages[1].text, text);
+  EXPECT_EQ(m_prompts.messages[1].title, "Ошибка");
+  EXPECT_EQ(m_prompts.messages[1].icon, tk::Icon::Error);
+  EXPECT_EQ(main.StatusText(0), text);
+  EXPECT_EQ(Bytes(Path("old.frc")), "old");
+  m_sim->setFaults({});
+
+  // Not a settings file, and a file from a newer register: refused before
+  // anything is written.
+  Press(main.m_btnLoad, Path("old.frc"));
+  EXPECT_EQ(m_prompts.Texts(), QStringList({"Загрузить настройки из файла в регистратор?", "Неверный формат файла."}));
+  EXPECT_FALSE(Wrote());
+  Press(main.m_btnSave, Path("good.frc"));
+  std::string bytes = Bytes(Path("good.frc"));
+  ASSERT_EQ(bytes.size(), 1749u);
+  bytes[2] = static_cast<char>(301 & 0xFF);
+  bytes[3] = static_cast<char>(301 >> 8);
+  Put(Path("newer.frc"), bytes);
+  Press(main.m_btnLoad, Path("newer.frc"));
+  ASSERT_EQ(m_prompts.messages.size(), 2u);
+  EXPECT_EQ(m_prompts.messages[1].text,
+            "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.");
+  EXPECT_FALSE(Wrote());
+  // From an older register: the question, and "No" writes nothing.
+  bytes[2] = static_cast<char>(125);
+  bytes[3] = 0;
+  Put(Path("older.frc"), bytes);
+  m_prompts.messages.clear();
+  m_prompts.answers = {tk::IDYES, tk::IDNO};
+  m_prompts.fileName = Path("older.frc");
+  m_sim->clearLog();
+  main.m_btnLoad->click();
+  ASSERT_EQ(m_prompts.messages.size(), 2u);
+  EXPECT_EQ(m_prompts.messages[1].title, "Подтверждение");
+  EXPECT_TRUE(m_prompts.messages[1].text.endsWith("Продолжить загрузку?"));
+  EXPECT_FALSE(Wrote());
+  EXPECT_EQ(main.m_wVersion, 201);
+}
+
+}  // namespace
+}  // namespace apptest
