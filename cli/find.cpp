@@ -34,14 +34,13 @@
 #include "ini.h"
 #include "paths.h"
 #include "port_check.h"
+#include "speeds.h"
 #include "termina1.h"
 #include "versions.h"
 
 namespace termina::cli {
 namespace {
 
-// The program's speed list, in the order it offers them.
-constexpr unsigned kDefaultSpeeds[] = {19200, 4800, 9600, 38400, 57600, 115200};
 constexpr unsigned kDefaultComPorts = 10;
 
 // Exit status of a scan stopped by Ctrl+C (128 + SIGINT, as a shell shows it).
@@ -437,7 +436,7 @@ int save(Context& ctx, const std::vector<const Probe*>& found) {
 
 struct FindArgs {
   std::optional<std::vector<PortSpec>> ports;
-  std::vector<unsigned> speeds{std::begin(kDefaultSpeeds), std::end(kDefaultSpeeds)};
+  std::vector<unsigned> speeds{std::begin(app::kProgramSpeeds), std::end(app::kProgramSpeeds)};
   bool save = false;
 };
 
