@@ -5,7 +5,9 @@
 //  - Silence: CPU time while the driver waits out a silent register (one
 //    ENQ after every empty read wait) until its patience runs out;
 //  - TrmaStatus: the largest resident set of `trma status` against the
-//    simulated register.
+//    simulated register;
+//  - TrmaFind: `trma find` over three simulated registers against the
+//    slowest port scanned alone.
 // The simulated register runs in a child process, so the CPU time measured
 // here is the driver's alone.  The durations come from the environment:
 // TERMINA_BENCH_KEEPALIVE_S (default 30) and TERMINA_BENCH_SILENCE_S
@@ -293,5 +295,57 @@ void BM_TrmaStatus(benchmark::State& state, Transport t)
 }
 BENCHMARK_CAPTURE(BM_TrmaStatus, pty, Transport::Pty)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_TrmaStatus, tcp, Transport::Tcp)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// trma find over three simulated registers on pseudo-terminals, each at its
+// own line rate, against the slowest port scanned alone: the ports are
+// probed side by side, so the scan should take about as long as the slowest
+// port (the one whose rate comes last in the speed list), not their sum.
+// TERMINA_BENCH_FIND_SPEEDS changes the speed list (the smoke run keeps it
+// short).
+void BM_TrmaFind(benchmark::State& state)
+{
+    DriverRoot root;
+    const unsigned rates[] = {19200, 9600, 115200};
+    std::vector<std::unique_ptr<sim::Simulator>> sims;
+    for (int i = 0; i < 3; ++i) {
+        sim::Config cfg;
+        cfg.ptySpeed = rates[i];
+        sims.push_back(std::make_unique<sim::Simulator>(cfg));
+        sims.back()->openPty(root.com(i + 1));
+    }
+    const char* env = std::getenv("TERMINA_BENCH_FIND_SPEEDS");
+    const std::string speeds = env && *env ? env : "19200,4800,9600,38400,57600,115200";
+    const auto timed = [&](const std::string& ports) -> std::optional<double> {
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto run = runTrma({"find", "--ports", ports, "--speeds", speeds});
+        if (!run || run->status != 0)
+            return std::nullopt;
+        return secondsSince(t0);
+    };
+    double slowest = 0, sum = 0, scan = 0;
+    for (const char* port : {"1", "2", "3"}) {
+        const auto t = timed(port);
+        if (!t) {
+            state.SkipWithError("trma find on one port failed");
+            return;
+        }
+        slowest = std::max(slowest, *t);
+        sum += *t;
+    }
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto run = runTrma({"find", "--ports", "1-3", "--speeds", speeds});
+        if (!run || run->status != 0) {
+            state.SkipWithError("trma find failed");
+            break;
+        }
+        scan = secondsSince(t0);
+    }
+    state.counters["slowest_s"] = slowest;
+    state.counters["sum_s"] = sum;
+    state.counters["scan_s"] = scan;
+    state.counters["slowest_ratio"] = slowest > 0 ? scan / slowest : 0;
+}
+BENCHMARK(BM_TrmaFind)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace

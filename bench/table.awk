@@ -100,6 +100,14 @@ END {
         row(what, sprintf("%.1f MiB", ctr[n, "max_rss_kb"] / 1024), sprintf("run takes %s", ms(real[n])), "", "", "")
     }
 
+    # 6. trma find: the parallel scan against the slowest port alone.
+    n = "BM_TrmaFind/iterations:1/real_time"
+    what = "6. `trma find` over 3 registers on ptys (19200, 9600, 115200; six speeds): scan / slowest port alone"
+    if (!has(n)) missing(what, n)
+    else row(what, sprintf("%.2f s", ctr[n, "scan_s"]),
+             sprintf("%.2f s slowest alone, %.2f s all alone in turn", ctr[n, "slowest_s"], ctr[n, "sum_s"]),
+             sprintf("%.2f", ctr[n, "slowest_ratio"]), "≤ 1.2", ctr[n, "slowest_ratio"] <= 1.2 ? "yes" : "**no**")
+
     # Fixed pauses, apart from the overhead.
     split("pty|tcp", tr, "|")
     for (i = 1; i in tr; ++i) {

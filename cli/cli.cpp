@@ -73,7 +73,9 @@ void reportDriverFailure(uint16_t code, std::ostream& err) {
     if (port == 0) port = 1;
     if (port > 10000) port = 10000;
     const std::string device = paths::comDevice(static_cast<int>(port));
-    err << "trma: " << explainPort(device, diagnosePort(device)) << "\n";
+    const PortDiagnosis d = diagnosePort(device);
+    err << "trma: " << explainPort(device, d) << (d.problem == PortProblem::Busy ? holdersText(findHolders(device)) : "")
+        << "\n";
   }
 }
 
@@ -216,7 +218,9 @@ std::string toolHelp() {
       "  101      не удалось прочитать или записать файл, файл настроек отклонен\n"
       "           или его загрузка не подтверждена\n"
       "  102      файл логотипа не прошел проверку или изменение часов не подтверждено;\n"
-      "           в регистраторе ничего не изменено\n";
+      "           в регистраторе ничего не изменено; find --save нашел несколько\n"
+      "           регистраторов и ничего не сохранил\n"
+      "  130      поиск (find) прерван клавишами Ctrl+C\n";
   return s;
 }
 

@@ -17,7 +17,8 @@ inline constexpr int kExitUsage = 100;
 // Exit status for a file trma cannot read or write.
 inline constexpr int kExitFile = 101;
 // Exit status when trma's own check refused the input (a logo file) or the
-// user did not confirm (a clock a day or more behind): nothing was changed.
+// user did not confirm (a clock a day or more behind), or `find --save` found
+// more than one register: nothing was changed.
 inline constexpr int kExitRefused = 102;
 
 struct Context {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace termina::cli {
 
@@ -25,5 +26,19 @@ PortDiagnosis diagnosePort(const std::string& device);
 
 // A sentence for the user, UTF-8.
 std::string explainPort(const std::string& device, const PortDiagnosis& d);
+
+// A process that has a device open.
+struct PortHolder {
+  int pid;
+  std::string program;  // the process's command name, "" when /proc hides it
+};
+
+// The other processes that have the device (or what its link points to)
+// open, as far as /proc lets this user see; the own process is left out.
+std::vector<PortHolder> findHolders(const std::string& device);
+
+// " Порт открыт программой: NAME (pid N), ..." for the end of a busy
+// port's sentence; "" when no holder is known.
+std::string holdersText(const std::vector<PortHolder>& holders);
 
 }  // namespace termina::cli

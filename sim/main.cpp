@@ -27,6 +27,8 @@ const char* kHelp =
     "  --baud N               emulate a serial line of N baud (8N1): replies go out no faster than\n"
     "                         the line moves them, and not before the request could have arrived\n"
     "                         (default 0: as fast as the transport goes)\n"
+    "  --pty-speed N          answer over the pty only while the line is set to N baud; bytes sent\n"
+    "                         at another rate are ignored (default 0: any rate)\n"
     "\n"
     "Register:\n"
     "  --version N            firmware version reported by A5 0 (default 201; 1-128 first model,\n"
@@ -162,6 +164,7 @@ int main(int argc, char** argv) {
     } else if (a == "--pty") ptyLink = next("a path");
     else if (a == "--tcp") tcpPort = number(65535);
     else if (a == "--baud") cfg.lineBaud = static_cast<unsigned>(number(4000000));
+    else if (a == "--pty-speed") cfg.ptySpeed = static_cast<unsigned>(number(4000000));
     else if (a == "--version") version = number(65535);
     else if (a == "--password") password = next("a password");
     else if (a == "--inspector-password") cfg.inspectorPassword = next("a password");

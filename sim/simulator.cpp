@@ -185,7 +185,9 @@ struct Simulator::Impl {
     if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
       uint8_t buf[4096];
       ssize_t n = ::read(c.fd, buf, sizeof buf);
-      if (n > 0) {
+      if (n > 0 && !c.tcp && !lineRateMatches(c.fd)) {
+        logEvent({WireEvent::Raw, std::vector<uint8_t>(buf, buf + n), false, {}});
+      } else if (n > 0) {
         c.line.setBaud(lineBaud());
         c.line.received(static_cast<size_t>(n));
         c.in.insert(c.in.end(), buf, buf + n);
@@ -217,6 +219,35 @@ struct Simulator::Impl {
   int interByteMs() {
     std::lock_guard lk(m);
     return cfg.interByteTimeoutMs;
+  }
+
+  // Whether the pty's other end has set the line to the register's own rate
+  // (Config::ptySpeed).  The master reports the settings of the slave.
+  bool lineRateMatches(int fd) {
+    unsigned want;
+    {
+      std::lock_guard lk(m);
+      want = cfg.ptySpeed;
+    }
+    if (want == 0) return true;
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) return false;
+    return ::cfgetospeed(&tio) == speedConstant(want);
+  }
+
+  static speed_t speedConstant(unsigned baud) {
+    switch (baud) {
+      case 1200: return B1200;
+      case 2400: return B2400;
+      case 4800: return B4800;
+      case 9600: return B9600;
+      case 19200: return B19200;
+      case 38400: return B38400;
+      case 57600: return B57600;
+      case 115200: return B115200;
+      case 230400: return B230400;
+      default: return B0;  // no such rate: nothing matches
+    }
   }
 
   unsigned lineBaud() {
@@ -755,6 +786,7 @@ void Simulator::setPrinterStatus(uint8_t p) { SIM_LOCKED(impl_->model.setPrinter
 void Simulator::setReportDuration(int ms) { SIM_LOCKED(impl_->model.setReportDuration(ms)); }
 void Simulator::setReportAckInterval(int ms) { SIM_LOCKED(impl_->cfg.reportAckIntervalMs = ms); }
 void Simulator::setLineBaud(unsigned baud) { SIM_LOCKED(impl_->cfg.lineBaud = baud); }
+void Simulator::setPtySpeed(unsigned baud) { SIM_LOCKED(impl_->cfg.ptySpeed = baud); }
 void Simulator::setCancelResult(uint8_t code) { SIM_LOCKED(impl_->model.setCancelResult(code)); }
 void Simulator::setDisplayAttached(bool on) { SIM_LOCKED(impl_->model.setDisplayAttached(on)); }
 void Simulator::setNvrFault(bool on) { SIM_LOCKED(impl_->model.setNvrFault(on)); }

@@ -160,6 +160,11 @@ struct Config {
   unsigned lineBaud = 0;           // emulate a serial line of this rate (8N1, 10 bits a byte):
                                    // bytes written no faster than the line moves them, answers
                                    // not before the request could have arrived (0 = off)
+  unsigned ptySpeed = 0;           // the register's own line rate: over the pty it hears and
+                                   // answers only while the other end has set the line to this
+                                   // rate (bytes sent at another rate are garbled on a real
+                                   // line; here they are logged as Raw and get no answer);
+                                   // 0 = any rate
   size_t logLimit = 0;             // keep at most this many events / requests / sent bytes
                                    // (the oldest go first; 0 = keep everything)
   std::function<void(const Request&)> onRequest;  // called on the serving thread for every
@@ -249,6 +254,7 @@ class Simulator {
   void setReportDuration(int ms);
   void setReportAckInterval(int ms);
   void setLineBaud(unsigned baud);     // Config::lineBaud, from the next bytes on
+  void setPtySpeed(unsigned baud);     // Config::ptySpeed, from the next bytes on
   void setCancelResult(uint8_t code);
   void setDisplayAttached(bool);
   void setNvrFault(bool);              // fatal bit 0

@@ -20,13 +20,13 @@
 #include "ini.h"
 #include "paths.h"
 #include "shell_wiring.h"
+#include "speeds.h"
 #include "startup.h"
 
 namespace {
 
 const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
 
-const char* const kSpeeds[] = {"19200", "4800", "9600", "38400", "57600", "115200"};
 
 // The application's wait cursor for the life of the object.
 struct WaitCursor {
@@ -80,7 +80,7 @@ bool CFRMainDlg::OnInitDialog() {
     if (id.isValid()) label->setPixmap(tk::LoadBitmap(id.toInt()));
   }
   for (int i = 1; i <= 10; ++i) m_port->addItem(QStringLiteral("COM%1").arg(i));
-  for (const char* s : kSpeeds) m_speed->addItem(QString::fromLatin1(s));
+  for (unsigned s : termina::app::kProgramSpeeds) m_speed->addItem(QString::number(s));
 
   m_status = new QStatusBar(this);
   m_status->setProperty("ctrlId", 104);
