@@ -42,7 +42,7 @@ function(termina_help2man target summary include component)
   add_custom_command(OUTPUT ${roff}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
     COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
-      ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
+      ${HELP2MAN} --no-info --no-discard-stderr --locale=C.UTF-8 --version-string=${PROJECT_VERSION}
       --name=${summary} --include=${include} --output=${roff} $<TARGET_FILE:${target}>
     DEPENDS ${target} ${include} VERBATIM)
   add_custom_target(help2man_${target} DEPENDS ${roff})
