@@ -66,12 +66,16 @@ TEST_F(PortAccessStartup, RefusedPortGetsTheHintAndOthersDoNot) {
   const std::string slave = std::filesystem::read_symlink(m_root.com(1)).string();
   ASSERT_EQ(::chmod(slave.c_str(), 0600), 0);
 
-  // A device that does not exist: "Порт недоступен" without the hint.
+  // A device that opens but is no serial line: "Порт недоступен" without
+  // the hint.
   std::filesystem::remove(m_root.com(1));
+  std::ofstream(m_root.path() + "/plain").put('\n');
+  std::filesystem::create_symlink(m_root.path() + "/plain", m_root.com(1));
   NoDialogs dialogs;
   app::StartupResult r = app::RunStartup(false, m_ask, dialogs);
   ASSERT_EQ(r.failure, TRMA_E_PORT);
   EXPECT_FALSE(r.failureHint);
+  std::filesystem::remove(m_root.com(1));
   std::filesystem::create_symlink(slave, m_root.com(1));
 
   if (::geteuid() != 0) {
