@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "port_access.h"
+
 namespace termina::cli {
 
 PortDiagnosis diagnosePort(const std::string& device) {
@@ -51,8 +53,7 @@ std::string explainPort(const std::string& device, const PortDiagnosis& d) {
     case PortProblem::Missing:
       return "Устройство " + device + " не существует: проверьте номер порта (--port) и подключение регистратора.";
     case PortProblem::NoPermission:
-      return "Нет прав на доступ к " + device +
-             ": добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
+      return app::PortPermissionText(device);
     case PortProblem::Busy:
       return "Устройство " + device + " занято другой программой.";
     case PortProblem::NotTerminal:

@@ -14,6 +14,8 @@
 
 int CFRApp::Run(int argc, char** argv, ShellWiring& wiring) {
   QApplication app(argc, argv);
+  // Ties the windows to the installed menu entry (its name and icon).
+  QGuiApplication::setDesktopFileName(QStringLiteral("ru.termina.TerminaTool"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   tk::InstallFonts();
   QApplication::setFont(tk::DialogFont());

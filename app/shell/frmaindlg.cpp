@@ -165,7 +165,11 @@ bool CFRMainDlg::Reinitialize() {
     m_tree->setEnabled(true);
     SetStatusText(0, QString::fromUtf8(termina::app::kReadyText));
   } else if (r.failureText) {
-    ReportFailure(QString::fromStdString(*r.failureText));
+    // The status line keeps the driver's text; the box adds the hint.
+    const QString text = QString::fromStdString(*r.failureText);
+    SetStatusText(0, text);
+    Say(r.failureHint ? text + QStringLiteral("\n\n") + QString::fromStdString(*r.failureHint) : text,
+        QStringLiteral("Ошибка"), tk::Icon::Error);
   }
 
   {

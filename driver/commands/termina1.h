@@ -16,12 +16,22 @@
  * cut to fit (the terminating NUL always fits).
  *
  * The functions have C linkage so that their names are unmangled, but they
- * throw C++ exceptions: they are meant to be used from C++.
+ * throw C++ exceptions: they are meant to be used from C++.  The header also
+ * compiles as C (a reference parameter is a pointer there, with the same
+ * binary layout), for callers that use only the calls that never throw, such
+ * as TRMA_GetErrorMessage.
  */
 #ifndef TERMINA1_H
 #define TERMINA1_H
 
-#include <cstdint>
+#ifdef __cplusplus
+#  include <cstdint>
+#  define TRMA_BYREF &
+#else
+#  include <stdbool.h>
+#  include <stdint.h>
+#  define TRMA_BYREF *
+#endif
 
 #if defined(_WIN32)
 #  if defined(TERMINA1_BUILDING)
@@ -225,20 +235,20 @@ TRMA_API uint16_t TRMA_CALLEE TRMA_ShowClientDisplayText(TRMA_CLIENTDISPLAYTEXT*
 
 /* ---- Queries ---------------------------------------------------------- */
 TRMA_API uint16_t TRMA_ReadConfig(uint16_t table, uint16_t field, TRMA_STRING* value);
-TRMA_API uint16_t TRMA_GetEEJActData(TRMA_STRING& data);
+TRMA_API uint16_t TRMA_GetEEJActData(TRMA_STRING TRMA_BYREF data);
 TRMA_API uint16_t TRMA_GetVersion(uint16_t* version);
 TRMA_API uint16_t TRMA_GetCurrentShift(uint16_t* shift);
 TRMA_API uint16_t TRMA_GetLastRegShift(uint16_t* shift);
-TRMA_API uint16_t TRMA_GetINN(TRMA_STRING& inn);
-TRMA_API uint16_t TRMA_EEJRegNum(TRMA_STRING& number);
-TRMA_API uint16_t TRMA_GetFMLastData(TRMA_STRING& date, TRMA_STRING& time);
+TRMA_API uint16_t TRMA_GetINN(TRMA_STRING TRMA_BYREF inn);
+TRMA_API uint16_t TRMA_EEJRegNum(TRMA_STRING TRMA_BYREF number);
+TRMA_API uint16_t TRMA_GetFMLastData(TRMA_STRING TRMA_BYREF date, TRMA_STRING TRMA_BYREF time);
 TRMA_API uint16_t TRMA_GetRegNumber(TRMA_REGISTRATION_NUMBER* regNumber);
-TRMA_API uint16_t TRMA_GetKKMDataTime(TRMA_STRING& date, TRMA_STRING& time);
+TRMA_API uint16_t TRMA_GetKKMDataTime(TRMA_STRING TRMA_BYREF date, TRMA_STRING TRMA_BYREF time);
 
 /* ---- Password and raw frames ------------------------------------------ */
 TRMA_API int TRMA_ChangePwd(TRMA_STRING* newPassword, bool toRegister);
 TRMA_API void TRMA_PutCommand(TRMA_COMMAND command);
-TRMA_API uint16_t TRMA_GetReceive(TRMA_COMMAND& reply, bool toAnsi);
+TRMA_API uint16_t TRMA_GetReceive(TRMA_COMMAND TRMA_BYREF reply, bool toAnsi);
 
 /* ---- Logo and memory blocks ------------------------------------------- */
 TRMA_API uint16_t TRMA_CALLEE TRMA_ClearLogo(void);

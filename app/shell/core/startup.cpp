@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "driver_text.h"
+#include "port_access.h"
 
 namespace termina::app {
 
@@ -48,6 +49,7 @@ StartupResult RunStartup(bool nvrSwitch, Interaction& ui, StartupDialogs& dialog
       }
       r.failure = code;
       r.failureText = ErrorText(code);
+      if (code == TRMA_E_PORT) r.failureHint = ConfiguredPortHint();
       return r;
     }
   }

@@ -46,6 +46,9 @@ struct StartupResult {
   // the driver has no text for it; such a failure is not shown).
   std::optional<uint16_t> failure;
   std::optional<std::string> failureText;
+  // For "Порт недоступен": what the user can do about it (join the serial
+  // ports' group), when the port is refused for lack of permission.
+  std::optional<std::string> failureHint;
 };
 
 // Connects and checks the register: TRMA_CheckPort, TRMA_GetVersion, the
