@@ -64,6 +64,7 @@ bool CFRTaxes::OnInitDialog() {
   ShowStatusText(progpage::kWaiting);
   const app::TaxesRead r = app::ReadTaxes();
   m_wVersion = r.version;
+  m_bOptionsKnown = r.values.optionsKnown;
   const app::TaxValues& t = r.values;
   for (int i = 0; i < 6; ++i) {
     SetItemTextNow(kFirstNameId + i, QString::fromStdString(t.names[i]));
@@ -102,6 +103,7 @@ void CFRTaxes::Execute() {
     t.noZeroSums = IsChecked(kNoZeroSumsId);
     if (const int index = ComboIndex(kCalculationId); index >= 0) t.calculation = static_cast<unsigned>(index);
     t.taxLine = ItemText(kTaxLineId).toStdString();
+    t.optionsKnown = m_bOptionsKnown;
     return t;
   });
   app::WriteStatus status;

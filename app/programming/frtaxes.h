@@ -19,6 +19,7 @@ class CFRTaxes : public CFRFunction {
 
   // The register's version read when the page was created.
   uint16_t m_wVersion = 120;
+  bool m_bOptionsKnown = true;  // the options were read (tables 12 and 25)
 
  protected:
   bool OnInitDialog() override;

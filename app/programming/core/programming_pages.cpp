@@ -226,19 +226,25 @@ TaxesRead ReadTaxes() {
       r.showOptions = true;
     }
   });
-  if (r.error) r.showOptions = r.showNoZeroSums = false;
+  if (r.error) {
+    r.showOptions = r.showNoZeroSums = false;
+    t.optionsKnown = r.version < kVersionTaxOptions;
+  }
   return r;
 }
 
 WriteStatus WriteTaxes(uint16_t version, const TaxValues& t) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
   const std::string mask = std::to_string(TaxOptionMask(version, t));
+  // Options the page could not read are not overwritten with what its
+  // hidden controls happen to hold.
+  const bool options = version < kVersionTaxOptions || t.optionsKnown;
   for (uint16_t i = 0; i < 6; ++i) {
     writeText(kTableTaxRates, i, t.rates[i]);
     writeText(kTableTaxNames, i, t.names[i]);
-    writeText(kTableTaxOptions, i, mask);
+    if (options) writeText(kTableTaxOptions, i, mask);
   }
-  if (version >= kVersionTaxOptions) writeText(kTableTaxLine, 0, t.taxLine);
+  if (version >= kVersionTaxOptions && t.optionsKnown) writeText(kTableTaxLine, 0, t.taxLine);
   return WriteStatus::Done;
 }
 

@@ -142,6 +142,9 @@ struct TaxValues {
   bool noZeroSums = false;                // 1127, table 12 bit 2 (from 128)
   std::optional<unsigned> calculation;    // 1117 selected index: 0 sets bit 4
   std::string taxLine;                    // 1040, table 25
+  // False when the options could not be read (their controls are hidden):
+  // tables 12 and 25 are then left as the register holds them.
+  bool optionsKnown = true;
 };
 
 struct TaxesRead {

@@ -240,6 +240,28 @@ TEST_F(ProgrammingTest, TaxesWriteOneMaskIntoTable12Fields0To5) {
   EXPECT_EQ(TaxOptionMask(120, t), 0);
 }
 
+// As with table 11: options hidden because their read failed are not
+// written back from the page's empty controls.
+TEST_F(ProgrammingTest, TaxOptionsThatCouldNotBeReadAreNotOverwritten) {
+  Start(201);
+  m_sim->setTable(12, 0, "19");
+  m_sim->setTable(25, 0, "НАЛОГИ:");
+  FailAt("A1 25");
+  const TaxesRead r = ReadTaxes();
+  ASSERT_EQ(r.error, 3);
+  EXPECT_FALSE(r.showOptions);
+  m_sim->setFaults({});
+  m_sim->clearLog();
+  ASSERT_EQ(WriteTaxes(201, r.values), WriteStatus::Done);
+  for (const std::string& w : Writes()) {
+    EXPECT_NE(w.substr(0, 3), "12|") << w;
+    EXPECT_NE(w.substr(0, 3), "25|") << w;
+  }
+  EXPECT_EQ(m_sim->table(12, 0), "19");
+  EXPECT_EQ(m_sim->table(25, 0), "НАЛОГИ:");
+  EXPECT_EQ(Writes().size(), 12u) << "names and rates are written";
+}
+
 TEST_F(ProgrammingTest, TaxesReadTheOptionsFrom125And1127From128) {
   for (uint16_t v : {120, 125, 128}) {
     SCOPED_TRACE(v);
