@@ -390,23 +390,13 @@ void CFRMainDlg::DropPage() {
   page->Retire();
 }
 
-void CFRMainDlg::ShowFirstPage() {
-  if (QTreeWidgetItem* first = m_tree->topLevelItem(0)) {
-    {
-      const QSignalBlocker block(m_tree);
-      m_tree->setCurrentItem(first);
-    }
-    ShowPage(first);
-  }
-}
-
 void CFRMainDlg::ShowSelectedPage() {
   QTreeWidgetItem* item = m_tree->currentItem();
-  if (!item) {
-    ShowFirstPage();
-    return;
+  if (!item && (item = m_tree->topLevelItem(0))) {
+    const QSignalBlocker block(m_tree);
+    m_tree->setCurrentItem(item);
   }
-  ShowPage(item);
+  if (item) ShowPage(item);
 }
 
 void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {

@@ -50,7 +50,6 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void EnableNavigation(bool enable) override;
   void EnableMainWindow(bool enable) override;
   void SetWaitCursor(bool wait) override;
-  void ShowFirstPage() override;
   void ShowSelectedPage() override;
   uint16_t Version() const override { return m_wVersion; }
   void SetVersion(uint16_t version) override { m_wVersion = version; }

@@ -26,9 +26,6 @@ class PageHost {
   // The whole main window (navigation, port and speed, the page itself).
   virtual void EnableMainWindow(bool enable) = 0;
   virtual void SetWaitCursor(bool wait) = 0;
-  // Shows the page of the first node of the current tree again (after the
-  // register's settings changed under the page).
-  virtual void ShowFirstPage() = 0;
   // Shows the page of the selected tree item again, or of the first item
   // when none is selected, so that it reads the register anew.
   virtual void ShowSelectedPage() = 0;

@@ -17,6 +17,7 @@
 #include "ini.h"
 #include "port_check.h"
 #include "run_process.h"
+#include "trma_fixture.h"
 #include "simulator.h"
 #include "temp_dir.h"
 
@@ -74,18 +75,9 @@ class Holder {
   bool ready_ = false;
 };
 
-class Find : public ::testing::Test {
+class Find : public termina::test::TrmaRoot {
  protected:
-  TempDir dir;
-  std::string root = dir.file("root");
-  std::string ini = root + "/c/Program Files/Orvelsoft/TERMINA.INI";
-
-  void SetUp() override { std::filesystem::create_directories(root + "/dev"); }
-
-  ProcessResult trma(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--root", root, "--timeout", "2"});
-    return runProcess(TRMA_EXE, args, {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE"});
-  }
+  ProcessResult trma(std::vector<std::string> args) { return runTrma({"--timeout", "2"}, args); }
 
   std::unique_ptr<Simulator> registerAt(int com, unsigned speed, uint16_t version) {
     Config cfg;

@@ -6,6 +6,7 @@
 
 #include "nvr_file.h"
 #include "run_process.h"
+#include "trma_fixture.h"
 #include "simulator.h"
 #include "temp_dir.h"
 
@@ -14,12 +15,8 @@ namespace {
 using namespace termina;
 using termina::test::ProcessResult;
 
-class TrmaNvr : public ::testing::Test {
+class TrmaNvr : public test::TrmaRoot {
  protected:
-  test::TempDir dir;
-  std::string root = dir.file("root");
-
-  void SetUp() override { std::filesystem::create_directories(root + "/dev"); }
 
   // A register of the version whose NVR image holds the record.
   sim::Simulator& start(const app::NvrRecord& r) {
@@ -31,8 +28,7 @@ class TrmaNvr : public ::testing::Test {
     return *sim;
   }
   ProcessResult trma(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--root", root, "--timeout", "3", "--port", "1", "--serial", "nvr"});
-    return test::runProcess(TRMA_EXE, args, {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE"});
+    return runTrma({"--timeout", "3", "--port", "1", "--serial", "nvr"}, args);
   }
   std::vector<std::string> codes() const {
     std::vector<std::string> c;

@@ -7,6 +7,7 @@
 
 #include "../app/bitmap_files.h"
 #include "run_process.h"
+#include "trma_fixture.h"
 #include "simulator.h"
 #include "temp_dir.h"
 
@@ -19,12 +20,8 @@ using termina::test::runProcess;
 using termina::test::TempDir;
 namespace bmp = termina::apptest;
 
-class TrmaPages : public ::testing::Test {
+class TrmaPages : public termina::test::TrmaRoot {
  protected:
-  TempDir dir;
-  std::string root = dir.file("root");
-
-  void SetUp() override { std::filesystem::create_directories(root + "/dev"); }
 
   Simulator& Start(uint16_t version) {
     Config cfg;
@@ -34,8 +31,7 @@ class TrmaPages : public ::testing::Test {
     return *sim;
   }
   ProcessResult trma(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--root", root, "--timeout", "3", "--port", "1", "--serial"});
-    return runProcess(TRMA_EXE, args, {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE"});
+    return runTrma({"--timeout", "3", "--port", "1", "--serial"}, args);
   }
   bool Sent(const std::string& code) const {
     for (const auto& r : sim->requests())

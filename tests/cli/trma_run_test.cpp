@@ -10,6 +10,7 @@
 #include <fcntl.h>
 
 #include "run_process.h"
+#include "trma_fixture.h"
 #include "simulator.h"
 #include "temp_dir.h"
 
@@ -22,19 +23,10 @@ using termina::test::readFile;
 using termina::test::runProcess;
 using termina::test::TempDir;
 
-class Trma : public ::testing::Test {
+class Trma : public termina::test::TrmaRoot {
  protected:
-  TempDir dir;
-  std::string root = dir.file("root");
-  std::string ini = root + "/c/Program Files/Orvelsoft/TERMINA.INI";
-
-  void SetUp() override { std::filesystem::create_directories(root + "/dev"); }
-
-  // trma with --root and a small patience, in an environment of its own.
-  ProcessResult trma(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--root", root, "--timeout", "3"});
-    return runProcess(TRMA_EXE, args, {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE"});
-  }
+  // trma with a small patience.
+  ProcessResult trma(std::vector<std::string> args) { return runTrma({"--timeout", "3"}, args); }
 
   std::vector<std::string> codesSent(const Simulator& sim) {
     std::vector<std::string> codes;

@@ -100,8 +100,6 @@ std::optional<std::vector<uint8_t>> readPrefix(const std::string& path, std::siz
 
 }  // namespace
 
-bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) { return ReplaceFile(path, bytes); }
-
 SettingsRecords ReadRegisterSettings() {
   SettingsRecords r;
   r.version = RegisterVersion();
@@ -154,7 +152,7 @@ SettingsResult SaveSettings(const std::string& path) {
     return driverFailure(code);
   }
   const std::vector<uint8_t> bytes = BuildSettingsFile(records);
-  if (!WriteFileReplacing(path, bytes)) return failure(SettingsOutcome::OpenFailed, kOpenFailedText);
+  if (!ReplaceFile(path, bytes)) return failure(SettingsOutcome::OpenFailed, kOpenFailedText);
   return information(SettingsOutcome::Saved, kSavedText);
 }
 

@@ -85,10 +85,6 @@ std::vector<uint8_t> BuildSettingsFile(const SettingsRecords& records);
 // shorter than the layout.  Bytes after the layout are ignored.
 std::optional<SettingsRecords> ParseSettingsFile(std::span<const uint8_t> bytes);
 
-// Writes the bytes to a temporary file beside path and renames it over
-// path: the old file stays as it was unless the new one is complete.
-bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);
-
 enum class SettingsOutcome {
   Saved,          // kSavedText
   Loaded,         // kLoadedText; the page shown must be shown again
