@@ -70,7 +70,7 @@ double toDouble(std::string_view f)
     return r.ec == std::errc() ? v : 0.0;
 }
 
-long toLong(std::string_view f)
+long long toLong(std::string_view f)
 {
     std::size_t i = 0;
     while (i < f.size() && (f[i] == ' ' || f[i] == '\t'))
@@ -78,9 +78,9 @@ long toLong(std::string_view f)
     bool neg = false;
     if (i < f.size() && (f[i] == '+' || f[i] == '-'))
         neg = f[i++] == '-';
-    long v = 0;
+    long long v = 0;
     for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
-        if (v < 100000000000L)
+        if (v < 100000000000LL)
             v = v * 10 + (f[i] - '0');
     return neg ? -v : v;
 }

@@ -64,7 +64,7 @@ private:
 double toDouble(std::string_view field);
 
 // Decimal integer as atoi reads it: leading blanks, an optional sign, digits.
-long toLong(std::string_view field);
+long long toLong(std::string_view field);
 
 // Exchange a body and apply the raise rule; the body then holds the reply
 // fields.  Returns 0 or 64.

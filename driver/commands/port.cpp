@@ -25,7 +25,7 @@ void openSerial(unsigned port, const std::string& ini)
     std::string device = paths::comDevice(static_cast<int>(port));
     if (!ch.serial.open(device, lineSpeed(speed))) {
         if (trace::enabled())
-            trace::note("cannot open " + device + ": " + std::strerror(ch.serial.lastError()));
+            trace::note("cannot open " + device + ": " + ch.serial.errorText());
         raise(18);
     }
     if (trace::enabled())

@@ -35,7 +35,8 @@
 
 #if defined(_WIN32)
 #  if defined(TERMINA1_BUILDING)
-#    define TRMA_API __declspec(dllexport)
+     /* The module-definition file names the exports. */
+#    define TRMA_API
 #  else
 #    define TRMA_API __declspec(dllimport)
 #  endif

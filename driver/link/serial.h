@@ -1,5 +1,5 @@
-// Serial port seam.  The POSIX implementation is serial_posix.cpp; another
-// platform provides its own file with the same class.
+// Serial port seam.  serial_posix.cpp implements it on a terminal device,
+// serial_win32.cpp on a Windows COM port; the build picks one.
 #pragma once
 
 #include <cstddef>
@@ -19,11 +19,12 @@ public:
     // sets the line: the given baud rate, 8 data bits, no parity, raw
     // binary transfer, XON/XOFF output flow control off.  Stop bits,
     // hardware handshake, modem control lines and input flow control stay as
-    // the port had them.  False on failure (errno in lastError()).
+    // the port had them.  False on failure (errorText() says why).
     bool open(const std::string& path, unsigned baud);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
-    int lastError() const { return error_; }
+    bool isOpen() const { return handle_ != kNone; }
+    // The system's text for the last failure of open().
+    std::string errorText() const;
 
     // Waits at most timeoutMs for input and reads what is there, up to max
     // bytes.  0 means nothing arrived in time (or the port failed).
@@ -37,12 +38,22 @@ public:
     void purgeInput();
 
 private:
-    int fd_ = -1;
+    // A file descriptor, or a Windows handle held as an integer.
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
     int error_ = 0;
 };
 
 // Maps a configured speed to the baud rate used: 2400, 4800, 9600, 38400,
 // 57600 and 115200 are taken as they are, anything else runs at 19200.
-unsigned lineSpeed(unsigned configured);
+inline unsigned lineSpeed(unsigned configured)
+{
+    switch (configured) {
+    case 2400: case 4800: case 9600: case 38400: case 57600: case 115200:
+        return configured;
+    default:
+        return 19200;
+    }
+}
 
 }  // namespace termina::link

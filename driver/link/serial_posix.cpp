@@ -1,6 +1,7 @@
 #include "serial.h"
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -10,16 +11,6 @@
 #include <unistd.h>
 
 namespace termina::link {
-
-unsigned lineSpeed(unsigned configured)
-{
-    switch (configured) {
-    case 2400: case 4800: case 9600: case 38400: case 57600: case 115200:
-        return configured;
-    default:
-        return 19200;
-    }
-}
 
 static speed_t speedConstant(unsigned baud)
 {
@@ -35,6 +26,8 @@ static speed_t speedConstant(unsigned baud)
 }
 
 SerialPort::~SerialPort() { close(); }
+
+std::string SerialPort::errorText() const { return std::strerror(error_); }
 
 bool SerialPort::open(const std::string& path, unsigned baud)
 {
@@ -73,27 +66,28 @@ bool SerialPort::open(const std::string& path, unsigned baud)
         ::close(fd);
         return false;
     }
-    fd_ = fd;
+    handle_ = fd;
     error_ = 0;
     return true;
 }
 
 void SerialPort::close()
 {
-    if (fd_ >= 0) {
-        ::ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-        fd_ = -1;
+    if (handle_ != kNone) {
+        ::ioctl(static_cast<int>(handle_), TIOCNXCL);
+        ::close(static_cast<int>(handle_));
+        handle_ = kNone;
     }
 }
 
 std::size_t SerialPort::read(uint8_t* buf, std::size_t max, int timeoutMs)
 {
-    if (fd_ < 0)
+    if (handle_ == kNone)
         return 0;
+    const int fd = static_cast<int>(handle_);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        ssize_t n = ::read(fd_, buf, max);
+        ssize_t n = ::read(fd, buf, max);
         if (n > 0)
             return static_cast<std::size_t>(n);
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -107,7 +101,7 @@ std::size_t SerialPort::read(uint8_t* buf, std::size_t max, int timeoutMs)
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return 0;
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         int r = ::poll(&p, 1, static_cast<int>(left.count()));
         if (r == 0)
             return 0;
@@ -122,12 +116,13 @@ std::size_t SerialPort::read(uint8_t* buf, std::size_t max, int timeoutMs)
 
 std::size_t SerialPort::write(const uint8_t* data, std::size_t n, int timeoutMs)
 {
-    if (fd_ < 0)
+    if (handle_ == kNone)
         return 0;
+    const int fd = static_cast<int>(handle_);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::size_t done = 0;
     while (done < n) {
-        ssize_t w = ::write(fd_, data + done, n - done);
+        ssize_t w = ::write(fd, data + done, n - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
             continue;
@@ -137,7 +132,7 @@ std::size_t SerialPort::write(const uint8_t* data, std::size_t n, int timeoutMs)
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p{fd, POLLOUT, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
             break;
     }
@@ -146,15 +141,16 @@ std::size_t SerialPort::write(const uint8_t* data, std::size_t n, int timeoutMs)
 
 void SerialPort::purgeInput()
 {
-    if (fd_ < 0)
+    if (handle_ == kNone)
         return;
+    const int fd = static_cast<int>(handle_);
     // Flushing waits for the terminal's input buffer work; on a
     // pseudo-terminal that costs a third of a whole exchange.  Before almost
     // every request nothing is waiting, and then there is nothing to flush.
     int pending = 0;
-    if (::ioctl(fd_, FIONREAD, &pending) == 0 && pending == 0)
+    if (::ioctl(fd, FIONREAD, &pending) == 0 && pending == 0)
         return;
-    ::tcflush(fd_, TCIFLUSH);
+    ::tcflush(fd, TCIFLUSH);
 }
 
 }  // namespace termina::link

@@ -1,5 +1,6 @@
 // TCP link seam: the stream socket to a network gateway in front of the
-// register.  The POSIX implementation is tcp_posix.cpp.
+// register.  tcp_posix.cpp implements it with BSD sockets, tcp_win32.cpp with
+// Winsock; the build picks one.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +43,9 @@ public:
     static constexpr int kConnectTimeoutMs = 2000;
 
 private:
-    int sock_ = -1;
+    // A socket descriptor or a Winsock SOCKET, held as an integer.
+    static constexpr std::intptr_t kNoSocket = -1;
+    std::intptr_t sock_ = kNoSocket;
     bool active_ = false;
     bool connected_ = false;
 };

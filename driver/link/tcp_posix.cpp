@@ -42,9 +42,9 @@ uint16_t TcpLink::connect(const std::string& host, const std::string& port)
 {
     active_ = true;
     auto fail = [this](uint16_t code, bool libraryStarted) {
-        if (sock_ >= 0) {
-            ::close(sock_);
-            sock_ = -1;
+        if (sock_ != kNoSocket) {
+            ::close(static_cast<int>(sock_));
+            sock_ = kNoSocket;
         }
         if (libraryStarted)
             releaseSocketLibrary();
@@ -61,32 +61,33 @@ uint16_t TcpLink::connect(const std::string& host, const std::string& port)
         return fail(80, true);
     addr.sin_port = htons(static_cast<uint16_t>(std::strtoul(port.c_str(), nullptr, 10)));
 
-    sock_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (sock_ < 0)
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
         return fail(static_cast<uint16_t>(errno), true);
+    sock_ = fd;
 
     timeval tv{kReceiveTimeoutMs / 1000, (kReceiveTimeoutMs % 1000) * 1000};
-    if (::setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
         return fail(80, true);
 
-    int flags = ::fcntl(sock_, F_GETFL, 0);
-    if (flags < 0 || ::fcntl(sock_, F_SETFL, flags | O_NONBLOCK) != 0)
+    int flags = ::fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail(80, true);
-    int rc = ::connect(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     if (rc != 0) {
         if (errno != EINPROGRESS)
             return fail(80, true);
-        pollfd p{sock_, POLLOUT, 0};
+        pollfd p{fd, POLLOUT, 0};
         int r;
         do {
             r = ::poll(&p, 1, kConnectTimeoutMs);
         } while (r < 0 && errno == EINTR);
         int soErr = 0;
         socklen_t len = sizeof soErr;
-        if (r <= 0 || ::getsockopt(sock_, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0)
+        if (r <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0)
             return fail(80, true);
     }
-    if (::fcntl(sock_, F_SETFL, flags) != 0)
+    if (::fcntl(fd, F_SETFL, flags) != 0)
         return fail(80, true);
     connected_ = true;
     return 0;
@@ -95,9 +96,9 @@ uint16_t TcpLink::connect(const std::string& host, const std::string& port)
 void TcpLink::close()
 {
     if (connected_) {
-        if (sock_ >= 0)
-            ::close(sock_);
-        sock_ = -1;
+        if (sock_ != kNoSocket)
+            ::close(static_cast<int>(sock_));
+        sock_ = kNoSocket;
         releaseSocketLibrary();
         connected_ = false;
     }
@@ -106,11 +107,11 @@ void TcpLink::close()
 
 std::size_t TcpLink::send(const uint8_t* data, std::size_t n)
 {
-    if (sock_ < 0)
+    if (sock_ == kNoSocket)
         return 0;
     std::size_t done = 0;
     while (done < n) {
-        ssize_t w = ::send(sock_, data + done, n - done, MSG_NOSIGNAL);
+        ssize_t w = ::send(static_cast<int>(sock_), data + done, n - done, MSG_NOSIGNAL);
         if (w > 0)
             done += static_cast<std::size_t>(w);
         else if (w < 0 && errno == EINTR)
@@ -123,10 +124,10 @@ std::size_t TcpLink::send(const uint8_t* data, std::size_t n)
 
 std::size_t TcpLink::receive(uint8_t* buf, std::size_t max)
 {
-    if (sock_ < 0)
+    if (sock_ == kNoSocket)
         return 0;
     for (;;) {
-        ssize_t r = ::recv(sock_, buf, max, 0);
+        ssize_t r = ::recv(static_cast<int>(sock_), buf, max, 0);
         if (r > 0)
             return static_cast<std::size_t>(r);
         if (r < 0 && errno == EINTR)

@@ -3,6 +3,10 @@
 // case; blanks around names and values are ignored.  CRLF and LF line ends
 // are both read, and a rewritten file keeps the style it had.  Values are
 // bytes (code page 1251 text) and are never converted.
+//
+// The rules on a file's content live in ini.cpp.  The functions that touch
+// files are per platform: ini_posix.cpp reads and rewrites the file itself,
+// ini_win32.cpp uses the system's private-profile functions.
 #pragma once
 
 #include <cstddef>
@@ -40,6 +44,10 @@ bool writeString(const std::string& file, std::string_view section, std::string_
 
 // The value of key in section, or nothing when the section or key is absent.
 std::optional<std::string> findValue(std::string_view content, std::string_view section, std::string_view key);
+
+// False when a name or the value would break the line structure (see
+// writeString); names are taken without their surrounding blanks.
+bool validEntry(std::string_view section, std::string_view key, std::string_view value);
 
 // The leading decimal digits of a value as readInt takes them.
 unsigned leadingInt(std::string_view value);

@@ -1,7 +1,9 @@
-// The Windows file system of the register tools, mapped into one folder on
-// the host: drive C: is root()/c, and COM ports are root()/dev/com<N> when
-// such an entry exists (a symbolic link to a real or pseudo terminal), else
-// the host's serial ports.
+// The Windows file system of the register tools.  On POSIX systems
+// (paths_posix.cpp) it is mapped into one folder on the host: drive C: is
+// root()/c, and COM ports are root()/dev/com<N> when such an entry exists (a
+// symbolic link to a real or pseudo terminal), else the host's serial ports.
+// On Windows (paths_win32.cpp) the paths are the system's own: root() is
+// empty, hostPath() returns its argument and COM<N> is the device \\.\COM<N>.
 #pragma once
 
 #include <string>
