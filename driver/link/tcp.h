@@ -1,6 +1,6 @@
 // TCP link seam: the stream socket to a network gateway in front of the
-// register.  tcp_posix.cpp implements it with BSD sockets, tcp_win32.cpp with
-// Winsock; the build picks one.
+// register.  The connection rules are in tcp.cpp, the socket primitives of
+// each platform behind tcp_socket.h (tcp_posix.cpp, tcp_win32.cpp).
 #pragma once
 
 #include <cstddef>

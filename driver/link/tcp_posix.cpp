@@ -1,8 +1,8 @@
-#include "tcp.h"
+// Socket primitives on POSIX systems.
+#include "tcp_socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,108 +10,81 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace termina::link {
+namespace termina::link::sock {
 
 namespace {
+int fdOf(std::intptr_t s) { return static_cast<int>(s); }
+}  // namespace
 
-// The socket library needs no start-up on POSIX systems; the check stands
-// where a platform that has one asks for version 2.2.
-bool startSocketLibrary() { return true; }
-void releaseSocketLibrary() {}
+bool startLibrary() { return true; }
+void releaseLibrary() {}
 
-bool resolve(const std::string& host, in_addr& out)
+bool resolve(const std::string& host, uint32_t& address)
 {
-    if (!host.empty() && host[0] >= '0' && host[0] <= '9')
-        return ::inet_aton(host.c_str(), &out) != 0;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res)
-        return false;
-    out = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
-    ::freeaddrinfo(res);
+    in_addr a{};
+    if (!host.empty() && host[0] >= '0' && host[0] <= '9') {
+        if (::inet_aton(host.c_str(), &a) == 0)
+            return false;
+    } else {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* res = nullptr;
+        if (::getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res)
+            return false;
+        a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
+        ::freeaddrinfo(res);
+    }
+    address = a.s_addr;
     return true;
 }
 
-}  // namespace
-
-TcpLink::~TcpLink() { close(); }
-
-uint16_t TcpLink::connect(const std::string& host, const std::string& port)
+std::intptr_t open(int& error)
 {
-    active_ = true;
-    auto fail = [this](uint16_t code, bool libraryStarted) {
-        if (sock_ != kNoSocket) {
-            ::close(static_cast<int>(sock_));
-            sock_ = kNoSocket;
-        }
-        if (libraryStarted)
-            releaseSocketLibrary();
-        active_ = false;
-        connected_ = false;
-        return code;
-    };
-    if (!startSocketLibrary())
-        return fail(80, false);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    error = fd < 0 ? errno : 0;
+    return fd < 0 ? kNone : fd;
+}
 
+void close(std::intptr_t s) { ::close(fdOf(s)); }
+
+bool setReceiveTimeout(std::intptr_t s, int ms)
+{
+    timeval tv{ms / 1000, (ms % 1000) * 1000};
+    return ::setsockopt(fdOf(s), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+}
+
+bool connectWithin(std::intptr_t s, uint32_t address, uint16_t port, int ms)
+{
+    const int fd = fdOf(s);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    if (!resolve(host, addr.sin_addr))
-        return fail(80, true);
-    addr.sin_port = htons(static_cast<uint16_t>(std::strtoul(port.c_str(), nullptr, 10)));
-
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return fail(static_cast<uint16_t>(errno), true);
-    sock_ = fd;
-
-    timeval tv{kReceiveTimeoutMs / 1000, (kReceiveTimeoutMs % 1000) * 1000};
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
-        return fail(80, true);
-
-    int flags = ::fcntl(fd, F_GETFL, 0);
+    addr.sin_addr.s_addr = address;
+    addr.sin_port = htons(port);
+    const int flags = ::fcntl(fd, F_GETFL, 0);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
-        return fail(80, true);
-    int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    if (rc != 0) {
+        return false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS)
-            return fail(80, true);
+            return false;
         pollfd p{fd, POLLOUT, 0};
         int r;
         do {
-            r = ::poll(&p, 1, kConnectTimeoutMs);
+            r = ::poll(&p, 1, ms);
         } while (r < 0 && errno == EINTR);
         int soErr = 0;
         socklen_t len = sizeof soErr;
         if (r <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len) != 0 || soErr != 0)
-            return fail(80, true);
+            return false;
     }
-    if (::fcntl(fd, F_SETFL, flags) != 0)
-        return fail(80, true);
-    connected_ = true;
-    return 0;
+    return ::fcntl(fd, F_SETFL, flags) == 0;
 }
 
-void TcpLink::close()
+std::size_t send(std::intptr_t s, const uint8_t* data, std::size_t n)
 {
-    if (connected_) {
-        if (sock_ != kNoSocket)
-            ::close(static_cast<int>(sock_));
-        sock_ = kNoSocket;
-        releaseSocketLibrary();
-        connected_ = false;
-    }
-    active_ = false;
-}
-
-std::size_t TcpLink::send(const uint8_t* data, std::size_t n)
-{
-    if (sock_ == kNoSocket)
-        return 0;
     std::size_t done = 0;
     while (done < n) {
-        ssize_t w = ::send(static_cast<int>(sock_), data + done, n - done, MSG_NOSIGNAL);
+        const ssize_t w = ::send(fdOf(s), data + done, n - done, MSG_NOSIGNAL);
         if (w > 0)
             done += static_cast<std::size_t>(w);
         else if (w < 0 && errno == EINTR)
@@ -122,12 +95,10 @@ std::size_t TcpLink::send(const uint8_t* data, std::size_t n)
     return done;
 }
 
-std::size_t TcpLink::receive(uint8_t* buf, std::size_t max)
+std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max)
 {
-    if (sock_ == kNoSocket)
-        return 0;
     for (;;) {
-        ssize_t r = ::recv(static_cast<int>(sock_), buf, max, 0);
+        const ssize_t r = ::recv(fdOf(s), buf, max, 0);
         if (r > 0)
             return static_cast<std::size_t>(r);
         if (r < 0 && errno == EINTR)
@@ -136,4 +107,4 @@ std::size_t TcpLink::receive(uint8_t* buf, std::size_t max)
     }
 }
 
-}  // namespace termina::link
+}  // namespace termina::link::sock
