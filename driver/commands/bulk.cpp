@@ -36,7 +36,7 @@ uint16_t TRMA_LoadLogo(TRMA_LOGO_NAME* path)
     }
     std::ifstream file(paths::hostPath(text(path)), std::ios::binary);
     if (!file)
-        link::raise(3);
+        link::raiseCode(3);
     std::vector<char> data(1, static_cast<char>(link::ESC));
     data.insert(data.end(), std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     if (data.size() == 1)
@@ -83,7 +83,7 @@ uint16_t TRMA_ReadMemBlock(uint16_t area, uint16_t address, uint16_t count, uint
             std::string_view digits = body.str();
             digits = digits.substr(0, digits.find('\x1C'));
             if (digits.size() < 2 * n)
-                link::raise(17);
+                link::raiseCode(17);
             link::decodeHexPairs(digits, out + done, n);
         } else {
             std::fill(out + done, out + done + n, uint8_t{0});

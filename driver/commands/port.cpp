@@ -26,7 +26,7 @@ void openSerial(unsigned port, const std::string& ini)
     if (!ch.serial.open(device, lineSpeed(speed))) {
         if (trace::enabled())
             trace::note("cannot open " + device + ": " + ch.serial.errorText());
-        raise(18);
+        raiseCode(18);
     }
     if (trace::enabled())
         trace::note("opened " + device + " at " + std::to_string(lineSpeed(speed)) + " baud");
@@ -65,13 +65,13 @@ uint16_t TRMA_CheckPort(bool forceSerial)
             trace::note("connecting to " + host + ":" + std::to_string(hostPort));
         uint16_t rc = s.channel.tcp.connect(host, std::to_string(hostPort));
         if (rc != 0)
-            raise(rc);
+            raiseCode(rc);
     }
 
     uint16_t active = 0;
     TRMA_CheckActive(&active);
     if (active != 1)
-        raise(19);
+        raiseCode(19);
 
     uint16_t version = 120;
     TRMA_GetVersion(&version);

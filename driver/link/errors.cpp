@@ -6,7 +6,7 @@
 
 namespace termina::link {
 
-void raise(uint16_t code)
+void raiseCode(uint16_t code)
 {
     if (trace::enabled())
         trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
@@ -16,7 +16,7 @@ void raise(uint16_t code)
 void raiseIfError(uint16_t code)
 {
     if (code != 0 && code != 64)
-        raise(code);
+        raiseCode(code);
 }
 
 namespace {

@@ -13,7 +13,7 @@ namespace termina::link {
 void raiseIfError(uint16_t code);
 
 // Throws the code (after noting it in the exchange trace).
-[[noreturn]] void raise(uint16_t code);
+[[noreturn]] void raiseCode(uint16_t code);
 
 // The text for every code except 1 (which needs the register's status).
 std::string messageText(uint16_t code);

@@ -29,7 +29,7 @@ public:
     {
         ++count_;
         if (count_ > factor_ * static_cast<unsigned>(TRMATMOUT))
-            raise(48);
+            raiseCode(48);
     }
 
 private:
@@ -66,7 +66,7 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence)
             return;
         case ReplyCollector::Step::Overflow:
             traceBytes(trace::Dir::In, "reply too long, dropped", reply.buffer());
-            raise(48);
+            raiseCode(48);
         }
     }
 }
@@ -74,7 +74,7 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence)
 void requireChecksum(const std::string& reply)
 {
     if (!replyChecksumOk(reply))
-        raise(7);
+        raiseCode(7);
 }
 
 }  // namespace
@@ -93,16 +93,16 @@ void SendFrame(std::string_view frame)
         auto env = wrapEnvelope(frame);
         if (!env) {
             traceBytes(trace::Dir::Note, "frame too long for the TCP envelope", frame);
-            raise(16);
+            raiseCode(16);
         }
         traceBytes(trace::Dir::Out, "frame (TCP envelope)", *env);
         if (ch.write(reinterpret_cast<const uint8_t*>(env->data()), env->size(), false) != env->size())
-            raise(16);
+            raiseCode(16);
         return;
     }
     traceBytes(trace::Dir::Out, "frame", frame);
     if (ch.write(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), true) != frame.size())
-        raise(16);
+        raiseCode(16);
     s.packetId = nextPacketId(s.packetId);
 }
 
@@ -117,7 +117,7 @@ void WriteRawBytes(const void* data, std::size_t count)
         trace::bytes(trace::Dir::Out, what, bytes);
     }
     if (ch.write(static_cast<const uint8_t*>(data), count, true) != count)
-        raise(16);
+        raiseCode(16);
 }
 
 uint8_t ReadByte()
@@ -125,7 +125,7 @@ uint8_t ReadByte()
     std::optional<uint8_t> b = state().channel.readByte();
     if (!b) {
         traceBytes(trace::Dir::Note, "no byte within the read time-out", {});
-        raise(17);
+        raiseCode(17);
     }
     traceBytes(trace::Dir::In, "byte", std::string_view(reinterpret_cast<const char*>(&*b), 1));
     return *b;
@@ -138,7 +138,7 @@ void SendEnq()
     traceBytes(trace::Dir::Out, "ENQ", std::string_view("\x05", 1));
     const uint8_t enq = ENQ;
     if (s.channel.write(&enq, 1, false) != 1)
-        raise(16);
+        raiseCode(16);
 }
 
 std::string ReadReply(bool keepWhole, bool toAnsi)
@@ -179,7 +179,7 @@ uint16_t ReadLongReply()
     requireChecksum(reply.buffer());
     auto rt = splitResult(stripReply(reply.buffer()));
     if (!rt)
-        raise(7);
+        raiseCode(7);
     return rt->code;
 }
 
@@ -189,7 +189,7 @@ uint16_t Exchange(std::string& body)
     std::string text = ReadReply(false, true);
     auto rt = splitResult(text);
     if (!rt)
-        raise(7);
+        raiseCode(7);
     body = std::move(rt->fields);
     return rt->code;
 }

@@ -242,7 +242,21 @@ void run(bool tcp, const std::string& host, const std::string& port)
     api.getErrorMessage(16, &message);
     check(std::strcmp(message, "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8 \xE4\xE0\xED\xED\xFB\xF5") == 0,
           "TRMA_GetErrorMessage(16) is the 1251 text");
-    check(thrown([&] { api.checkPort(false); }) == 0, "TRMA_CheckPort connects again");
+    // The channel's own failures: a port that is not there, a gateway
+    // that refuses; a gateway given by name is looked up.
+    if (tcp) {
+        ::WritePrivateProfileStringA("TCP", "HostPort", "1", kIniPath);
+        check(thrown([&] { api.checkPort(false); }) == 80, "a refused connection throws 80");
+        ::WritePrivateProfileStringA("TCP", "HostPort", port.c_str(), kIniPath);
+        ::WritePrivateProfileStringA("TCP", "HostName", "localhost", kIniPath);
+    } else {
+        ::WritePrivateProfileStringA("General", "Port", "9", kIniPath);
+        const int missing = thrown([&] { api.checkPort(false); });
+        check(missing == 18, "a COM port that does not exist throws 18, got " + std::to_string(missing));
+        ::WritePrivateProfileStringA("General", "Port", "1", kIniPath);
+    }
+    check(thrown([&] { api.checkPort(false); }) == 0,
+          tcp ? "TRMA_CheckPort connects again, to the gateway by name" : "TRMA_CheckPort connects again");
 
     checkConventions(api);
 
