@@ -3,12 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSpinBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
@@ -257,24 +255,6 @@ int CDialog::ComboIndex(int id) const {
 
 void CDialog::SetComboIndex(int id, int index) {
   if (auto* c = Item<QComboBox>(id)) c->setCurrentIndex(index);
-}
-
-QDate CDialog::DateValue(int id) const {
-  auto* d = Item<QDateTimeEdit>(id);
-  return d ? d->date() : QDate();
-}
-
-void CDialog::SetDateValue(int id, const QDate& date) {
-  if (auto* d = Item<QDateTimeEdit>(id)) d->setDate(date);
-}
-
-int CDialog::UpDownValue(int id) const {
-  auto* s = Item<QSpinBox>(id);
-  return s ? s->value() : 0;
-}
-
-void CDialog::SetUpDownValue(int id, int value) {
-  if (auto* s = Item<QSpinBox>(id)) s->setValue(value);
 }
 
 void CDialog::ShowItem(int id, bool show) {

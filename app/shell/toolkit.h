@@ -4,7 +4,6 @@
 // thread read and change widgets, which live on the UI thread only.
 #pragma once
 
-#include <QDate>
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -185,10 +184,6 @@ class CDialog : public QDialog {
   void SetChecked(int id, bool checked);
   int ComboIndex(int id) const;
   void SetComboIndex(int id, int index);
-  QDate DateValue(int id) const;  // date pickers; an invalid QDate when missing
-  void SetDateValue(int id, const QDate& date);
-  int UpDownValue(int id) const;  // up-down controls; 0 when missing
-  void SetUpDownValue(int id, int value);
   void ShowItem(int id, bool show);
 
   // Builds the template (once), runs OnInitDialog and then the modal loop

@@ -9,36 +9,32 @@ namespace {
 constexpr uint16_t kAll = 0;
 
 constexpr std::array<ConfigEntry, 23> kMap{{
-    {kTableCashDesk, 0, 0, "НОМЕР КАССЫ", Encoding::Text, 40, kAll, FileUse::SavedOnly, "CFRParams"},
-    {kTableCompactPrint, 0, 0, "Компактный режим печати", Encoding::Flag, 1, kAll, FileUse::Yes, "CFRParams"},
-    {kTableExternalNumbering, 0, 0, "Нумерация документов внешней программой", Encoding::Flag, 1, kAll, FileUse::Yes,
-     "CFRParams"},
-    {kTableAutoDrawer, 0, 0, "Автоматическое открытие ящика", Encoding::Flag, 1, kAll, FileUse::Yes, "CFRParams"},
-    {kTablePrintLogo, 0, 0, "Печатать логотип предприятия", Encoding::Flag, 1, kAll, FileUse::Yes, "CFRLogo"},
-    {kTableNoCashControl, 0, 0, "Отключить контроль наличных в Д/Я", Encoding::FlagBit0, 1, kAll, FileUse::Yes,
-     "CFRParams"},
-    {kTableZReportOptions, 0, 0, "Параметры Z-отчета", Encoding::BitMask, 3, kVersionZReport, FileUse::Yes,
-     "CFRParams"},
-    {kTableCollectToZero, 0, 0, "Инкассация под ноль", Encoding::Flag, 1, kVersionZReport, FileUse::Yes, "CFRParams"},
-    {kTableDisplayType, 0, 0, "Тип дисплея", Encoding::Number, 1, kVersionZReport, FileUse::Yes, "CFRParams"},
-    {kTableAutoDisplay, 0, 0, "Автоматический вывод на дисплей", Encoding::Flag, 1, kVersionZReport, FileUse::Yes,
-     "CFRParams"},
-    {kTablePartialCut, 0, 0, "Частичная отрезка чека", Encoding::Flag, 1, kVersionZReport, FileUse::Yes, "CFRParams"},
+    {kTableCashDesk, 0, 0, "НОМЕР КАССЫ", 40, kAll, "CFRParams"},
+    {kTableCompactPrint, 0, 0, "Компактный режим печати", 1, kAll, "CFRParams"},
+    {kTableExternalNumbering, 0, 0, "Нумерация документов внешней программой", 1, kAll, "CFRParams"},
+    {kTableAutoDrawer, 0, 0, "Автоматическое открытие ящика", 1, kAll, "CFRParams"},
+    {kTablePrintLogo, 0, 0, "Печатать логотип предприятия", 1, kAll, "CFRLogo"},
+    {kTableNoCashControl, 0, 0, "Отключить контроль наличных в Д/Я", 1, kAll, "CFRParams"},
+    {kTableZReportOptions, 0, 0, "Параметры Z-отчета", 3, kVersionZReport, "CFRParams"},
+    {kTableCollectToZero, 0, 0, "Инкассация под ноль", 1, kVersionZReport, "CFRParams"},
+    {kTableDisplayType, 0, 0, "Тип дисплея", 1, kVersionZReport, "CFRParams"},
+    {kTableAutoDisplay, 0, 0, "Автоматический вывод на дисплей", 1, kVersionZReport, "CFRParams"},
+    {kTablePartialCut, 0, 0, "Частичная отрезка чека", 1, kVersionZReport, "CFRParams"},
     // Read from kVersionTaxOptions on, but written on every version (fields 0 to 5, one mask).
-    {kTableTaxOptions, 0, 5, "Параметры налогов", Encoding::BitMask, 3, kVersionTaxOptions, FileUse::Yes, "CFRTaxes"},
-    {kTableReceiptDesign, 0, 0, "Дизайн чеков:", Encoding::Number, 1, kVersionTaxOptions, FileUse::Yes, "CFRParams"},
-    {kTableHeader, 0, 3, "Клише", Encoding::Text, 40, kAll, FileUse::Yes, "CFRCliche"},
-    {kTableFooter, 0, 1, "Рекламный текст", Encoding::Text, 40, kAll, FileUse::Yes, "CFRFooter"},
-    {kTablePaymentNames, 0, 15, "Вид оплаты", Encoding::Text, 18, kAll, FileUse::Yes, "CFRPayment"},
-    {kTableTaxNames, 0, 5, "Имя ставки налога", Encoding::Text, 40, kAll, FileUse::FromTaxOptions, "CFRTaxes"},
-    {kTableTaxRates, 0, 5, "Ставка налога", Encoding::Text, 40, kAll, FileUse::FromTaxOptions, "CFRTaxes"},
-    {kTableTaxLine, 0, 0, "Предварительная строка налогов:", Encoding::Text, 40, kVersionTaxOptions,
-     FileUse::FromTaxOptions, "CFRTaxes"},
-    {kTableDepartments, 0, 5, "Имя товарной группы", Encoding::Text, 40, kAll, FileUse::No, "CFRGroups"},
-    {kTableZSection, 0, 0, "Заголовок раздела для Z-отчета:", Encoding::Text, 40, kAll, FileUse::No, "CFRGroups"},
-    {kTableAutoPayment, 0, 0, "Автоматическая оплата при закрытии", Encoding::InvertedFlag, 1, kVersionTaxOptions,
-     FileUse::FromTaxOptions, "CFRParams"},
-    {kTablePassword, 0, 0, "Пароль обмена данными", Encoding::Text, 4, kAll, FileUse::No, "CFRConnectParams"},
+    {kTableTaxOptions, 0, 5, "Параметры налогов", 3, kVersionTaxOptions, "CFRTaxes"},
+    {kTableReceiptDesign, 0, 0, "Дизайн чеков:", 1, kVersionTaxOptions, "CFRParams"},
+    {kTableHeader, 0, 3, "Клише", 40, kAll, "CFRCliche"},
+    {kTableFooter, 0, 1, "Рекламный текст", 40, kAll, "CFRFooter"},
+    {kTablePaymentNames, 0, 15, "Вид оплаты", 18, kAll, "CFRPayment"},
+    {kTableTaxNames, 0, 5, "Имя ставки налога", 40, kAll, "CFRTaxes"},
+    {kTableTaxRates, 0, 5, "Ставка налога", 40, kAll, "CFRTaxes"},
+    {kTableTaxLine, 0, 0, "Предварительная строка налогов:", 40, kVersionTaxOptions,
+     "CFRTaxes"},
+    {kTableDepartments, 0, 5, "Имя товарной группы", 40, kAll, "CFRGroups"},
+    {kTableZSection, 0, 0, "Заголовок раздела для Z-отчета:", 40, kAll, "CFRGroups"},
+    {kTableAutoPayment, 0, 0, "Автоматическая оплата при закрытии", 1, kVersionTaxOptions,
+     "CFRParams"},
+    {kTablePassword, 0, 0, "Пароль обмена данными", 4, kAll, "CFRConnectParams"},
 }};
 
 constexpr std::array<BitEntry, 8> kZBits{{
@@ -85,14 +81,6 @@ uint16_t DepartmentOffset(uint16_t version) { return version >= kVersionSecondMo
 bool HidesDisplayRows(uint16_t version) { return version == kVersionSecondModel || version == kVersionThirdModel; }
 
 bool UsedOn(const ConfigEntry& e, uint16_t version) { return version >= e.fromVersion; }
-
-bool CarriedByFile(const ConfigEntry& e, uint16_t version) {
-  switch (e.file) {
-    case FileUse::No: return false;
-    case FileUse::FromTaxOptions: return version >= kVersionTaxOptions;
-    default: return true;
-  }
-}
 
 unsigned DecimalValue(const std::string& text) {
   // Leading blanks and a plus sign as the C library's conversion takes

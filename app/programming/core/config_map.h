@@ -49,30 +49,12 @@ enum ConfigTable : uint16_t {
   kTablePassword = 31,
 };
 
-enum class Encoding {
-  Flag,          // "0" off, "1" on; any non-zero number reads as on
-  FlagBit0,      // written "0"/"1", read as bit 0 of the decimal value
-  InvertedFlag,  // "0" on, "1" off
-  Number,        // decimal index into a list
-  BitMask,       // decimal bit mask
-  Text,          // free text up to maxLength characters
-};
-
-enum class FileUse {
-  No,
-  Yes,
-  SavedOnly,        // stored in the file, never loaded back
-  FromTaxOptions,   // carried from kVersionTaxOptions on
-};
-
 struct ConfigEntry {
   uint16_t table;
   uint16_t firstField, lastField;  // inclusive; table 26 moves by DepartmentOffset
   const char* caption;             // UTF-8, the control text of the owning page
-  Encoding encoding;
-  uint8_t maxLength;               // Text: characters sent at most
+  uint8_t maxLength;               // characters sent at most
   uint16_t fromVersion;            // read (and written) from this version on
-  FileUse file;
   const char* page;                // class of the owning page
 };
 
@@ -106,9 +88,6 @@ uint16_t DepartmentOffset(uint16_t version);
 bool HidesDisplayRows(uint16_t version);
 // Whether the register of this version has the table (as the pages use it).
 bool UsedOn(const ConfigEntry& e, uint16_t version);
-// Whether the settings file saved from (or loaded into) a register of this
-// version carries the table.
-bool CarriedByFile(const ConfigEntry& e, uint16_t version);
 
 // Text decoding, as the pages read values: decimal digits at the start,
 // empty or non-numeric text 0.
