@@ -74,8 +74,8 @@ void reportDriverFailure(uint16_t code, std::ostream& err) {
     if (port > 10000) port = 10000;
     const std::string device = paths::comDevice(static_cast<int>(port));
     const PortDiagnosis d = diagnosePort(device);
-    err << "trma: " << explainPort(device, d) << (d.problem == PortProblem::Busy ? holdersText(findHolders(device)) : "")
-        << "\n";
+    err << "trma: " << explainPort(device, d)
+        << (d.problem == PortProblem::Busy ? holdersText(findHolders(device)) : "") << "\n";
   }
 }
 
@@ -99,8 +99,7 @@ unsigned parseNumber(std::string_view text, unsigned lo, unsigned hi, std::strin
 
 std::string toAnsiLimited(std::string_view utf8, std::size_t maxBytes, std::string_view what) {
   const std::string ansi = cp::utf8ToAnsi(utf8);
-  if (cp::ansiToUtf8(ansi) != utf8)
-    throw UsageError{std::string(what) + ": есть символы вне кодовой страницы 1251"};
+  if (cp::ansiToUtf8(ansi) != utf8) throw UsageError{std::string(what) + ": есть символы вне кодовой страницы 1251"};
   if (ansi.size() > maxBytes)
     throw UsageError{std::string(what) + ": не более " + std::to_string(maxBytes) + " символов"};
   if (ansi.find('\0') != std::string::npos) throw UsageError{std::string(what) + ": нулевой символ"};
@@ -124,8 +123,7 @@ ParsedLine parseCommandLine(const std::vector<std::string>& argv) {
     } else if (optionIs(a, "--speed")) {
       const std::string v = optionValue(argv, i, "--speed");
       o.speed = parseNumber(v, 1, 4000000000u, "--speed");
-      if (!isSpeed(*o.speed))
-        throw UsageError{"--speed: допустимы 2400, 4800, 9600, 19200, 38400, 57600, 115200"};
+      if (!isSpeed(*o.speed)) throw UsageError{"--speed: допустимы 2400, 4800, 9600, 19200, 38400, 57600, 115200"};
     } else if (optionIs(a, "--tcp")) {
       const std::string v = optionValue(argv, i, "--tcp");
       const std::size_t colon = v.rfind(':');
@@ -192,35 +190,34 @@ std::string toolHelp() {
     line += width < 34 ? std::string(34 - width, ' ') : "\n" + std::string(34, ' ');
     s += line + std::string(c.summary) + "\n";
   }
-  s +=
-      "Справка по команде: trma КОМАНДА --help\n"
-      "\n"
-      "Параметры (перед командой; --port, --speed, --tcp, --serial и --password\n"
-      "записываются в файл настроек драйвера и действуют и в следующие разы):\n"
-      "  --root КАТАЛОГ     корень файловой системы драйвера (переменная TERMINA_ROOT;\n"
-      "                     по умолчанию $HOME/.local/share/termina)\n"
-      "  --port N           последовательный порт COMN, 1..255 (устройство\n"
-      "                     КОРЕНЬ/dev/comN, если оно есть, иначе /dev/ttyS<N-1>)\n"
-      "  --speed N          скорость: 2400, 4800, 9600, 19200, 38400, 57600, 115200\n"
-      "  --tcp УЗЕЛ:ПОРТ    связь через сетевой шлюз (узел не длиннее 19 символов)\n"
-      "  --serial           связь через последовательный порт\n"
-      "  --password ПАРОЛЬ  пароль обмена данными (до 59 символов)\n"
-      "  --timeout N        терпение ожидания ответа, 1..65535 ожиданий (TRMATMOUT)\n"
-      "  --help             эта справка\n"
-      "Без команды trma только сохраняет параметры.\n"
-      "\n"
-      "Вывод в UTF-8. Коды завершения:\n"
-      "  0        успех\n"
-      "  1..255   код результата драйвера или регистратора (текст выводится в stderr);\n"
-      "           коды больше 255 (ошибки сокета) дают 1\n"
-      "  100      неверная командная строка или не удалось записать файл настроек;\n"
-      "           обращения к регистратору не было\n"
-      "  101      не удалось прочитать или записать файл, файл настроек отклонен\n"
-      "           или его загрузка не подтверждена\n"
-      "  102      файл логотипа не прошел проверку или изменение часов не подтверждено;\n"
-      "           в регистраторе ничего не изменено; find --save нашел несколько\n"
-      "           регистраторов и ничего не сохранил\n"
-      "  130      поиск (find) прерван клавишами Ctrl+C\n";
+  s += "Справка по команде: trma КОМАНДА --help\n"
+       "\n"
+       "Параметры (перед командой; --port, --speed, --tcp, --serial и --password\n"
+       "записываются в файл настроек драйвера и действуют и в следующие разы):\n"
+       "  --root КАТАЛОГ     корень файловой системы драйвера (переменная TERMINA_ROOT;\n"
+       "                     по умолчанию $HOME/.local/share/termina)\n"
+       "  --port N           последовательный порт COMN, 1..255 (устройство\n"
+       "                     КОРЕНЬ/dev/comN, если оно есть, иначе /dev/ttyS<N-1>)\n"
+       "  --speed N          скорость: 2400, 4800, 9600, 19200, 38400, 57600, 115200\n"
+       "  --tcp УЗЕЛ:ПОРТ    связь через сетевой шлюз (узел не длиннее 19 символов)\n"
+       "  --serial           связь через последовательный порт\n"
+       "  --password ПАРОЛЬ  пароль обмена данными (до 59 символов)\n"
+       "  --timeout N        терпение ожидания ответа, 1..65535 ожиданий (TRMATMOUT)\n"
+       "  --help             эта справка\n"
+       "Без команды trma только сохраняет параметры.\n"
+       "\n"
+       "Вывод в UTF-8. Коды завершения:\n"
+       "  0        успех\n"
+       "  1..255   код результата драйвера или регистратора (текст выводится в stderr);\n"
+       "           коды больше 255 (ошибки сокета) дают 1\n"
+       "  100      неверная командная строка или не удалось записать файл настроек;\n"
+       "           обращения к регистратору не было\n"
+       "  101      не удалось прочитать или записать файл, файл настроек отклонен\n"
+       "           или его загрузка не подтверждена\n"
+       "  102      файл логотипа не прошел проверку или изменение часов не подтверждено;\n"
+       "           в регистраторе ничего не изменено; find --save нашел несколько\n"
+       "           регистраторов и ничего не сохранил\n"
+       "  130      поиск (find) прерван клавишами Ctrl+C\n";
   return s;
 }
 
@@ -269,13 +266,13 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
     reportDriverFailure(code, err);
     status = exitCodeFor(code);
   } catch (const UsageError& e) {
-    err << "trma: " << e.message << "\n" << "Справка: trma " << cmd->name << " --help\n";
+    err << "trma: " << e.message << "\n"
+        << "Справка: trma " << cmd->name << " --help\n";
     status = kExitUsage;
   }
   try {
     TRMA_ClosePort();
-  } catch (uint16_t) {
-  }
+  } catch (uint16_t) {}
   out.flush();
   return status;
 }

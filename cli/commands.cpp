@@ -17,9 +17,9 @@
 #include "test_sale_cli.h"
 
 // The wait of a long report, in the help of each.
-#define TRMA_REPORT_WAIT_HELP                                                      \
-  "Пока регистратор печатает, trma показывает ожидание и число подтверждений\n"    \
-  "(ACK) от регистратора; Ctrl+C один раз посылает прерывание (CAN), после чего\n" \
+#define TRMA_REPORT_WAIT_HELP                                                                                                               \
+  "Пока регистратор печатает, trma показывает ожидание и число подтверждений\n" \
+  "(ACK) от регистратора; Ctrl+C один раз посылает прерывание (CAN), после чего\n"          \
   "trma сообщает ответ регистратора, как кнопка \"ПРЕРВАТЬ\" программы."
 
 namespace termina::cli {
@@ -40,9 +40,7 @@ uint16_t version() {
 }
 
 // A reply text field as UTF-8, or the note for a register without data.
-std::string field(const char* ansi, uint16_t rc) {
-  return rc == TRMA_E_NODATA64 ? "нет данных" : cp::ansiToUtf8(ansi);
-}
+std::string field(const char* ansi, uint16_t rc) { return rc == TRMA_E_NODATA64 ? "нет данных" : cp::ansiToUtf8(ansi); }
 
 // "DDMMYY" -> "DD/MM/YY", "HHMMSS" -> "HH:MM:SS"; other text unchanged.
 std::string splitSix(const std::string& s, char sep) {
@@ -140,7 +138,9 @@ int cmdShift(Context& ctx, const std::vector<std::string>&) {
   uint16_t current = 0, lastReg = 0;
   const uint16_t rc1 = TRMA_GetCurrentShift(&current);
   const uint16_t rc2 = TRMA_GetLastRegShift(&lastReg);
-  const auto show = [](uint16_t n, uint16_t rc) { return rc == TRMA_E_NODATA64 ? std::string("нет данных") : std::to_string(n); };
+  const auto show = [](uint16_t n, uint16_t rc) {
+    return rc == TRMA_E_NODATA64 ? std::string("нет данных") : std::to_string(n);
+  };
   ctx.out << "Текущая смена: " << show(current, rc1) << "\n";
   ctx.out << "Последняя смена при регистрации: " << show(lastReg, rc2) << "\n";
   return 0;
@@ -195,8 +195,7 @@ const std::vector<Command>& commands() {
        "Статус0 и Статус1 с его значением, тип и состояние документа, а для\n"
        "версии 201 также признаки печатающего устройства.",
        0, 0, cmdStatus},
-      {"version", "", "номер версии прошивки",
-       "Выводит только число, например 201.", 0, 0, cmdVersion},
+      {"version", "", "номер версии прошивки", "Выводит только число, например 201.", 0, 0, cmdVersion},
       {"config", "get ТАБЛИЦА ПОЛЕ | set ТАБЛИЦА ПОЛЕ ЗНАЧЕНИЕ", "чтение и запись таблиц настроек",
        "get выводит значение поля таблицы (код 64, если значения нет);\n"
        "set записывает значение (до 40 символов кодовой страницы 1251).\n"
@@ -204,8 +203,8 @@ const std::vector<Command>& commands() {
        3, 4, cmdConfig},
       {"x-report", "[ОПЕРАТОР]", "печать X-отчета (смена остается открытой)",
        "ОПЕРАТОР: имя кассира в отчете, до 20 символов.", 0, 1, cmdXReport},
-      {"z-report", "[ОПЕРАТОР]", "печать Z-отчета с закрытием смены",
-       "ОПЕРАТОР: имя кассира в отчете, до 20 символов.", 0, 1, cmdZReport},
+      {"z-report", "[ОПЕРАТОР]", "печать Z-отчета с закрытием смены", "ОПЕРАТОР: имя кассира в отчете, до 20 символов.",
+       0, 1, cmdZReport},
       {"set-clock", "", "установка часов регистратора по часам компьютера",
        "Передает местные дату и время компьютера командой установки даты,\n"
        "затем инициализирует регистратор (функция 0) с тем же временем.",
@@ -252,14 +251,11 @@ const std::vector<Command>& commands() {
        "trma fiscal-report shifts [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ\n"
        "trma fiscal-report dates [--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
        0, 99, cmdReportKindMissing},
-      {"fiscal-report shifts", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
-       "фискальный отчет по диапазону смен",
+      {"fiscal-report shifts", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ", "фискальный отчет по диапазону смен",
        "НАЧАЛО и КОНЕЦ: номера смен 0..65535; --full печатает полный отчет\n"
-       "(без него краткий). ПАРОЛЬ: пароль налогового инспектора, до 10 символов.\n"
-       TRMA_REPORT_WAIT_HELP,
+       "(без него краткий). ПАРОЛЬ: пароль налогового инспектора, до 10 символов.\n" TRMA_REPORT_WAIT_HELP,
        3, 5, cmdFiscalReportShifts},
-      {"fiscal-report dates", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ",
-       "фискальный отчет по диапазону дат",
+      {"fiscal-report dates", "[--full] НАЧАЛО КОНЕЦ --password ПАРОЛЬ", "фискальный отчет по диапазону дат",
        "НАЧАЛО и КОНЕЦ: даты в виде ДДММГГ (010307 - 1 марта 2007); --full печатает\n"
        "полный отчет (без него краткий). ПАРОЛЬ: пароль налогового инспектора,\n"
        "до 10 символов.\n" TRMA_REPORT_WAIT_HELP,
@@ -278,10 +274,10 @@ const std::vector<Command>& commands() {
        2, 3, cmdEejReportDates},
       {"eej journal", "СМЕНА", "контрольная лента смены из ЭКЛЗ",
        "СМЕНА: номер смены 0..65535.\n" TRMA_REPORT_WAIT_HELP, 1, 1, cmdEejJournal},
-      {"eej shift-report", "СМЕНА", "отчет ЭКЛЗ по смене",
-       "СМЕНА: номер смены 0..65535.\n" TRMA_REPORT_WAIT_HELP, 1, 1, cmdEejShiftReport},
-      {"eej document", "КПК", "документ из ЭКЛЗ по номеру КПК",
-       "КПК: номер документа 0..4294967295.", 1, 1, cmdEejDocument},
+      {"eej shift-report", "СМЕНА", "отчет ЭКЛЗ по смене", "СМЕНА: номер смены 0..65535.\n" TRMA_REPORT_WAIT_HELP, 1, 1,
+       cmdEejShiftReport},
+      {"eej document", "КПК", "документ из ЭКЛЗ по номеру КПК", "КПК: номер документа 0..4294967295.", 1, 1,
+       cmdEejDocument},
       {"eej activation-report", "", "отчет по активизации ЭКЛЗ", "", 0, 0, cmdEejActivationReport},
       {"eej activate", "", "активизация ЭКЛЗ", "", 0, 0, cmdEejActivate},
       {"eej close-archive", "[--yes]", "закрытие архива ЭКЛЗ",

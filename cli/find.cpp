@@ -55,10 +55,10 @@ std::chrono::milliseconds speedBudget() {
 }
 
 struct Port {
-  unsigned com = 0;     // 0: no COM number leads to this device
-  std::string device;   // the path the driver would open
-  std::string real;     // where it leads, "" when it does not resolve
-  std::string byId;     // its /dev/serial/by-id name, "" when none
+  unsigned com = 0;    // 0: no COM number leads to this device
+  std::string device;  // the path the driver would open
+  std::string real;    // where it leads, "" when it does not resolve
+  std::string byId;    // its /dev/serial/by-id name, "" when none
 };
 
 enum class Outcome { Pending, Found, Unusable, Silent, Failed, TimedOut, Died };
@@ -177,7 +177,8 @@ class StopSignals {
   int fd() const { return g_signalPipe[0]; }
 
  private:
-  struct sigaction oldInt_ {}, oldTerm_ {};
+  struct sigaction oldInt_ {
+  }, oldTerm_{};
 };
 
 // ---- the child ------------------------------------------------------------
@@ -240,7 +241,8 @@ bool prepareRoot(Probe& p, const std::string& password) {
   p.root = tmpl;
   const std::string iniDir = p.root + "/c/Program Files/Orvelsoft";
   if (!paths::makeDirs(iniDir) || !paths::makeDirs(p.root + "/dev")) return false;
-  const std::string device = p.port.device.front() == '/' ? p.port.device : std::filesystem::absolute(p.port.device).string();
+  const std::string device =
+      p.port.device.front() == '/' ? p.port.device : std::filesystem::absolute(p.port.device).string();
   if (::symlink(device.c_str(), (p.root + "/dev/com1").c_str()) != 0) return false;
   const std::string ini = iniDir + "/TERMINA.INI";
   return ini::writeString(ini, "General", "Port", "1") && ini::writeString(ini, "TCP", "Mode", "0") &&
@@ -255,8 +257,7 @@ void removeRoot(const Probe& p) {
 
 void reap(Probe& p) {
   if (p.pid > 0) {
-    while (::waitpid(p.pid, &p.childStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(p.pid, &p.childStatus, 0) < 0 && errno == EINTR) {}
     p.pid = -1;
   }
   if (p.fd >= 0) ::close(p.fd);
@@ -272,21 +273,13 @@ void stopAll(std::vector<Probe>& probes) {
 void progress(Context& ctx, const Probe& p, const ProbeEvent& e) {
   const std::string head = "trma: " + portName(p.port) + " " + deviceText(p.port) + ": ";
   switch (e.kind) {
-    case ProbeEvent::Trying:
-      ctx.err << head << std::to_string(e.speed) << " бод...\n";
-      break;
-    case ProbeEvent::Silent:
-      ctx.err << head << std::to_string(e.speed) << " бод: нет ответа\n";
-      break;
-    case ProbeEvent::Found:
-      ctx.err << head << std::to_string(e.speed) << " бод: регистратор ответил\n";
-      break;
+    case ProbeEvent::Trying: ctx.err << head << std::to_string(e.speed) << " бод...\n"; break;
+    case ProbeEvent::Silent: ctx.err << head << std::to_string(e.speed) << " бод: нет ответа\n"; break;
+    case ProbeEvent::Found: ctx.err << head << std::to_string(e.speed) << " бод: регистратор ответил\n"; break;
     case ProbeEvent::Failed:
       ctx.err << head << std::to_string(e.speed) << " бод: ошибка драйвера (код " << e.code << ")\n";
       break;
-    case ProbeEvent::Unusable:
-      ctx.err << head << "порт недоступен\n";
-      break;
+    case ProbeEvent::Unusable: ctx.err << head << "порт недоступен\n"; break;
   }
   ctx.err.flush();
 }
@@ -294,8 +287,7 @@ void progress(Context& ctx, const Probe& p, const ProbeEvent& e) {
 void take(Context& ctx, Probe& p, const ProbeEvent& e) {
   progress(ctx, p, e);
   switch (e.kind) {
-    case ProbeEvent::Trying:
-      break;
+    case ProbeEvent::Trying: break;
     case ProbeEvent::Silent:
       p.silentAt.push_back(e.speed);
       if (p.outcome == Outcome::Pending) p.outcome = Outcome::Silent;
@@ -343,8 +335,7 @@ std::string resultLine(const Probe& p, std::chrono::milliseconds budget) {
   switch (p.outcome) {
     case Outcome::Found: {
       std::string s = head + deviceText(p.port) + ", " + std::to_string(p.last.speed) + " бод: ";
-      if (p.last.versionResult != 0)
-        return s + "версия не получена (код " + std::to_string(p.last.versionResult) + ")";
+      if (p.last.versionResult != 0) return s + "версия не получена (код " + std::to_string(p.last.versionResult) + ")";
       const auto version = static_cast<uint16_t>(p.last.version);
       const std::string model = app::ModelName(version);
       return s + "версия " + std::to_string(version) + ", " + (model.empty() ? "модель неизвестна" : model);
@@ -365,8 +356,7 @@ std::string resultLine(const Probe& p, std::chrono::milliseconds budget) {
       return head + deviceText(p.port) + ": нет результата за " + std::to_string(budget.count() / 1000) +
              " с (порт не замолкает?), проверка остановлена";
     case Outcome::Pending:
-    case Outcome::Died:
-      break;
+    case Outcome::Died: break;
   }
   if (WIFSIGNALED(p.childStatus))
     return head + deviceText(p.port) + ": проверка порта прервана сигналом " + std::to_string(WTERMSIG(p.childStatus));
@@ -535,7 +525,8 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
     }
     if (watched.empty()) break;
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());
-    const int r = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(0, std::min<long>(wait.count(), 1000))) + 1);
+    const int r =
+        ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(0, std::min<long>(wait.count(), 1000))) + 1);
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) {
       cleanup();

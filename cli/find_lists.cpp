@@ -103,16 +103,11 @@ std::optional<std::vector<unsigned>> parseSpeedList(std::string_view text, std::
 std::string formatProbeEvent(const ProbeEvent& e) {
   const auto u = [](unsigned v) { return std::to_string(v); };
   switch (e.kind) {
-    case ProbeEvent::Trying:
-      return "try " + u(e.speed) + "\n";
-    case ProbeEvent::Silent:
-      return "silent " + u(e.speed) + "\n";
-    case ProbeEvent::Found:
-      return "found " + u(e.speed) + " " + u(e.version) + " " + u(e.versionResult) + "\n";
-    case ProbeEvent::Failed:
-      return "failed " + u(e.speed) + " " + u(e.code) + "\n";
-    case ProbeEvent::Unusable:
-      return "unusable " + std::to_string(e.problem) + " " + std::to_string(e.error) + "\n";
+    case ProbeEvent::Trying: return "try " + u(e.speed) + "\n";
+    case ProbeEvent::Silent: return "silent " + u(e.speed) + "\n";
+    case ProbeEvent::Found: return "found " + u(e.speed) + " " + u(e.version) + " " + u(e.versionResult) + "\n";
+    case ProbeEvent::Failed: return "failed " + u(e.speed) + " " + u(e.code) + "\n";
+    case ProbeEvent::Unusable: return "unusable " + std::to_string(e.problem) + " " + std::to_string(e.error) + "\n";
   }
   return "\n";
 }

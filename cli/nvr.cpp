@@ -94,8 +94,8 @@ std::string formatNvrRecord(const app::NvrRecord& r) {
   using app::NvrArray;
   const app::NvrLayout layout = app::NvrLayoutFor(r.version);
   std::string out;
-  line(out, "Версия", std::to_string(r.version) + " (образ NVR " + std::to_string(app::NvrImageLength(r.version)) +
-                          " байт)");
+  line(out, "Версия",
+       std::to_string(r.version) + " (образ NVR " + std::to_string(app::NvrImageLength(r.version)) + " байт)");
   line(out, "Номер смены", std::to_string(r.shift));
   line(out, "Номер документа", std::to_string(r.document));
   line(out, "Номер отчета", std::to_string(r.report));

@@ -26,15 +26,12 @@ PortDiagnosis diagnosePort(const std::string& device) {
       case ENOENT:
       case ENXIO:
       case ENODEV:
-      case ENOTDIR:
-        return {PortProblem::Missing, e};
+      case ENOTDIR: return {PortProblem::Missing, e};
       case EACCES:
-      case EPERM:
-        return {PortProblem::NoPermission, e};
+      case EPERM: return {PortProblem::NoPermission, e};
       case EBUSY:  // the terminal is in exclusive mode (TIOCEXCL) for another program
         return {PortProblem::Busy, e};
-      default:
-        return {PortProblem::Other, e};
+      default: return {PortProblem::Other, e};
     }
   }
   PortDiagnosis d{PortProblem::None, 0};
@@ -52,16 +49,11 @@ std::string explainPort(const std::string& device, const PortDiagnosis& d) {
   switch (d.problem) {
     case PortProblem::Missing:
       return "Устройство " + device + " не существует: проверьте номер порта (--port) и подключение регистратора.";
-    case PortProblem::NoPermission:
-      return app::PortPermissionText(device);
-    case PortProblem::Busy:
-      return "Устройство " + device + " занято другой программой.";
-    case PortProblem::NotTerminal:
-      return device + " не является последовательным портом.";
-    case PortProblem::Other:
-      return "Устройство " + device + " не открывается: " + std::strerror(d.error) + ".";
-    case PortProblem::None:
-      break;
+    case PortProblem::NoPermission: return app::PortPermissionText(device);
+    case PortProblem::Busy: return "Устройство " + device + " занято другой программой.";
+    case PortProblem::NotTerminal: return device + " не является последовательным портом.";
+    case PortProblem::Other: return "Устройство " + device + " не открывается: " + std::strerror(d.error) + ".";
+    case PortProblem::None: break;
   }
   return "Устройство " + device + " сейчас открывается; вероятно, оно было временно занято.";
 }

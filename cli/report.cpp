@@ -9,16 +9,20 @@ namespace termina::cli {
 namespace {
 
 constexpr const char* kFatalLabels[8] = {
-    "Неверная контрольная сумма NVR",    "Неверная CRC в конфигурации",
-    "Ошибка SPI интерфейса",             "Неверная CRC фискальной памяти",
-    "Ошибка записи в фискальную память", "Фискальный модуль не инсталлирован",
-    "Фатальная ошибка ЭКЛЗ",             "Расхождение данных ФР и ЭКЛЗ",
+    "Неверная контрольная сумма NVR", "Неверная CRC в конфигурации",       "Ошибка SPI интерфейса",
+    "Неверная CRC фискальной памяти", "Ошибка записи в фискальную память", "Фискальный модуль не инсталлирован",
+    "Фатальная ошибка ЭКЛЗ",          "Расхождение данных ФР и ЭКЛЗ",
 };
 
 constexpr const char* kStatusLabels[8] = {
-    "Не была вызвана функция 0", "Нефискальный режим",     "Смена открыта",
-    "Смена больше 24 часов",     "Архив ЭКЛЗ закрыт",      "ЭКЛЗ не активизирована",
-    "Нет памяти для закрытия смены в ФП", "Неправильный пароль доступа к ФП",
+    "Не была вызвана функция 0",
+    "Нефискальный режим",
+    "Смена открыта",
+    "Смена больше 24 часов",
+    "Архив ЭКЛЗ закрыт",
+    "ЭКЛЗ не активизирована",
+    "Нет памяти для закрытия смены в ФП",
+    "Неправильный пароль доступа к ФП",
 };
 
 // Bits 0, 6 and 7 of the printer status carry no label and are not shown.
@@ -55,8 +59,8 @@ void appendBits(std::string& out, const char* title, uint8_t byte, const char* c
 
 }  // namespace
 
-std::string formatStatusReport(uint16_t version, TRMA_FATAL_STATUS fatal, TRMA_STATUS status,
-                               TRMA_REC_STATUS recStatus, std::optional<TRMA_PRINTER_STATUS> printer) {
+std::string formatStatusReport(uint16_t version, TRMA_FATAL_STATUS fatal, TRMA_STATUS status, TRMA_REC_STATUS recStatus,
+                               std::optional<TRMA_PRINTER_STATUS> printer) {
   std::string out = "Версия прошивки: " + std::to_string(version) + "\n";
   const std::string model = app::ModelName(version);
   out += "Модель: " + (model.empty() ? "неизвестна для версии " + std::to_string(version) : model) + "\n";

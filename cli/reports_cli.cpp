@@ -105,8 +105,7 @@ class ReportWait {
     Stop();
     // A Ctrl+C after the report ended is dropped with it.
     const timespec none{0, 0};
-    while (sigtimedwait(&m_sigint, nullptr, &none) == SIGINT) {
-    }
+    while (sigtimedwait(&m_sigint, nullptr, &none) == SIGINT) {}
     pthread_sigmask(SIG_SETMASK, &m_oldMask, nullptr);
   }
   ReportWait(const ReportWait&) = delete;
@@ -255,8 +254,8 @@ class TerminalInteraction : public app::Interaction {
     m_ctx.err.flush();
     std::string line;
     if (!std::getline(std::cin, line)) return app::Answer::No;
-    const bool yes = line.rfind("д", 0) == 0 || line.rfind("Д", 0) == 0 || line.rfind("y", 0) == 0 ||
-                     line.rfind("Y", 0) == 0;
+    const bool yes =
+        line.rfind("д", 0) == 0 || line.rfind("Д", 0) == 0 || line.rfind("y", 0) == 0 || line.rfind("Y", 0) == 0;
     return yes ? app::Answer::Yes : app::Answer::No;
   }
 
@@ -307,7 +306,8 @@ int cmdEejReportDates(Context& ctx, const std::vector<std::string>& args) {
 }
 
 int cmdReportKindMissing(Context&, const std::vector<std::string>& args) {
-  throw UsageError{args.empty() ? "ожидается shifts или dates" : "ожидается shifts или dates, получено \"" + args[0] + "\""};
+  throw UsageError{args.empty() ? "ожидается shifts или dates"
+                                : "ожидается shifts или dates, получено \"" + args[0] + "\""};
 }
 
 int cmdEejJournal(Context& ctx, const std::vector<std::string>& args) {

@@ -66,9 +66,11 @@ void line(Context& ctx, const std::string& caption, const std::string& value) {
   ctx.out << "  " << caption << ": " << value << "\n";
 }
 
-void bits(Context& ctx, std::span<const BitEntry> entries, unsigned mask, uint16_t version, bool (*shown)(const BitEntry&)) {
+void bits(Context& ctx, std::span<const BitEntry> entries, unsigned mask, uint16_t version,
+          bool (*shown)(const BitEntry&)) {
   for (const BitEntry& b : entries)
-    if (version >= b.fromVersion && shown(b)) ctx.out << "    " << b.caption << ": " << onOff((mask >> b.bit) & 1) << "\n";
+    if (version >= b.fromVersion && shown(b))
+      ctx.out << "    " << b.caption << ": " << onOff((mask >> b.bit) & 1) << "\n";
 }
 
 std::string listText(std::span<const char* const> names, const std::optional<unsigned>& index, const std::string& raw) {
@@ -181,18 +183,14 @@ int load(Context& ctx, const std::string& path, bool yes) {
   TerminalInteraction ask(ctx, yes);
   const SettingsResult r = LoadSettings(path, RegisterVersion(), ask);
   switch (r.outcome) {
-    case SettingsOutcome::Loaded:
-      ctx.out << r.message << "\n";
-      return 0;
-    case SettingsOutcome::DriverFailure:
-      throw r.code;
+    case SettingsOutcome::Loaded: ctx.out << r.message << "\n"; return 0;
+    case SettingsOutcome::DriverFailure: throw r.code;
     case SettingsOutcome::Declined:
       if (ask.unanswered())
         return refused(ctx, std::string(kFileOlderQuestion) +
                                 "\nНет терминала для ответа: загрузка не выполнена (подтверждение: --yes)");
       return refused(ctx, "загрузка отменена");
-    default:
-      return refused(ctx, r.message);
+    default: return refused(ctx, r.message);
   }
 }
 

@@ -79,8 +79,8 @@ int cmdTestSale(Context& ctx, const std::vector<std::string>& args) {
     return r.displayCode != 0 ? exitCodeFor(r.displayCode) : 1;
   }
   char sum[64];
-  const auto written = std::to_chars(sum, sum + sizeof sum - 1, app::TestSaleRoubles(s.input.amount),
-                                     std::chars_format::fixed, 2);
+  const auto written =
+      std::to_chars(sum, sum + sizeof sum - 1, app::TestSaleRoubles(s.input.amount), std::chars_format::fixed, 2);
   *written.ptr = 0;
   ctx.out << "Тестовая продажа проведена: " << app::kTestArticleName << ", " << sum << " руб., оператор "
           << s.input.operatorName << "\n";

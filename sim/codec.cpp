@@ -30,12 +30,18 @@ std::string convert(std::string_view in, const char* from, const char* to) {
       size_t skip = 1;
       if (std::string_view(from) == "UTF-8") {
         auto c = static_cast<unsigned char>(*src);
-        if ((c & 0xE0) == 0xC0) skip = 2;
-        else if ((c & 0xF0) == 0xE0) skip = 3;
-        else if ((c & 0xF8) == 0xF0) skip = 4;
+        if ((c & 0xE0) == 0xC0)
+          skip = 2;
+        else if ((c & 0xF0) == 0xE0)
+          skip = 3;
+        else if ((c & 0xF8) == 0xF0)
+          skip = 4;
         if (skip > srcLeft) skip = srcLeft;
         for (size_t i = 1; i < skip; ++i) {
-          if ((static_cast<unsigned char>(src[i]) & 0xC0) != 0x80) { skip = i; break; }
+          if ((static_cast<unsigned char>(src[i]) & 0xC0) != 0x80) {
+            skip = i;
+            break;
+          }
         }
       }
       src += skip;
@@ -49,10 +55,10 @@ std::string convert(std::string_view in, const char* from, const char* to) {
 
 bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-constexpr std::array<const char*, 44> kKnownCodes = {
-    "00", "08", "09", "0A", "20", "21", "22", "23", "24", "30", "31", "32", "33", "34", "35",
-    "36", "60", "61", "62", "63", "64", "65", "66", "67", "68", "69", "80", "81", "A0", "A1",
-    "A2", "A3", "A4", "A5", "A6", "A7", "A9", "E0", "E1", "E2", "E3", "E7", "A8", "E4"};
+constexpr std::array<const char*, 44> kKnownCodes = {"00", "08", "09", "0A", "20", "21", "22", "23", "24", "30", "31",
+                                                     "32", "33", "34", "35", "36", "60", "61", "62", "63", "64", "65",
+                                                     "66", "67", "68", "69", "80", "81", "A0", "A1", "A2", "A3", "A4",
+                                                     "A5", "A6", "A7", "A9", "E0", "E1", "E2", "E3", "E7", "A8", "E4"};
 
 bool isKnownCode(const std::string& text, size_t at) {
   if (at + 2 > text.size()) return false;

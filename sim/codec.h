@@ -30,14 +30,14 @@ uint8_t xorBytes(const std::vector<uint8_t>& bytes, size_t from, size_t to);
 std::optional<uint8_t> parseHexByte(uint8_t hi, uint8_t lo);
 
 struct ParsedRequest {
-  bool wellFormed = false;     // STX ... ETX cs cs
+  bool wellFormed = false;  // STX ... ETX cs cs
   bool checksumOk = false;
-  bool passwordOk = false;     // the text begins with the expected password
-  std::string password;        // as received (code page 866)
+  bool passwordOk = false;  // the text begins with the expected password
+  std::string password;     // as received (code page 866)
   uint8_t packetId = 0;
-  std::string code;            // two characters after the packet id
+  std::string code;  // two characters after the packet id
   bool codeIsHex = false;
-  std::string body866;         // code + fields, FS kept
+  std::string body866;  // code + fields, FS kept
   std::vector<std::string> fields866;
 };
 
@@ -97,12 +97,8 @@ template <class Bytes>
 InputUnit nextInputUnit(const Bytes& in, bool tcp, bool noMore) {
   const size_t n = in.size();
   if (n == 0) return {InputKind::NeedMore, 0};
-  const auto unfinished = [&] {
-    return noMore ? InputUnit{InputKind::Garbage, n} : InputUnit{InputKind::NeedMore, 0};
-  };
-  const auto startsUnit = [tcp](uint8_t x) {
-    return x == kEnq || x == kCan || x == kStx || (tcp && x == kEnvelope);
-  };
+  const auto unfinished = [&] { return noMore ? InputUnit{InputKind::Garbage, n} : InputUnit{InputKind::NeedMore, 0}; };
+  const auto startsUnit = [tcp](uint8_t x) { return x == kEnq || x == kCan || x == kStx || (tcp && x == kEnvelope); };
   const uint8_t first = static_cast<uint8_t>(in[0]);
   if (first == kEnq) return {InputKind::Enq, 1};
   if (first == kCan) return {InputKind::Can, 1};

@@ -45,9 +45,7 @@ void LinePacing::beginSend(size_t n, Clock::time_point now) {
   outputDone_ = sendStart_ + wireTime(n);
 }
 
-LinePacing::Clock::time_point LinePacing::dueAt(size_t index) const {
-  return sendStart_ + wireTime(index + 1);
-}
+LinePacing::Clock::time_point LinePacing::dueAt(size_t index) const { return sendStart_ + wireTime(index + 1); }
 
 size_t LinePacing::dueFrom(size_t index, Clock::time_point now) const {
   if (index >= sendCount_) return 0;
@@ -80,8 +78,7 @@ bool LinePacing::sleepUntil(Clock::time_point t, int wakeFd) {
     const auto now = Clock::now();
     if (now >= t) return true;
     if (t - now <= kSpin) {
-      while (Clock::now() < t) {
-      }
+      while (Clock::now() < t) {}
       return true;
     }
     const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(t - kSpin - now).count();

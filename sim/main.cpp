@@ -161,23 +161,40 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (a == "--pty") ptyLink = next("a path");
-    else if (a == "--tcp") tcpPort = number(65535);
-    else if (a == "--baud") cfg.lineBaud = static_cast<unsigned>(number(4000000));
-    else if (a == "--pty-speed") cfg.ptySpeed = static_cast<unsigned>(number(4000000));
-    else if (a == "--version") version = number(65535);
-    else if (a == "--password") password = next("a password");
-    else if (a == "--inspector-password") cfg.inspectorPassword = next("a password");
-    else if (a == "--state") cfg.statePath = next("a file");
-    else if (a == "--report-ms") cfg.reportDurationMs = static_cast<int>(number());
-    else if (a == "--report-ack-ms") cfg.reportAckIntervalMs = static_cast<int>(number());
-    else if (a == "--shift-report-ms") cfg.shiftReportMs = static_cast<int>(number());
-    else if (a == "--cancel-result") cfg.cancelResult = static_cast<uint8_t>(number(255));
-    else if (a == "--display") display = true;
-    else if (a == "--no-display") display = false;
-    else if (a == "--nvr-fault") nvrFault = true;
-    else if (a == "--no-fiscal-module") noFiscal = true;
-    else if (a == "--printer-status") printer = number(255);
+    } else if (a == "--pty")
+      ptyLink = next("a path");
+    else if (a == "--tcp")
+      tcpPort = number(65535);
+    else if (a == "--baud")
+      cfg.lineBaud = static_cast<unsigned>(number(4000000));
+    else if (a == "--pty-speed")
+      cfg.ptySpeed = static_cast<unsigned>(number(4000000));
+    else if (a == "--version")
+      version = number(65535);
+    else if (a == "--password")
+      password = next("a password");
+    else if (a == "--inspector-password")
+      cfg.inspectorPassword = next("a password");
+    else if (a == "--state")
+      cfg.statePath = next("a file");
+    else if (a == "--report-ms")
+      cfg.reportDurationMs = static_cast<int>(number());
+    else if (a == "--report-ack-ms")
+      cfg.reportAckIntervalMs = static_cast<int>(number());
+    else if (a == "--shift-report-ms")
+      cfg.shiftReportMs = static_cast<int>(number());
+    else if (a == "--cancel-result")
+      cfg.cancelResult = static_cast<uint8_t>(number(255));
+    else if (a == "--display")
+      display = true;
+    else if (a == "--no-display")
+      display = false;
+    else if (a == "--nvr-fault")
+      nvrFault = true;
+    else if (a == "--no-fiscal-module")
+      noFiscal = true;
+    else if (a == "--printer-status")
+      printer = number(255);
     else if (a == "--clock-offset") {
       // Signed seconds, at most about 100 years either way.
       long v;
@@ -187,27 +204,46 @@ int main(int argc, char** argv) {
         return 2;
       }
       clockOffset = v;
-    }
-    else if (a == "--fiscal-history") fiscalHistory = number(3650);
-    else if (a == "--silent") faults.silent = true;
-    else if (a == "--silent-mid-reply") faults.silentMidReply = true;
-    else if (a == "--bad-checksum") faults.badChecksum = true;
-    else if (a == "--lower-checksum") faults.lowerCaseChecksum = true;
-    else if (a == "--garbage") faults.garbageBeforeStx = true;
-    else if (a == "--endless-reply") faults.endlessReply = true;
-    else if (a == "--close-connection") faults.closeConnection = true;
-    else if (a == "--busy-acks") faults.busyAcks = static_cast<int>(number());
-    else if (a == "--ack-interval") faults.ackIntervalMs = static_cast<int>(number());
-    else if (a == "--reply-delay") faults.replyDelayMs = static_cast<int>(number());
-    else if (a == "--truncated-mem") faults.truncatedMemBlock = true;
-    else if (a == "--lower-mem-hex") faults.lowerCaseMemHex = true;
-    else if (a == "--disconnect-mid-reply") faults.disconnectMidReply = true;
-    else if (a == "--byte-gap") faults.byteGapMs = static_cast<int>(number());
-    else if (a == "--ack-storm") faults.ackStormMs = static_cast<int>(number());
-    else if (a == "--logo-header-result") faults.logoHeaderResult = static_cast<int>(number(255));
-    else if (a == "--restart-at-frame") faults.restartAtFrame = static_cast<int>(number());
-    else if (a == "--restart-boot-ms") faults.restartBootMs = static_cast<int>(number());
-    else if (a == "--log") logRequests = true;
+    } else if (a == "--fiscal-history")
+      fiscalHistory = number(3650);
+    else if (a == "--silent")
+      faults.silent = true;
+    else if (a == "--silent-mid-reply")
+      faults.silentMidReply = true;
+    else if (a == "--bad-checksum")
+      faults.badChecksum = true;
+    else if (a == "--lower-checksum")
+      faults.lowerCaseChecksum = true;
+    else if (a == "--garbage")
+      faults.garbageBeforeStx = true;
+    else if (a == "--endless-reply")
+      faults.endlessReply = true;
+    else if (a == "--close-connection")
+      faults.closeConnection = true;
+    else if (a == "--busy-acks")
+      faults.busyAcks = static_cast<int>(number());
+    else if (a == "--ack-interval")
+      faults.ackIntervalMs = static_cast<int>(number());
+    else if (a == "--reply-delay")
+      faults.replyDelayMs = static_cast<int>(number());
+    else if (a == "--truncated-mem")
+      faults.truncatedMemBlock = true;
+    else if (a == "--lower-mem-hex")
+      faults.lowerCaseMemHex = true;
+    else if (a == "--disconnect-mid-reply")
+      faults.disconnectMidReply = true;
+    else if (a == "--byte-gap")
+      faults.byteGapMs = static_cast<int>(number());
+    else if (a == "--ack-storm")
+      faults.ackStormMs = static_cast<int>(number());
+    else if (a == "--logo-header-result")
+      faults.logoHeaderResult = static_cast<int>(number(255));
+    else if (a == "--restart-at-frame")
+      faults.restartAtFrame = static_cast<int>(number());
+    else if (a == "--restart-boot-ms")
+      faults.restartBootMs = static_cast<int>(number());
+    else if (a == "--log")
+      logRequests = true;
     else {
       std::fprintf(stderr, "termina-sim: unknown option %s (see --help)\n", a.c_str());
       return 2;
@@ -222,8 +258,10 @@ int main(int argc, char** argv) {
     cfg.onRequest = [](const Request& r) {
       std::string line = r.code;
       for (const auto& f : r.fieldsUtf8) line += " [" + f + "]";
-      if (!r.checksumOk) line += " (checksum wrong)";
-      else if (!r.passwordOk) line += " (password wrong)";
+      if (!r.checksumOk)
+        line += " (checksum wrong)";
+      else if (!r.passwordOk)
+        line += " (password wrong)";
       std::fprintf(stderr, "%s -> %02X\n", line.c_str(), static_cast<unsigned>(r.resultCode & 0xFF));
     };
   }
@@ -247,7 +285,8 @@ int main(int argc, char** argv) {
     if (fiscalHistory && sim.state().fiscalMemoryShifts == 0) sim.addFiscalHistory(static_cast<int>(*fiscalHistory));
     sim.setFaults(faults);
     if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());
-    if (tcpPort) std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));
+    if (tcpPort)
+      std::printf("tcp 127.0.0.1:%u\n", static_cast<unsigned>(sim.listenTcp(static_cast<uint16_t>(*tcpPort))));
     std::fflush(stdout);
     int sig = 0;
     sigwait(&set, &sig);

@@ -79,8 +79,10 @@ void RegisterModel::setNvrFault(bool on) {
 }
 
 void RegisterModel::setFiscalModuleInstalled(bool on) {
-  if (on) st_.fatal &= static_cast<uint8_t>(~kFatalNotInstalled);
-  else st_.fatal |= kFatalNotInstalled;
+  if (on)
+    st_.fatal &= static_cast<uint8_t>(~kFatalNotInstalled);
+  else
+    st_.fatal |= kFatalNotInstalled;
   changed_ = true;
 }
 
@@ -97,7 +99,6 @@ void RegisterModel::stamp(std::string& date, std::string& time) const {
   date = fmtDate(now);
   time = fmtTime(now);
 }
-
 
 void RegisterModel::setReady() {
   st_.fatal = 0;

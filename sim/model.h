@@ -48,15 +48,30 @@ class RegisterModel {
   void setVersion(uint16_t v);
   uint16_t version() const { return st_.version; }
   std::string password() const { return st_.password; }
-  void setPassword(std::string p) { st_.password = std::move(p); changed_ = true; }
+  void setPassword(std::string p) {
+    st_.password = std::move(p);
+    changed_ = true;
+  }
   void setStatus(uint8_t fatal, uint8_t status, uint8_t doc);
-  void setPrinterStatus(uint8_t p) { st_.printer = p; changed_ = true; }
-  void setDisplayAttached(bool on) { st_.displayAttached = on; changed_ = true; }
+  void setPrinterStatus(uint8_t p) {
+    st_.printer = p;
+    changed_ = true;
+  }
+  void setDisplayAttached(bool on) {
+    st_.displayAttached = on;
+    changed_ = true;
+  }
   void setNvrFault(bool on);
   void setFiscalModuleInstalled(bool on);
-  void setTable(uint16_t t, uint16_t f, std::string v) { st_.tables[{t, f}] = std::move(v); changed_ = true; }
+  void setTable(uint16_t t, uint16_t f, std::string v) {
+    st_.tables[{t, f}] = std::move(v);
+    changed_ = true;
+  }
   std::string table(uint16_t t, uint16_t f) const;
-  void setClockOffset(int64_t s) { st_.clockOffsetSeconds = s; changed_ = true; }
+  void setClockOffset(int64_t s) {
+    st_.clockOffsetSeconds = s;
+    changed_ = true;
+  }
   void setReportDuration(int ms) { reportMs_ = ms; }
   void setCancelResult(uint8_t c) { cancelResult_ = c; }
   void setTruncatedMemBlock(bool on) { truncatedMem_ = on; }
@@ -83,7 +98,11 @@ class RegisterModel {
   std::string serialize() const;
   bool deserialize(const std::string& text);
   // True once after every change (for the state file).
-  bool takeChanged() { bool c = changed_; changed_ = false; return c; }
+  bool takeChanged() {
+    bool c = changed_;
+    changed_ = false;
+    return c;
+  }
 
  private:
   // Command handlers, by family; the table in model_dispatch.cpp maps the
@@ -152,7 +171,7 @@ class RegisterModel {
   bool taxRate(int group, int64_t& hundredths) const;  // tables 23 and 24; false when not in use
   bool autoDisplay() const;                            // table 10 on a version that has it
   bool eejAcceptsDocuments() const;
-  void bookTaxes(int64_t (&taxes)[6]) const;           // the open receipt's taxes, at closing
+  void bookTaxes(int64_t (&taxes)[6]) const;  // the open receipt's taxes, at closing
   void activateEejUnit();
   bool beforeLastFiscal(int64_t civilSeconds) const;  // earlier than the last fiscal operation
   bool tableAvailable(uint16_t t, uint16_t f) const;

@@ -34,7 +34,8 @@ Outcome RegisterModel::cmdReadMemory(const std::vector<std::string>& f) {
   long long area, addr, count;
   if (f.size() < 3 || !parseInt(f[0], area) || !parseInt(f[1], addr) || !parseInt(f[2], count)) return reply(kBadParam);
   if (area < 0 || area > 15 || addr < 0 || count < 1 || count > 32 || addr + count > 0x10000) return reply(kBadParam);
-  std::vector<uint8_t> bytes = memory(static_cast<uint16_t>(area), static_cast<uint32_t>(addr), static_cast<size_t>(count));
+  std::vector<uint8_t> bytes =
+      memory(static_cast<uint16_t>(area), static_cast<uint32_t>(addr), static_cast<size_t>(count));
   if (truncatedMem_) bytes.resize(bytes.size() / 2);
   std::string hex = hexUpper(bytes);
   if (lowerMem_)

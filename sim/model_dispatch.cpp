@@ -99,8 +99,8 @@ Outcome RegisterModel::execute(const std::string& code, const std::vector<std::s
   };
   static_assert(wellFormed(kCommands), "command codes are two upper-case hex digits, each listed once");
 
-  const auto* cmd = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                 [&](const Command& c) { return c.code == code; });
+  const auto* cmd =
+      std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return c.code == code; });
   if (cmd == std::end(kCommands)) return reply(kBadFunction);
   Outcome o = (this->*cmd->handler)(f);
   if (cmd->effect != Reads && o.result == kOk) {

@@ -155,9 +155,7 @@ Totals RegisterModel::parseNvrImage(const std::vector<uint8_t>& b, uint16_t vers
   return t;
 }
 
-std::vector<uint8_t> RegisterModel::nvrImage() const {
-  return memory(kNvrArea, kNvrAddress, nvrLength(st_.version));
-}
+std::vector<uint8_t> RegisterModel::nvrImage() const { return memory(kNvrArea, kNvrAddress, nvrLength(st_.version)); }
 
 void RegisterModel::refreshNvr() {
   if (st_.fatal & kFatalNvr) return;  // a broken image stays as it is until rewritten

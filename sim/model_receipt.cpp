@@ -57,9 +57,7 @@ bool RegisterModel::autoDisplay() const { return st_.version >= 121 && table(10,
 
 // Fiscal documents are written to the EEJ too: in fiscal mode it must be
 // active.  A register not yet fiscalised prints without it.
-bool RegisterModel::eejAcceptsDocuments() const {
-  return (st_.status & kNonFiscal) || !(st_.status & kEejNotActive);
-}
+bool RegisterModel::eejAcceptsDocuments() const { return (st_.status & kNonFiscal) || !(st_.status & kEejNotActive); }
 
 // Books the tax of each department's share of the receipt.  A discount or
 // markup on the receipt changes every share in proportion.  Table 12 bit 4
@@ -232,7 +230,7 @@ Outcome RegisterModel::cmdCloseReceipt(const std::vector<std::string>&) {
   std::copy(std::begin(receiptPaid_), std::end(receiptPaid_), paid);
   if (st_.receiptPaid < st_.receiptTotal) {
     if (table(30, 0) != "0" && st_.version >= 125) return reply(kBadStatus);  // nothing pays the rest
-    paid[0] += st_.receiptTotal - st_.receiptPaid;  // automatic payment in cash
+    paid[0] += st_.receiptTotal - st_.receiptPaid;                            // automatic payment in cash
   } else {
     paid[0] -= st_.receiptPaid - st_.receiptTotal;  // change is given in cash
   }
@@ -273,8 +271,10 @@ Outcome RegisterModel::cmdCashInOut(const std::vector<std::string>& f) {
   if (sum < 0 && -sum > tot_.cash) return reply(kNegative);
   if (statusByte() & kShiftLong) return reply(kShiftOver24h);
   openShiftIfNeeded();
-  if (sum > 0) tot_.paidIn += sum;
-  else tot_.paidOut += -sum;
+  if (sum > 0)
+    tot_.paidIn += sum;
+  else
+    tot_.paidOut += -sum;
   tot_.cash += sum;
   ++tot_.document;
   st_.receiptLines = {std::string(sum > 0 ? "ВНЕСЕНИЕ " : "ВЫПЛАТА ") + f[0] + " " + money(sum < 0 ? -sum : sum)};

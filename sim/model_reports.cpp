@@ -169,7 +169,9 @@ Outcome RegisterModel::eejRangeReport(const std::vector<std::string>& f, bool by
   return startLongReport();
 }
 
-Outcome RegisterModel::cmdFiscalReportByNumber(const std::vector<std::string>& f) { return fiscalMemoryReport(f, false); }
+Outcome RegisterModel::cmdFiscalReportByNumber(const std::vector<std::string>& f) {
+  return fiscalMemoryReport(f, false);
+}
 Outcome RegisterModel::cmdFiscalReportByDate(const std::vector<std::string>& f) { return fiscalMemoryReport(f, true); }
 Outcome RegisterModel::cmdEejReportByNumber(const std::vector<std::string>& f) { return eejRangeReport(f, false); }
 Outcome RegisterModel::cmdEejReportByDate(const std::vector<std::string>& f) { return eejRangeReport(f, true); }
@@ -230,8 +232,7 @@ Outcome RegisterModel::cmdEejActivateReport(const std::vector<std::string>&) {
 }
 
 Outcome RegisterModel::cmdActivateEej(const std::vector<std::string>&) {
-  if ((st_.status & kNoInit) || (st_.status & kShiftOpen) || (st_.fatal & kFatalNotInstalled))
-    return reply(kBadStatus);
+  if ((st_.status & kNoInit) || (st_.status & kShiftOpen) || (st_.fatal & kFatalNotInstalled)) return reply(kBadStatus);
   const bool active = !(st_.status & kEejNotActive);
   if (active && !(st_.status & kArchiveClosed)) return reply(kEejState);  // one EEJ at a time
   activateEejUnit();
@@ -244,7 +245,8 @@ void RegisterModel::activateEejUnit() {
   unsigned long long seed = 0;
   for (char ch : st_.serialNumber) seed = seed * 31 + static_cast<unsigned char>(ch);
   char num[16];
-  std::snprintf(num, sizeof num, "%010llu", (seed * 7919ULL + static_cast<unsigned long long>(eejCount_)) % 10000000000ULL);
+  std::snprintf(num, sizeof num, "%010llu",
+                (seed * 7919ULL + static_cast<unsigned long long>(eejCount_)) % 10000000000ULL);
   st_.eejRegNumber = num;
   std::string d, t;
   stamp(d, t);

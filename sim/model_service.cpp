@@ -81,8 +81,7 @@ Outcome RegisterModel::cmdInstall(const std::vector<std::string>& f) {
 
 Outcome RegisterModel::cmdRegister(const std::vector<std::string>& f) {
   if (f.size() < 4) return reply(kBadParam);
-  if ((st_.fatal & kFatalNotInstalled) || (st_.status & kNoInit) || (st_.status & kShiftOpen))
-    return reply(kBadStatus);
+  if ((st_.fatal & kFatalNotInstalled) || (st_.status & kNoInit) || (st_.status & kShiftOpen)) return reply(kBadStatus);
   if (!inspectorPasswordGiven(f[0])) return reply(kBadPassword);
   if (!allDigits(f[1]) || f[1].size() > 12 || !allDigits(f[2]) || f[2].size() > 12 || !allDigits(f[3]) ||
       f[3].size() > 10)
@@ -100,26 +99,30 @@ Outcome RegisterModel::cmdRegister(const std::vector<std::string>& f) {
 bool RegisterModel::tableAvailable(uint16_t t, uint16_t f) const {
   const uint16_t v = st_.version;
   switch (t) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 27:
-      return f == 0;
-    case 7: case 8: case 9: case 10: case 11:
-      return v >= 121 && f == 0;
-    case 13: case 25: case 30:
-      return v >= 125 && f == 0;
-    case 12: case 23: case 24:
-      return f <= 5;
-    case 20:
-      return f <= 3;
-    case 21:
-      return f <= 1;
-    case 22:
-      return f <= 15;
-    case 26:
-      return v >= 201 ? (f >= 1 && f <= 6) : f <= 5;
-    case 31:
-      return f == 0;
-    default:
-      return false;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 27: return f == 0;
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11: return v >= 121 && f == 0;
+    case 13:
+    case 25:
+    case 30: return v >= 125 && f == 0;
+    case 12:
+    case 23:
+    case 24: return f <= 5;
+    case 20: return f <= 3;
+    case 21: return f <= 1;
+    case 22: return f <= 15;
+    case 26: return v >= 201 ? (f >= 1 && f <= 6) : f <= 5;
+    case 31: return f == 0;
+    default: return false;
   }
 }
 
@@ -132,8 +135,17 @@ uint8_t RegisterModel::validateTableValue(uint16_t t, const std::string& v) cons
   auto text = [&](size_t max) { return (utf8Length(v) <= max && !hasControl(v)) ? kOk : kBadParam; };
   switch (t) {
     case 1: return range(1, 9999);
-    case 2: case 3: case 4: case 5: case 6: case 8: case 10: case 11: case 30: return flag();
-    case 7: case 12: return range(0, 255);
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 8:
+    case 10:
+    case 11:
+    case 30: return flag();
+    case 7:
+    case 12: return range(0, 255);
     case 9: return range(0, 1);
     case 13: return range(0, 2);
     case 22: return text(18);
@@ -169,8 +181,10 @@ Outcome RegisterModel::cmdWriteConfig(const std::vector<std::string>& f) {
   // default one to such a register): the table cannot be written.
   if (tt == 31 && st_.version <= 129) return reply(kBadParam);
   if (uint8_t c = validateTableValue(tt, f[2]); c != kOk) return reply(c);
-  if (tt == 31) st_.password = f[2];
-  else st_.tables[{tt, ff}] = f[2];
+  if (tt == 31)
+    st_.password = f[2];
+  else
+    st_.tables[{tt, ff}] = f[2];
   return reply(kOk);
 }
 

@@ -31,13 +31,16 @@ constexpr std::string_view kHeader = "termina-sim-state 1";
 std::string escape(const std::string& s) {
   std::string o;
   for (unsigned char c : s) {
-    if (c == '\\') o += "\\\\";
-    else if (c == '\n') o += "\\n";
+    if (c == '\\')
+      o += "\\\\";
+    else if (c == '\n')
+      o += "\\n";
     else if (c < 0x20) {
       char b[8];
       std::snprintf(b, sizeof b, "\\x%02X", c);
       o += b;
-    } else o.push_back(static_cast<char>(c));
+    } else
+      o.push_back(static_cast<char>(c));
   }
   return o;
 }
@@ -50,12 +53,14 @@ std::string unescape(const std::string& s) {
       continue;
     }
     char n = s[++i];
-    if (n == 'n') o.push_back('\n');
+    if (n == 'n')
+      o.push_back('\n');
     else if (n == 'x' && i + 2 < s.size()) {
       auto b = parseHexByte(static_cast<uint8_t>(s[i + 1]), static_cast<uint8_t>(s[i + 2]));
       if (b) o.push_back(static_cast<char>(*b));
       i += 2;
-    } else o.push_back(n);
+    } else
+      o.push_back(n);
   }
   return o;
 }
@@ -184,12 +189,18 @@ Field lines(std::string key, Get get) {
 
 const std::vector<StateFile::Field>& StateFile::fields() {
   static const std::vector<Field> table = {
-      integer("version", [](auto& m) -> auto& { return m.st_.version; }),
-      text("password", [](auto& m) -> auto& { return m.st_.password; }),
-      integer("fatal", [](auto& m) -> auto& { return m.st_.fatal; }),
-      integer("status", [](auto& m) -> auto& { return m.st_.status; }),
-      integer("doc", [](auto& m) -> auto& { return m.st_.doc; }),
-      integer("printer", [](auto& m) -> auto& { return m.st_.printer; }),
+      integer(
+          "version", [](auto& m) -> auto& { return m.st_.version; }),
+      text(
+          "password", [](auto& m) -> auto& { return m.st_.password; }),
+      integer(
+          "fatal", [](auto& m) -> auto& { return m.st_.fatal; }),
+      integer(
+          "status", [](auto& m) -> auto& { return m.st_.status; }),
+      integer(
+          "doc", [](auto& m) -> auto& { return m.st_.doc; }),
+      integer(
+          "printer", [](auto& m) -> auto& { return m.st_.printer; }),
       // table.<table>.<field>: the configuration tables (a load keeps the fields the file lacks)
       {"table.",
        [](const RegisterModel& m, StateWriter& w) {
@@ -199,31 +210,55 @@ const std::vector<StateFile::Field>& StateFile::fields() {
          auto tf = keyIndexes(suffix, 2, 0xFFFF);
          l.model.st_.tables[{static_cast<uint16_t>(tf[0]), static_cast<uint16_t>(tf[1])}] = v;
        }},
-      integer("lastClosedShift", [](auto& m) -> auto& { return m.st_.lastClosedShift; }),
-      text("serial", [](auto& m) -> auto& { return m.st_.serialNumber; }),
-      text("regnum", [](auto& m) -> auto& { return m.st_.registrationNumber; }),
-      text("inn", [](auto& m) -> auto& { return m.st_.inn; }),
-      text("inspector", [](auto& m) -> auto& { return m.st_.inspectorPassword; }),
-      text("lastFiscalDate", [](auto& m) -> auto& { return m.st_.lastFiscalDate; }),
-      text("lastFiscalTime", [](auto& m) -> auto& { return m.st_.lastFiscalTime; }),
-      text("eejRegNumber", [](auto& m) -> auto& { return m.st_.eejRegNumber; }),
-      text("eejActivationData", [](auto& m) -> auto& { return m.st_.eejActivationData; }),
-      integer("eejCount", [](auto& m) -> auto& { return m.eejCount_; }),
-      integer("clockOffset", [](auto& m) -> auto& { return m.st_.clockOffsetSeconds; }),
-      integer("display", [](auto& m) -> auto& { return m.st_.displayAttached; }),
-      lines("displayLine.", [](auto& m) -> auto& { return m.st_.displayLines; }),
-      integer("drawer", [](auto& m) -> auto& { return m.st_.drawerOpenCount; }),
-      bytes("logo", [](auto& m) -> auto& { return m.st_.logo; }),
+      integer(
+          "lastClosedShift", [](auto& m) -> auto& { return m.st_.lastClosedShift; }),
+      text(
+          "serial", [](auto& m) -> auto& { return m.st_.serialNumber; }),
+      text(
+          "regnum", [](auto& m) -> auto& { return m.st_.registrationNumber; }),
+      text(
+          "inn", [](auto& m) -> auto& { return m.st_.inn; }),
+      text(
+          "inspector", [](auto& m) -> auto& { return m.st_.inspectorPassword; }),
+      text(
+          "lastFiscalDate", [](auto& m) -> auto& { return m.st_.lastFiscalDate; }),
+      text(
+          "lastFiscalTime", [](auto& m) -> auto& { return m.st_.lastFiscalTime; }),
+      text(
+          "eejRegNumber", [](auto& m) -> auto& { return m.st_.eejRegNumber; }),
+      text(
+          "eejActivationData", [](auto& m) -> auto& { return m.st_.eejActivationData; }),
+      integer(
+          "eejCount", [](auto& m) -> auto& { return m.eejCount_; }),
+      integer(
+          "clockOffset", [](auto& m) -> auto& { return m.st_.clockOffsetSeconds; }),
+      integer(
+          "display", [](auto& m) -> auto& { return m.st_.displayAttached; }),
+      lines(
+          "displayLine.", [](auto& m) -> auto& { return m.st_.displayLines; }),
+      integer(
+          "drawer", [](auto& m) -> auto& { return m.st_.drawerOpenCount; }),
+      bytes(
+          "logo", [](auto& m) -> auto& { return m.st_.logo; }),
       // the open receipt
-      integer("receiptTotal", [](auto& m) -> auto& { return m.st_.receiptTotal; }),
-      integer("receiptPaid", [](auto& m) -> auto& { return m.st_.receiptPaid; }),
-      integer("docType", [](auto& m) -> auto& { return m.docType_; }),
-      integer("receiptDiscount", [](auto& m) -> auto& { return m.receiptDiscount_; }),
-      integer("receiptMarkup", [](auto& m) -> auto& { return m.receiptMarkup_; }),
-      amounts("receiptPay.", [](auto& m) -> auto& { return m.receiptPaid_; }),
-      amounts("receiptDept.", [](auto& m) -> auto& { return m.receiptDept_; }),
-      amounts("receiptTax.", [](auto& m) -> auto& { return m.receiptLineTax_; }),
-      lines("line", [](auto& m) -> auto& { return m.st_.receiptLines; }),
+      integer(
+          "receiptTotal", [](auto& m) -> auto& { return m.st_.receiptTotal; }),
+      integer(
+          "receiptPaid", [](auto& m) -> auto& { return m.st_.receiptPaid; }),
+      integer(
+          "docType", [](auto& m) -> auto& { return m.docType_; }),
+      integer(
+          "receiptDiscount", [](auto& m) -> auto& { return m.receiptDiscount_; }),
+      integer(
+          "receiptMarkup", [](auto& m) -> auto& { return m.receiptMarkup_; }),
+      amounts(
+          "receiptPay.", [](auto& m) -> auto& { return m.receiptPaid_; }),
+      amounts(
+          "receiptDept.", [](auto& m) -> auto& { return m.receiptDept_; }),
+      amounts(
+          "receiptTax.", [](auto& m) -> auto& { return m.receiptLineTax_; }),
+      lines(
+          "line", [](auto& m) -> auto& { return m.st_.receiptLines; }),
       // fmShift.<shift>=<closing date>: the fiscal memory
       {"fmShift.",
        [](const RegisterModel& m, StateWriter& w) {
@@ -305,11 +340,10 @@ bool RegisterModel::deserialize(const std::string& text) {
     while (std::getline(in, line)) {
       const size_t eq = line.find('=');
       if (eq == std::string::npos) continue;
-      if (const auto* f = StateFile::find(line.substr(0, eq), suffix)) f->load(l, suffix, unescape(line.substr(eq + 1)));
+      if (const auto* f = StateFile::find(line.substr(0, eq), suffix))
+        f->load(l, suffix, unescape(line.substr(eq + 1)));
     }
-  } catch (const std::exception&) {
-    return false;
-  }
+  } catch (const std::exception&) { return false; }
   if (l.shiftFull) l.model.tot_.shift = l.shiftFull;
   *this = std::move(l.model);
   st_.status |= kNoInit;  // a restart is a power-on: command 00 is due again

@@ -50,7 +50,6 @@ bool RegisterModel::readyForDocuments(uint8_t& code) const {
   return true;
 }
 
-
 // ---- status commands -------------------------------------------------------
 
 Outcome RegisterModel::cmdStatus(const std::vector<std::string>&) {

@@ -18,8 +18,8 @@ inline constexpr uint8_t kOk = 0x00, kBadStatus = 0x01, kBadFunction = 0x02, kBa
                          kNoDisplay = 0x0F, kNoData = 0x40, kEejState = 0x42, kEejNoData = 0x48;
 
 // Status bits.
-inline constexpr uint8_t kNoInit = 0x01, kNonFiscal = 0x02, kShiftOpen = 0x04, kShiftLong = 0x08,
-                         kArchiveClosed = 0x10, kEejNotActive = 0x20,
+inline constexpr uint8_t kNoInit = 0x01, kNonFiscal = 0x02, kShiftOpen = 0x04, kShiftLong = 0x08, kArchiveClosed = 0x10,
+                         kEejNotActive = 0x20,
                          kBadFmPassword = 0x80;  // the last tax inspector password given was wrong
 // Fatal bits.
 inline constexpr uint8_t kFatalNvr = 0x01, kFatalNotInstalled = 0x20;

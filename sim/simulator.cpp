@@ -146,8 +146,8 @@ struct Simulator::Impl {
     std::ifstream in(cfg.statePath, std::ios::binary);
     if (!in) return;
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!model.deserialize(text)) std::fprintf(stderr, "termina-sim: state file %s ignored: not readable\n",
-                                                cfg.statePath.c_str());
+    if (!model.deserialize(text))
+      std::fprintf(stderr, "termina-sim: state file %s ignored: not readable\n", cfg.statePath.c_str());
     model.takeChanged();
   }
   // Called with m held.
@@ -327,12 +327,8 @@ struct Simulator::Impl {
           logEvent({WireEvent::Enq, std::move(bytes), false, {}});
           if (!currentFaults().silent && !c.mute) writeByte(c, kAck);
           break;
-        case InputKind::Can:
-          logEvent({WireEvent::Can, std::move(bytes), false, {}});
-          break;
-        case InputKind::Frame:
-          handleFrame(c, bytes, false, {});
-          break;
+        case InputKind::Can: logEvent({WireEvent::Can, std::move(bytes), false, {}}); break;
+        case InputKind::Frame: handleFrame(c, bytes, false, {}); break;
         case InputKind::Envelope:
           if (std::optional<Envelope> e = unwrapEnvelope(bytes)) {
             handleFrame(c, e->frame, true, std::move(bytes), e->xorOk);
@@ -340,9 +336,7 @@ struct Simulator::Impl {
           }
           [[fallthrough]];
         case InputKind::NeedMore:
-        case InputKind::Garbage:
-          logEvent({WireEvent::Raw, std::move(bytes), false, {}});
-          break;
+        case InputKind::Garbage: logEvent({WireEvent::Raw, std::move(bytes), false, {}}); break;
       }
     }
   }
@@ -762,19 +756,18 @@ bool Simulator::waitForReplies(size_t n, std::chrono::milliseconds timeout) cons
 
 bool Simulator::waitForReportAcks(size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lk(impl_->m);
-  return impl_->cv.wait_for(lk, timeout,
-                            [&] { return impl_->model.reportRunning() && impl_->reportAcks >= n; });
+  return impl_->cv.wait_for(lk, timeout, [&] { return impl_->model.reportRunning() && impl_->reportAcks >= n; });
 }
 bool Simulator::waitForRestarts(size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lk(impl_->m);
   return impl_->cv.wait_for(lk, timeout, [&] { return impl_->restartsBooted >= n; });
 }
 
-#define SIM_LOCKED(stmt)            \
-  do {                              \
-    std::lock_guard lk(impl_->m);   \
-    stmt;                           \
-    impl_->saveStateIfChanged();    \
+#define SIM_LOCKED(stmt)          \
+  do {                            \
+    std::lock_guard lk(impl_->m); \
+    stmt;                         \
+    impl_->saveStateIfChanged();  \
   } while (0)
 
 void Simulator::setVersion(uint16_t v) { SIM_LOCKED(impl_->model.setVersion(v)); }
@@ -791,7 +784,9 @@ void Simulator::setCancelResult(uint8_t code) { SIM_LOCKED(impl_->model.setCance
 void Simulator::setDisplayAttached(bool on) { SIM_LOCKED(impl_->model.setDisplayAttached(on)); }
 void Simulator::setNvrFault(bool on) { SIM_LOCKED(impl_->model.setNvrFault(on)); }
 void Simulator::setFiscalModuleInstalled(bool on) { SIM_LOCKED(impl_->model.setFiscalModuleInstalled(on)); }
-void Simulator::setTable(uint16_t t, uint16_t f, std::string v) { SIM_LOCKED(impl_->model.setTable(t, f, std::move(v))); }
+void Simulator::setTable(uint16_t t, uint16_t f, std::string v) {
+  SIM_LOCKED(impl_->model.setTable(t, f, std::move(v)));
+}
 void Simulator::setClockOffset(int64_t s) { SIM_LOCKED(impl_->model.setClockOffset(s)); }
 void Simulator::setReady() { SIM_LOCKED(impl_->model.setReady()); }
 void Simulator::addFiscalHistory(int shifts) { SIM_LOCKED(impl_->model.addFiscalHistory(shifts)); }

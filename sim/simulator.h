@@ -81,23 +81,23 @@ namespace termina::sim {
 // Everything the simulator received, in order.
 struct WireEvent {
   enum Kind { Frame, Enq, Can, Raw } kind = Raw;  // Raw: bytes outside a frame (logo stream, garbage)
-  std::vector<uint8_t> bytes;     // Frame: the complete request frame STX..checksum as received
-                                  // (TCP: without the envelope)
-  bool viaTcpEnvelope = false;    // Frame arrived inside the TCP envelope
-  std::vector<uint8_t> envelope;  // the full envelope bytes when viaTcpEnvelope
+  std::vector<uint8_t> bytes;                     // Frame: the complete request frame STX..checksum as received
+                                                  // (TCP: without the envelope)
+  bool viaTcpEnvelope = false;                    // Frame arrived inside the TCP envelope
+  std::vector<uint8_t> envelope;                  // the full envelope bytes when viaTcpEnvelope
 };
 
 // A decoded request frame.
 struct Request {
-  std::string password;                 // code page 866 bytes as received
+  std::string password;  // code page 866 bytes as received
   uint8_t packetId = 0;
   std::string code;                     // e.g. "A0"
   std::string bodyUtf8;                 // code + fields with FS (0x1C) kept, decoded from 866 to UTF-8
   std::vector<std::string> fieldsUtf8;  // the fields, each without its FS
   bool checksumOk = false;
-  bool passwordOk = false;              // the password matched the data-exchange password
+  bool passwordOk = false;  // the password matched the data-exchange password
   bool viaTcpEnvelope = false;
-  int resultCode = -1;                  // result code of the reply (sent unless a fault withholds it)
+  int resultCode = -1;  // result code of the reply (sent unless a fault withholds it)
 };
 
 // A reply given instead of running the command (see Faults::forced).
@@ -118,24 +118,24 @@ struct Faults {
   bool closeConnection = false;    // TCP: close the client connection instead of replying
   int busyAcks = 0;                // send this many ACKs, one every ackIntervalMs, before each reply
   int ackIntervalMs = 100;
-  int replyDelayMs = 0;            // plain delay before a reply
-  bool truncatedMemBlock = false;  // E1: answer with fewer hex digits than asked
-  bool lowerCaseMemHex = false;    // E1: hex digits of the data in lower case
-  int logoHeaderResult = -1;       // >= 0: answer the E2 header with a reply frame carrying
-                                   // this result instead of the ACK (the stream is not read)
-  bool disconnectMidReply = false; // send the first half of the reply, then break the line:
-                                   // TCP closes the connection; over the pty the line goes dead
-                                   // (nothing more is sent, ENQ unanswered, until the next request)
-  int byteGapMs = 0;               // > 0: send the reply one byte at a time, pausing this long
-                                   // before each byte
-  int ackStormMs = 0;              // > 0: before each reply send ACK every ackIntervalMs for
-                                   // this long, answering ENQ with ACK too
-  int restartAtFrame = 0;          // > 0: the register restarts when the n-th request frame
-                                   // after setFaults arrives: that frame is lost, nothing is
-                                   // answered for restartBootMs, then the register is back in
-                                   // its power-on state (function 0 due, a running report or
-                                   // transfer forgotten; settings and memory kept).  One-shot:
-                                   // faults() then reads restartAtFrame 0.
+  int replyDelayMs = 0;             // plain delay before a reply
+  bool truncatedMemBlock = false;   // E1: answer with fewer hex digits than asked
+  bool lowerCaseMemHex = false;     // E1: hex digits of the data in lower case
+  int logoHeaderResult = -1;        // >= 0: answer the E2 header with a reply frame carrying
+                                    // this result instead of the ACK (the stream is not read)
+  bool disconnectMidReply = false;  // send the first half of the reply, then break the line:
+                                    // TCP closes the connection; over the pty the line goes dead
+                                    // (nothing more is sent, ENQ unanswered, until the next request)
+  int byteGapMs = 0;                // > 0: send the reply one byte at a time, pausing this long
+                                    // before each byte
+  int ackStormMs = 0;               // > 0: before each reply send ACK every ackIntervalMs for
+                                    // this long, answering ENQ with ACK too
+  int restartAtFrame = 0;           // > 0: the register restarts when the n-th request frame
+                                    // after setFaults arrives: that frame is lost, nothing is
+                                    // answered for restartBootMs, then the register is back in
+                                    // its power-on state (function 0 due, a running report or
+                                    // transfer forgotten; settings and memory kept).  One-shot:
+                                    // faults() then reads restartAtFrame 0.
   int restartBootMs = 1500;
   // Replies given instead of running the command, by command code ("A1"),
   // by code and first field ("A1 11": table 11) or by code and first two
@@ -144,29 +144,29 @@ struct Faults {
 };
 
 struct Config {
-  uint16_t version = 201;          // firmware version (e.g. 120,125,129,130,201,301)
-  std::string password = "WKRD";   // data-exchange password (table 31 field 0)
-  std::string statePath;           // state file ("" = in memory only)
-  std::string inspectorPassword = "0";  // tax inspector password before the first registration
-  int reportDurationMs = 3000;     // how long the long reports (62,63,64,66,67,69) print
-  int reportAckIntervalMs = 1000;  // ACK interval while a long report prints
-  int shiftReportMs = 1500;        // how long the X and Z reports (60, 61) print, ACKs as above
-                                   // (0 = they answer at once)
-  uint8_t cancelResult = 0x0E;     // result of a long report cancelled by CAN
-  bool displayAttached = false;    // customer display present (command 81)
-  bool nvrFault = false;           // start in the NVR checksum fault state (fatal bit 0)
-  bool noFiscalModule = false;     // start with the fiscal module not installed (fatal bit 5)
-  int interByteTimeoutMs = 2000;   // a frame or logo stream that stalls this long is dropped
-  unsigned lineBaud = 0;           // emulate a serial line of this rate (8N1, 10 bits a byte):
-                                   // bytes written no faster than the line moves them, answers
-                                   // not before the request could have arrived (0 = off)
-  unsigned ptySpeed = 0;           // the register's own line rate: over the pty it hears and
-                                   // answers only while the other end has set the line to this
-                                   // rate (bytes sent at another rate are garbled on a real
-                                   // line; here they are logged as Raw and get no answer);
-                                   // 0 = any rate
-  size_t logLimit = 0;             // keep at most this many events / requests / sent bytes
-                                   // (the oldest go first; 0 = keep everything)
+  uint16_t version = 201;                         // firmware version (e.g. 120,125,129,130,201,301)
+  std::string password = "WKRD";                  // data-exchange password (table 31 field 0)
+  std::string statePath;                          // state file ("" = in memory only)
+  std::string inspectorPassword = "0";            // tax inspector password before the first registration
+  int reportDurationMs = 3000;                    // how long the long reports (62,63,64,66,67,69) print
+  int reportAckIntervalMs = 1000;                 // ACK interval while a long report prints
+  int shiftReportMs = 1500;                       // how long the X and Z reports (60, 61) print, ACKs as above
+                                                  // (0 = they answer at once)
+  uint8_t cancelResult = 0x0E;                    // result of a long report cancelled by CAN
+  bool displayAttached = false;                   // customer display present (command 81)
+  bool nvrFault = false;                          // start in the NVR checksum fault state (fatal bit 0)
+  bool noFiscalModule = false;                    // start with the fiscal module not installed (fatal bit 5)
+  int interByteTimeoutMs = 2000;                  // a frame or logo stream that stalls this long is dropped
+  unsigned lineBaud = 0;                          // emulate a serial line of this rate (8N1, 10 bits a byte):
+                                                  // bytes written no faster than the line moves them, answers
+                                                  // not before the request could have arrived (0 = off)
+  unsigned ptySpeed = 0;                          // the register's own line rate: over the pty it hears and
+                                                  // answers only while the other end has set the line to this
+                                                  // rate (bytes sent at another rate are garbled on a real
+                                                  // line; here they are logged as Raw and get no answer);
+                                                  // 0 = any rate
+  size_t logLimit = 0;                            // keep at most this many events / requests / sent bytes
+                                                  // (the oldest go first; 0 = keep everything)
   std::function<void(const Request&)> onRequest;  // called on the serving thread for every
                                                   // request just before its reply goes out
                                                   // (not under the simulator's lock)
@@ -175,19 +175,19 @@ struct Config {
 // Snapshot of the register model, for inspection by tests.
 struct RegisterState {
   uint16_t version = 0;
-  std::string password;            // data-exchange password (UTF-8)
+  std::string password;  // data-exchange password (UTF-8)
   uint8_t fatal = 0, status = 0, doc = 0, printer = 0;
   std::map<std::pair<uint16_t, uint16_t>, std::string> tables;  // (table, field) -> value (UTF-8)
-  bool initDone = false;           // command 00 ran since start
+  bool initDone = false;                                        // command 00 ran since start
   bool shiftOpen = false;
-  uint32_t shiftNumber = 0;        // number of the current (or next) shift
-  uint32_t lastClosedShift = 0;    // number of the last shift closed by a Z report
+  uint32_t shiftNumber = 0;      // number of the current (or next) shift
+  uint32_t lastClosedShift = 0;  // number of the last shift closed by a Z report
   bool receiptOpen = false;
-  int receiptStage = 0;            // 0 none, 1 lines, 2 subtotal, 3 payment
-  int64_t receiptTotal = 0;        // running amount, ten-thousandths
+  int receiptStage = 0;      // 0 none, 1 lines, 2 subtotal, 3 payment
+  int64_t receiptTotal = 0;  // running amount, ten-thousandths
   int64_t receiptPaid = 0;
   uint32_t receiptNumber = 0, documentNumber = 0, reportNumber = 0;
-  int64_t cashInDrawer = 0;        // ten-thousandths
+  int64_t cashInDrawer = 0;               // ten-thousandths
   std::vector<std::string> receiptLines;  // what the open / last receipt printed (UTF-8)
   std::string serialNumber;
   std::string registrationNumber;
@@ -203,11 +203,11 @@ struct RegisterState {
   bool displayAttached = false;
   std::vector<std::string> displayLines;  // last text shown on the customer display
   int drawerOpenCount = 0;
-  std::vector<uint8_t> logo;       // the last logo stream received (ESC first), empty when cleared
+  std::vector<uint8_t> logo;  // the last logo stream received (ESC first), empty when cleared
   bool reportRunning = false;
-  std::string lastReportCode;      // code of the last report started
+  std::string lastReportCode;  // code of the last report started
   int reportsCancelled = 0;
-  size_t fiscalMemoryShifts = 0;   // closed shifts recorded in the fiscal memory
+  size_t fiscalMemoryShifts = 0;  // closed shifts recorded in the fiscal memory
 };
 
 class Simulator {
@@ -253,12 +253,12 @@ class Simulator {
   void setPrinterStatus(uint8_t);
   void setReportDuration(int ms);
   void setReportAckInterval(int ms);
-  void setLineBaud(unsigned baud);     // Config::lineBaud, from the next bytes on
-  void setPtySpeed(unsigned baud);     // Config::ptySpeed, from the next bytes on
+  void setLineBaud(unsigned baud);  // Config::lineBaud, from the next bytes on
+  void setPtySpeed(unsigned baud);  // Config::ptySpeed, from the next bytes on
   void setCancelResult(uint8_t code);
   void setDisplayAttached(bool);
-  void setNvrFault(bool);              // fatal bit 0
-  void setFiscalModuleInstalled(bool); // clears / sets fatal bit 5
+  void setNvrFault(bool);               // fatal bit 0
+  void setFiscalModuleInstalled(bool);  // clears / sets fatal bit 5
   void setTable(uint16_t table, uint16_t field, std::string valueUtf8);
   std::string table(uint16_t table, uint16_t field) const;  // "" when absent
   void setClockOffset(int64_t seconds);
@@ -275,7 +275,7 @@ class Simulator {
   // Memory of an area (area 3 holds the NVR image at 0xF000).
   std::vector<uint8_t> memory(uint16_t area, uint32_t address, size_t count) const;
   void setMemory(uint16_t area, uint32_t address, const std::vector<uint8_t>& bytes);
-  std::vector<uint8_t> nvrImage() const;   // the image of the current variant
+  std::vector<uint8_t> nvrImage() const;  // the image of the current variant
   static size_t nvrLength(uint16_t version);
   static uint8_t nvrChecksum(const std::vector<uint8_t>& image);  // over all bytes but the last
   std::vector<uint8_t> logo() const;

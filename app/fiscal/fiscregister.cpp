@@ -53,8 +53,8 @@ FiscalizationInput ReadFields(const tk::CDialog& page) {
 bool CFiscRegister::ValidateInput() {
   const auto problem = termina::app::FirstEmptyField(ReadFields(*this));
   if (!problem) return true;
-  tk::ThePrompts().ShowMessage({QString::fromStdString(problem->message), tk::kProgramName, tk::Icon::None,
-                                tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage(
+      {QString::fromStdString(problem->message), tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
   if (QWidget* w = Item(IdOf(problem->field))) w->setFocus();
   return false;
 }

@@ -27,7 +27,8 @@ void CFRInstall::OnOK() {
   } catch (uint16_t code) {
     // The dialog stays open so that the user can correct the number.
     QString text;
-    if (ErrorText(code, &text)) tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+    if (ErrorText(code, &text))
+      tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
   tk::ThePrompts().ShowMessage({QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК"), tk::kProgramName,

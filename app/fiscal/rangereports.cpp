@@ -15,10 +15,9 @@
 #include "ui_140_fiscshifts.h"
 
 namespace {
-const bool kTemplatesRegistered = tk::RegisterTemplate(135, &tk::BuildForm<Ui::Dlg135>) &&
-                                  tk::RegisterTemplate(136, &tk::BuildForm<Ui::Dlg136>) &&
-                                  tk::RegisterTemplate(139, &tk::BuildForm<Ui::Dlg139>) &&
-                                  tk::RegisterTemplate(140, &tk::BuildForm<Ui::Dlg140>);
+const bool kTemplatesRegistered =
+    tk::RegisterTemplate(135, &tk::BuildForm<Ui::Dlg135>) && tk::RegisterTemplate(136, &tk::BuildForm<Ui::Dlg136>) &&
+    tk::RegisterTemplate(139, &tk::BuildForm<Ui::Dlg139>) && tk::RegisterTemplate(140, &tk::BuildForm<Ui::Dlg140>);
 
 namespace app = termina::app;
 
@@ -53,14 +52,16 @@ void BindUpDown(QLineEdit* edit, QSpinBox* upDown) {
   };
   follow();
   QObject::connect(edit, &QLineEdit::textChanged, upDown, follow);
-  QObject::connect(upDown, &QSpinBox::valueChanged, edit,
-                   [edit](int value) { edit->setText(QString::number(value)); });
+  QObject::connect(upDown, &QSpinBox::valueChanged, edit, [edit](int value) { edit->setText(QString::number(value)); });
 }
 
 // ---- dates -----------------------------------------------------------------
 
 CEEJDateReport::CEEJDateReport(PageHost& host, int reportType)
-    : CFRFunction(host), m_wType(static_cast<uint16_t>(reportType)), m_startDate(app::Today()), m_endDate(m_startDate) {}
+    : CFRFunction(host),
+      m_wType(static_cast<uint16_t>(reportType)),
+      m_startDate(app::Today()),
+      m_endDate(m_startDate) {}
 
 bool CEEJDateReport::OnInitDialog() {
   CFRFunction::OnInitDialog();

@@ -46,8 +46,8 @@ QDateTime ToQt(const NvrDateTime& d) {
 NvrDateTime FromQt(const QDateTime& t) {
   const QDate d = t.date();
   const QTime h = t.time();
-  return NvrDateTime{static_cast<uint8_t>(d.day()),  static_cast<uint8_t>(d.month()),
-                     static_cast<uint16_t>(d.year()), static_cast<uint8_t>(h.hour()),
+  return NvrDateTime{static_cast<uint8_t>(d.day()),    static_cast<uint8_t>(d.month()),
+                     static_cast<uint16_t>(d.year()),  static_cast<uint8_t>(h.hour()),
                      static_cast<uint8_t>(h.minute()), static_cast<uint8_t>(h.second())};
 }
 
@@ -64,7 +64,8 @@ CRepairNVR::CRepairNVR(QWidget* parent) : tk::CDialog(147, parent), m_record(New
 
 bool CRepairNVR::OnInitDialog() {
   for (NvrArray a : kArrays) {
-    if (auto* b = Item<QPushButton>(NvrArrayButton(a))) connect(b, &QPushButton::clicked, this, [this, a] { OnArray(a); });
+    if (auto* b = Item<QPushButton>(NvrArrayButton(a)))
+      connect(b, &QPushButton::clicked, this, [this, a] { OnArray(a); });
   }
   if (auto* b = Item<QPushButton>(kNvrButtonSave)) connect(b, &QPushButton::clicked, this, [this] { OnSave(); });
   if (auto* b = Item<QPushButton>(kNvrButtonLoad)) connect(b, &QPushButton::clicked, this, [this] { OnLoad(); });
@@ -125,8 +126,10 @@ void CRepairNVR::AdaptLayout() {
   for (int id : {tk::IDOK, tk::IDCANCEL, static_cast<int>(kNvrButtonSave), static_cast<int>(kNvrButtonLoad)})
     if (QWidget* w = Item(id)) w->move(w->x(), w->y() - rise);
   const QSize size(width(), height() - rise);
-  if (isWindow()) setFixedSize(size);
-  else resize(size);
+  if (isWindow())
+    setFixedSize(size);
+  else
+    resize(size);
 }
 
 void CRepairNVR::OnArray(NvrArray array) {

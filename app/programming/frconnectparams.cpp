@@ -95,9 +95,7 @@ void CFRConnectParams::OnReadClock() {
     const termina::app::RegisterClock c = termina::app::ReadRegisterClock();
     SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(c.date)));
     SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(c.time)));
-  } catch (uint16_t code) {
-    TellFailure(code);
-  }
+  } catch (uint16_t code) { TellFailure(code); }
 }
 
 void CFRConnectParams::OnSetClock() {
@@ -113,9 +111,7 @@ void CFRConnectParams::OnSetClock() {
       const termina::app::ClockSetting s = termina::app::SetRegisterClock(date, time, ui);
       SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(s.after.date)));
       SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(s.after.time)));
-    } catch (uint16_t code) {
-      failure = code;
-    }
+    } catch (uint16_t code) { failure = code; }
   }
   if (!failure) return;
   // The register's refusal of a date before its last fiscal operation has
@@ -142,9 +138,7 @@ void CFRConnectParams::OnChangePassword() {
     MainWindowDisabled locked(*this);
     try {
       termina::app::ChangeExchangePassword(password, ui);
-    } catch (uint16_t code) {
-      failure = code;
-    }
+    } catch (uint16_t code) { failure = code; }
   }
   if (failure) TellFailure(*failure);
 }

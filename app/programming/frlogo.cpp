@@ -113,9 +113,7 @@ void CFRLogo::OnStoreSwitch() {
 }
 
 void CFRLogo::Execute() {
-  const LogoInput in = OnUi([&] {
-    return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId).toStdString()};
-  });
+  const LogoInput in = OnUi([&] { return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId).toStdString()}; });
   MainWindowDisabled locked(*this);
   if (in.mode == kStoreSwitch)
     termina::app::StoreLogoSwitch(in.print);
@@ -132,9 +130,7 @@ void CFRLogo::OnRemove() {
     SetChecked(kPrintId, false);
     try {
       termina::app::RemoveLogo();
-    } catch (uint16_t code) {
-      failure = code;
-    }
+    } catch (uint16_t code) { failure = code; }
   }
   // The main window is unlocked before the message.
   if (failure)

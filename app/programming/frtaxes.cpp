@@ -34,8 +34,8 @@ enum : int {
 };
 
 // The option controls a register below 125 (or a failed read) does not show.
-constexpr int kOptionIds[] = {kTaxLineId, kTaxLineLabelId, kCalculationId, kCalculationLabelId, kPrintZId,
-                              kPrintReceiptId};
+constexpr int kOptionIds[] = {kTaxLineId,          kTaxLineLabelId, kCalculationId,
+                              kCalculationLabelId, kPrintZId,       kPrintReceiptId};
 
 }  // namespace
 

@@ -46,7 +46,8 @@ void AlignRuler(QLabel* ruler, const QLineEdit* box) {
 bool DigitsOnly::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const QString typed = static_cast<QKeyEvent*>(event)->text();
-    if (typed.size() == 1 && typed.at(0).isPrint() && (typed.at(0) < QLatin1Char('0') || typed.at(0) > QLatin1Char('9')))
+    if (typed.size() == 1 && typed.at(0).isPrint() &&
+        (typed.at(0) < QLatin1Char('0') || typed.at(0) > QLatin1Char('9')))
       return true;
   }
   return QObject::eventFilter(watched, event);

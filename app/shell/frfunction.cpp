@@ -169,7 +169,8 @@ void CFRFunction::FocusItem(int id) {
 
 void CFRFunction::OnExecuteButton() {
   if (m_hThread) {
-    tk::ThePrompts().ShowMessage({kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+    tk::ThePrompts().ShowMessage(
+        {kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
   if (!ValidateInput()) return;
@@ -182,7 +183,8 @@ void CFRFunction::OnExecuteButton() {
 
 void CFRFunction::OnStatusButton() {
   if (m_hThread) {
-    tk::ThePrompts().ShowMessage({kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+    tk::ThePrompts().ShowMessage(
+        {kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
   StartCommand(kStatusId);
@@ -217,9 +219,7 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
         page->RunStatusCommand();
       else
         page->Execute();
-    } catch (uint16_t code) {
-      haveText = ErrorText(code, &text);
-    } catch (const tk::PageGone&) {
+    } catch (uint16_t code) { haveText = ErrorText(code, &text); } catch (const tk::PageGone&) {
       throw;
     } catch (...) {
       // Not a driver failure: end the command without a text of our own.
@@ -265,8 +265,8 @@ void CFRFunction::OnInterruptButton() {
   m_hIdleEvent->reset();
   try {
     TRMA_CancelReport();
-    tk::ThePrompts().ShowMessage(
-        {QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+    tk::ThePrompts().ShowMessage({QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error,
+                                  tk::Buttons::Ok, tk::IDOK, this});
   } catch (uint16_t code) {
     QString text;
     if (ErrorText(code, &text))

@@ -27,7 +27,6 @@ namespace {
 
 const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
 
-
 // The application's wait cursor for the life of the object.
 struct WaitCursor {
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -190,13 +189,13 @@ bool CFRMainDlg::Reinitialize() {
   switch (NoticeFor(m_wVersion)) {
     case VersionNotice::NotSupported:
       Say(kNotSupported, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
-      QMetaObject::invokeMethod(this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
       break;
     case VersionNotice::UpdateWarning:
       Say(kUpdateWarning, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
       break;
-    case VersionNotice::None:
-      break;
+    case VersionNotice::None: break;
   }
   SelectFirstAndShow();
   ShowModelName(m_wVersion);
@@ -205,8 +204,7 @@ bool CFRMainDlg::Reinitialize() {
 }
 
 bool CFRMainDlg::AskExchangePassword() {
-  const std::string current =
-      termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
+  const std::string current = termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
   QString entered;
   if (!m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered)) return false;
   TRMA_STRING password;
@@ -419,9 +417,7 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   // buttons working; the failure is reported once, here.
   try {
     m_pPage->CreateInFrame(PageRect());
-  } catch (uint16_t code) {
-    ReportError(code);
-  } catch (const std::exception& e) {
+  } catch (uint16_t code) { ReportError(code); } catch (const std::exception& e) {
     ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
     if (!m_pPage->IsPlaced()) DropPage();
   }

@@ -17,10 +17,8 @@ class DisplayOnly : public QObject {
       case QEvent::MouseButtonRelease:
       case QEvent::MouseButtonDblClick:
       case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-        return true;
-      default:
-        return false;
+      case QEvent::KeyRelease: return true;
+      default: return false;
     }
   }
 };

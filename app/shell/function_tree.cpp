@@ -55,15 +55,20 @@ int CFRNode::FirstArgument() const {
 
 std::vector<NodeEntry> InspectorNodes() {
   return {
-      {QStringLiteral("Фискализация / перерегистрация"), 8,
+      {QStringLiteral("Фискализация / перерегистрация"),
+       8,
        {Arg(kCurrentPassword), Arg(kRegNumber), Arg(kOwnerInn), Arg(kNewPassword)}},
-      {QStringLiteral("Краткий фиск. отчет по сменам"), 0x62,
+      {QStringLiteral("Краткий фиск. отчет по сменам"),
+       0x62,
        {Arg(kType, "0"), Arg(kFirstShift, "1"), Arg(kLastShift, "1"), Arg(kInspectorPassword)}},
-      {QStringLiteral("Полный фиск. отчет по сменам"), 0x62,
+      {QStringLiteral("Полный фиск. отчет по сменам"),
+       0x62,
        {Arg(kType, "1"), Arg(kFirstShift, "1"), Arg(kLastShift, "1"), Arg(kInspectorPassword)}},
-      {QStringLiteral("Краткий фиск. отчет по датам"), 0x63,
+      {QStringLiteral("Краткий фиск. отчет по датам"),
+       0x63,
        {Arg(kType, "0"), Provided(&StartDateArg), Provided(&EndDateArg), Arg(kInspectorPassword)}},
-      {QStringLiteral("Полный фиск. отчет по датам"), 0x63,
+      {QStringLiteral("Полный фиск. отчет по датам"),
+       0x63,
        {Arg(kType, "1"), Provided(&StartDateArg), Provided(&EndDateArg), Arg(kInspectorPassword)}},
       {QStringLiteral("Тестовая продажа"), 0x77, {}},
   };
@@ -77,8 +82,12 @@ std::vector<NodeEntry> EEJNodes() {
       {QStringLiteral("Документ из ЭКЛЗ"), 0x65, {Arg(kKpk, "0")}},
       {QStringLiteral("Краткий отчет по сменам"), 0x66, {Arg(kType, "0"), Arg(kFirstShift, "1"), Arg(kLastShift, "1")}},
       {QStringLiteral("Полный отчет по сменам"), 0x66, {Arg(kType, "1"), Arg(kFirstShift, "1"), Arg(kLastShift, "1")}},
-      {QStringLiteral("Краткий отчет по датам"), 0x67, {Arg(kType, "0"), Provided(&StartDateArg), Provided(&EndDateArg)}},
-      {QStringLiteral("Полный отчет по датам"), 0x67, {Arg(kType, "1"), Provided(&StartDateArg), Provided(&EndDateArg)}},
+      {QStringLiteral("Краткий отчет по датам"),
+       0x67,
+       {Arg(kType, "0"), Provided(&StartDateArg), Provided(&EndDateArg)}},
+      {QStringLiteral("Полный отчет по датам"),
+       0x67,
+       {Arg(kType, "1"), Provided(&StartDateArg), Provided(&EndDateArg)}},
       {QStringLiteral("Отчет по активизации"), 0x68, {}},
       {QStringLiteral("Отчет по смене"), 0x69, {Arg(kShift, "1")}},
   };
@@ -99,8 +108,7 @@ std::vector<NodeEntry> ProgrammingNodes(uint16_t version) {
   if (supported) {
     nodes.push_back({QStringLiteral("Рекламный текст"), 0xA1, {Arg(kTable, "21"), Arg(kCount, "2")}});
     nodes.push_back({QStringLiteral("Типы платежей"), 0xA1, {Arg(kTable, "22"), Arg(kCount, "16")}});
-    if (version >= 125)
-      nodes.push_back({QStringLiteral("Налоги"), 0xA1, {Arg(kTable, "23"), Arg(kCount, "16")}});
+    if (version >= 125) nodes.push_back({QStringLiteral("Налоги"), 0xA1, {Arg(kTable, "23"), Arg(kCount, "16")}});
     if (version >= 201)
       nodes.push_back({QStringLiteral("Товарные группы"), 0xA1, {Arg(kTable, "24"), Arg(kCount, "16")}});
   }

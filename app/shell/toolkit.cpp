@@ -25,11 +25,11 @@ int ControlId(const QObject* control) {
 // ---- Fonts -------------------------------------------------------------
 
 void InstallFonts() {
-  QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"),
-                             {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
-  QFont::insertSubstitutions(QStringLiteral("Courier New"),
-                             {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
-                              QStringLiteral("DejaVu Sans Mono")});
+  QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), {QStringLiteral("Liberation Sans"),
+                                                              QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(
+      QStringLiteral("Courier New"),
+      {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"), QStringLiteral("DejaVu Sans Mono")});
 }
 
 QFont DialogFont() {
@@ -232,11 +232,16 @@ QString CDialog::ItemText(int id) const {
 }
 
 void CDialog::SetItemTextNow(int id, const QString& text) {
-  if (auto* e = Item<QLineEdit>(id)) e->setText(text);
-  else if (auto* t = Item<QPlainTextEdit>(id)) t->setPlainText(text);
-  else if (auto* b = Item<QAbstractButton>(id)) b->setText(text);
-  else if (auto* l = Item<QLabel>(id)) l->setText(text);
-  else if (auto* g = Item<QGroupBox>(id)) g->setTitle(text);
+  if (auto* e = Item<QLineEdit>(id))
+    e->setText(text);
+  else if (auto* t = Item<QPlainTextEdit>(id))
+    t->setPlainText(text);
+  else if (auto* b = Item<QAbstractButton>(id))
+    b->setText(text);
+  else if (auto* l = Item<QLabel>(id))
+    l->setText(text);
+  else if (auto* g = Item<QGroupBox>(id))
+    g->setTitle(text);
 }
 
 bool CDialog::IsChecked(int id) const {
@@ -320,9 +325,7 @@ void UiChannel::Run(std::function<void()> job) {
     }
     try {
       job();
-    } catch (...) {
-      task->error = std::current_exception();
-    }
+    } catch (...) { task->error = std::current_exception(); }
     std::lock_guard lock(self->m_mutex);
     task->state = Task::Done;
     self->m_cv.notify_all();

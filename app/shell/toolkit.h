@@ -174,7 +174,9 @@ class CDialog : public QDialog {
   // Pages choose their template through a virtual of their own.
   virtual int TemplateId() const { return m_nTemplate; }
   template <class T = QWidget>
-  T* Item(int id) const { return tk::Item<T>(this, id); }
+  T* Item(int id) const {
+    return tk::Item<T>(this, id);
+  }
 
   // Typed access to controls by identifier (UI thread).  A missing control
   // reads as empty / unchecked / -1 and ignores writes.

@@ -19,44 +19,39 @@ namespace termina::cmd {
 // Text of a caller's fixed-size buffer, up to its NUL but never past the
 // buffer's declared size; a null pointer reads as empty text.
 template <std::size_t N>
-std::string_view text(const char (*buf)[N])
-{
-    return buf ? std::string_view(*buf, ::strnlen(*buf, N)) : std::string_view();
+std::string_view text(const char (*buf)[N]) {
+  return buf ? std::string_view(*buf, ::strnlen(*buf, N)) : std::string_view();
 }
 template <std::size_t N>
-std::string_view text(const char (&buf)[N])
-{
-    return std::string_view(buf, ::strnlen(buf, N));
+std::string_view text(const char (&buf)[N]) {
+  return std::string_view(buf, ::strnlen(buf, N));
 }
 
 // Copies a reply field into a caller's buffer, cut to fit with its NUL.
 void copyOut(char* dst, std::size_t size, std::string_view value);
 template <std::size_t N>
-void copyOut(char (*dst)[N], std::string_view value)
-{
-    if (dst)
-        copyOut(*dst, N, value);
+void copyOut(char (*dst)[N], std::string_view value) {
+  if (dst) copyOut(*dst, N, value);
 }
 template <std::size_t N>
-void copyOut(char (&dst)[N], std::string_view value)
-{
-    copyOut(dst, N, value);
+void copyOut(char (&dst)[N], std::string_view value) {
+  copyOut(dst, N, value);
 }
 
 // Request body: the command code as two uppercase hexadecimal digits, then
 // fields, each followed by FS.
 class Body {
-public:
-    explicit Body(uint8_t code);
-    Body& field(std::string_view text);
-    Body& num(long long value);                   // "%d"
-    Body& fixed(double value, int decimals);      // "%.Nf" with a point
-    Body& date(const TRMADT* d);                  // DDMMYY
-    Body& time(const TRMATM* t);                  // HHMMSS
-    std::string& str() { return s_; }
+ public:
+  explicit Body(uint8_t code);
+  Body& field(std::string_view text);
+  Body& num(long long value);               // "%d"
+  Body& fixed(double value, int decimals);  // "%.Nf" with a point
+  Body& date(const TRMADT* d);              // DDMMYY
+  Body& time(const TRMATM* t);              // HHMMSS
+  std::string& str() { return s_; }
 
-private:
-    std::string s_;
+ private:
+  std::string s_;
 };
 
 // Decimal number with a point as separator: leading blanks skipped, stops at

@@ -10,14 +10,12 @@
 
 namespace {
 
-__attribute__((constructor)) void onLoad()
-{
-    termina::link::state();
-    termina::link::trace::configure();
-    try {
-        termina::paths::makeDirs(std::filesystem::path(termina::paths::iniPath()).parent_path().string());
-    } catch (...) {
-    }
+__attribute__((constructor)) void onLoad() {
+  termina::link::state();
+  termina::link::trace::configure();
+  try {
+    termina::paths::makeDirs(std::filesystem::path(termina::paths::iniPath()).parent_path().string());
+  } catch (...) {}
 }
 
 }  // namespace

@@ -25,23 +25,23 @@
 #define TERMINA1_H
 
 #ifdef __cplusplus
-#  include <cstdint>
-#  define TRMA_BYREF &
+#include <cstdint>
+#define TRMA_BYREF &
 #else
-#  include <stdbool.h>
-#  include <stdint.h>
-#  define TRMA_BYREF *
+#include <stdbool.h>
+#include <stdint.h>
+#define TRMA_BYREF *
 #endif
 
 #if defined(_WIN32)
-#  if defined(TERMINA1_BUILDING)
-     /* The module-definition file names the exports. */
-#    define TRMA_API
-#  else
-#    define TRMA_API __declspec(dllimport)
-#  endif
+#if defined(TERMINA1_BUILDING)
+/* The module-definition file names the exports. */
+#define TRMA_API
 #else
-#  define TRMA_API __attribute__((visibility("default")))
+#define TRMA_API __declspec(dllimport)
+#endif
+#else
+#define TRMA_API __attribute__((visibility("default")))
 #endif
 
 /* TRMA_ClearLogo and TRMA_ShowClientDisplayText use the callee-cleans
@@ -49,11 +49,11 @@
  * 64-bit platforms (Linux x86-64 included) there is one convention and the
  * macro is empty. */
 #if defined(_WIN32) && defined(_M_IX86)
-#  define TRMA_CALLEE __stdcall
+#define TRMA_CALLEE __stdcall
 #elif defined(_WIN32) && defined(__i386__)
-#  define TRMA_CALLEE __attribute__((stdcall))
+#define TRMA_CALLEE __attribute__((stdcall))
 #else
-#  define TRMA_CALLEE
+#define TRMA_CALLEE
 #endif
 
 /* ---- Text buffer types (size = characters + terminating NUL) ------------ */
@@ -77,84 +77,84 @@ typedef char TRMA_ERROR_MESSAGE[512];      /* message text; the longest is 494 c
 /* ---- Date and time --------------------------------------------------- */
 
 typedef struct TRMADT {
-    uint8_t day;    /* 1..31 */
-    uint8_t month;  /* 1..12 */
-    uint16_t year;  /* full year, e.g. 2007; sent as year - 2000 */
+  uint8_t day;   /* 1..31 */
+  uint8_t month; /* 1..12 */
+  uint16_t year; /* full year, e.g. 2007; sent as year - 2000 */
 } TRMADT;
 
 typedef struct TRMATM {
-    uint8_t hour;
-    uint8_t minute;
-    uint8_t second;
+  uint8_t hour;
+  uint8_t minute;
+  uint8_t second;
 } TRMATM;
 
 /* ---- Status bytes (one-byte unions of eight flags) -------------------- */
 
 typedef union TRMA_FATAL_STATUS {
-    uint8_t byte;
-    struct {
-        uint8_t bNvrChecksum : 1;      /* 0 wrong NVR checksum                */
-        uint8_t bConfigCrc : 1;        /* 1 wrong configuration CRC           */
-        uint8_t bSpiError : 1;         /* 2 SPI interface error               */
-        uint8_t bFiscalMemoryCrc : 1;  /* 3 wrong fiscal memory CRC           */
-        uint8_t bFiscalMemoryWrite : 1;/* 4 fiscal memory write error         */
-        uint8_t bNotInstalled : 1;     /* 5 fiscal module not installed       */
-        uint8_t bEejFatal : 1;         /* 6 fatal EEJ error                   */
-        uint8_t bEejMismatch : 1;      /* 7 register and EEJ data disagree    */
-    } bits;
+  uint8_t byte;
+  struct {
+    uint8_t bNvrChecksum : 1;       /* 0 wrong NVR checksum                */
+    uint8_t bConfigCrc : 1;         /* 1 wrong configuration CRC           */
+    uint8_t bSpiError : 1;          /* 2 SPI interface error               */
+    uint8_t bFiscalMemoryCrc : 1;   /* 3 wrong fiscal memory CRC           */
+    uint8_t bFiscalMemoryWrite : 1; /* 4 fiscal memory write error         */
+    uint8_t bNotInstalled : 1;      /* 5 fiscal module not installed       */
+    uint8_t bEejFatal : 1;          /* 6 fatal EEJ error                   */
+    uint8_t bEejMismatch : 1;       /* 7 register and EEJ data disagree    */
+  } bits;
 } TRMA_FATAL_STATUS;
 
 typedef union TRMA_STATUS {
-    uint8_t byte;
-    struct {
-        uint8_t bNoInit : 1;           /* 0 function 0 (TRMA_Init) not called */
-        uint8_t bNonFiscal : 1;        /* 1 non-fiscal mode                   */
-        uint8_t bShiftOpen : 1;        /* 2 shift open                        */
-        uint8_t bShiftOver24h : 1;     /* 3 shift longer than 24 hours        */
-        uint8_t bEejArchiveClosed : 1; /* 4 EEJ archive closed                */
-        uint8_t bEejNotActivated : 1;  /* 5 EEJ not activated                 */
-        uint8_t bNoFiscalMemory : 1;   /* 6 no fiscal memory to close a shift */
-        uint8_t bWrongFmPassword : 1;  /* 7 wrong fiscal memory password      */
-    } bits;
+  uint8_t byte;
+  struct {
+    uint8_t bNoInit : 1;           /* 0 function 0 (TRMA_Init) not called */
+    uint8_t bNonFiscal : 1;        /* 1 non-fiscal mode                   */
+    uint8_t bShiftOpen : 1;        /* 2 shift open                        */
+    uint8_t bShiftOver24h : 1;     /* 3 shift longer than 24 hours        */
+    uint8_t bEejArchiveClosed : 1; /* 4 EEJ archive closed                */
+    uint8_t bEejNotActivated : 1;  /* 5 EEJ not activated                 */
+    uint8_t bNoFiscalMemory : 1;   /* 6 no fiscal memory to close a shift */
+    uint8_t bWrongFmPassword : 1;  /* 7 wrong fiscal memory password      */
+  } bits;
 } TRMA_STATUS;
 
 typedef union TRMA_REC_STATUS {
-    uint8_t byte;
-    struct {
-        uint8_t docType : 4;           /* bits 0..3 document type             */
-        uint8_t docState : 4;          /* bits 4..7 document state            */
-    } bits;
+  uint8_t byte;
+  struct {
+    uint8_t docType : 4;  /* bits 0..3 document type             */
+    uint8_t docState : 4; /* bits 4..7 document state            */
+  } bits;
 } TRMA_REC_STATUS;
 
 typedef union TRMA_PRINTER_STATUS {
-    uint8_t byte;
-    struct {
-        uint8_t bReserved0 : 1;        /* 0 not shown                         */
-        uint8_t bNoPaper : 1;          /* 1 no paper                          */
-        uint8_t bCoverOpen : 1;        /* 2 printer cover open                */
-        uint8_t bHeadOverheat : 1;     /* 3 print head overheated             */
-        uint8_t bCutterError : 1;      /* 4 cutter error                      */
-        uint8_t bVoltage : 1;          /* 5 supply voltage out of range       */
-        uint8_t bReserved6 : 1;
-        uint8_t bReserved7 : 1;
-    } bits;
+  uint8_t byte;
+  struct {
+    uint8_t bReserved0 : 1;    /* 0 not shown                         */
+    uint8_t bNoPaper : 1;      /* 1 no paper                          */
+    uint8_t bCoverOpen : 1;    /* 2 printer cover open                */
+    uint8_t bHeadOverheat : 1; /* 3 print head overheated             */
+    uint8_t bCutterError : 1;  /* 4 cutter error                      */
+    uint8_t bVoltage : 1;      /* 5 supply voltage out of range       */
+    uint8_t bReserved6 : 1;
+    uint8_t bReserved7 : 1;
+  } bits;
 } TRMA_PRINTER_STATUS;
 
 /* ---- Result codes produced by the driver itself ----------------------- */
 
 enum {
-    TRMA_OK = 0,
-    TRMA_E_STATUS = 1,          /* register: wrong device status (text composed) */
-    TRMA_E_PARAM = 3,           /* logo file cannot be opened                  */
-    TRMA_E_CHECKSUM = 7,        /* reply checksum differs                      */
-    TRMA_E_WRITE = 16,          /* fewer bytes written than asked              */
-    TRMA_E_NODATA = 17,         /* no byte within the read time-out            */
-    TRMA_E_PORT = 18,           /* serial port cannot be opened                */
-    TRMA_E_NOREGISTER = 19,     /* no ACK to the presence probe                */
-    TRMA_E_TIMEOUT = 48,        /* reply patience exhausted; also a reply that
-                                   exceeds TRMA_MAX_REPLY bytes                */
-    TRMA_E_NODATA64 = 64,       /* register: no data (returned, not thrown)    */
-    TRMA_E_TCP = 80             /* TCP link not established                    */
+  TRMA_OK = 0,
+  TRMA_E_STATUS = 1,      /* register: wrong device status (text composed) */
+  TRMA_E_PARAM = 3,       /* logo file cannot be opened                  */
+  TRMA_E_CHECKSUM = 7,    /* reply checksum differs                      */
+  TRMA_E_WRITE = 16,      /* fewer bytes written than asked              */
+  TRMA_E_NODATA = 17,     /* no byte within the read time-out            */
+  TRMA_E_PORT = 18,       /* serial port cannot be opened                */
+  TRMA_E_NOREGISTER = 19, /* no ACK to the presence probe                */
+  TRMA_E_TIMEOUT = 48,    /* reply patience exhausted; also a reply that
+                             exceeds TRMA_MAX_REPLY bytes                */
+  TRMA_E_NODATA64 = 64,   /* register: no data (returned, not thrown)    */
+  TRMA_E_TCP = 80         /* TCP link not established                    */
 };
 
 /* Largest reply frame the driver collects.  A peer that sends more without
@@ -181,8 +181,7 @@ TRMA_API void TRMA_ReleasePort(void);
 TRMA_API uint16_t TRMA_CheckActive(uint16_t* active);
 
 /* ---- Status and errors ------------------------------------------------ */
-TRMA_API uint16_t TRMA_GetStatus(TRMA_FATAL_STATUS* fatal, TRMA_STATUS* status,
-                                 TRMA_REC_STATUS* recStatus);
+TRMA_API uint16_t TRMA_GetStatus(TRMA_FATAL_STATUS* fatal, TRMA_STATUS* status, TRMA_REC_STATUS* recStatus);
 TRMA_API uint16_t TRMA_GetPrinterStatus(TRMA_PRINTER_STATUS* printer);
 TRMA_API int TRMA_GetErrorMessage(uint16_t code, TRMA_ERROR_MESSAGE* message);
 
@@ -192,10 +191,10 @@ TRMA_API uint16_t TRMA_PrintString(TRMA_STRING* text);
 TRMA_API uint16_t TRMA_CloseReceipt(void);
 TRMA_API uint16_t TRMA_BreakReceipt(void);
 TRMA_API uint16_t TRMA_BarCode(uint16_t n1, uint16_t n2, uint16_t n3, uint16_t n4, TRMA_STRING* text);
-TRMA_API uint16_t TRMA_AddArticle(TRMA_ARTICLE_NAME* name, TRMA_ARTICLE_CODE* code,
-                                  double quantity, double price, uint16_t n, double* result);
-TRMA_API uint16_t TRMA_StornoArticle(TRMA_ARTICLE_NAME* name, TRMA_ARTICLE_CODE* code,
-                                     double quantity, double price, int32_t n, double* result);
+TRMA_API uint16_t TRMA_AddArticle(TRMA_ARTICLE_NAME* name, TRMA_ARTICLE_CODE* code, double quantity, double price,
+                                  uint16_t n, double* result);
+TRMA_API uint16_t TRMA_StornoArticle(TRMA_ARTICLE_NAME* name, TRMA_ARTICLE_CODE* code, double quantity, double price,
+                                     int32_t n, double* result);
 TRMA_API uint16_t TRMA_DiscountPercent(TRMA_DISCOUNT_NAME* name, double value, double* result);
 TRMA_API uint16_t TRMA_DiscountTotal(TRMA_DISCOUNT_NAME* name, double value, double* result);
 TRMA_API uint16_t TRMA_ExtraPercent(TRMA_DISCOUNT_NAME* name, double value, double* result);
@@ -209,10 +208,8 @@ TRMA_API uint16_t TRMA_ActivateEEJ(void);
 TRMA_API uint16_t TRMA_CloseEEJArchive(void);
 TRMA_API uint16_t TRMA_XReport(TRMA_OPERATOR_NAME* op);
 TRMA_API uint16_t TRMA_ZReport(TRMA_OPERATOR_NAME* op);
-TRMA_API uint16_t TRMA_FiscShiftReport(uint16_t type, uint16_t firstShift, uint16_t lastShift,
-                                       TRMA_PASSWORD* password);
-TRMA_API uint16_t TRMA_FiscDateReport(uint16_t type, TRMADT* firstDate, TRMADT* lastDate,
-                                      TRMA_PASSWORD* password);
+TRMA_API uint16_t TRMA_FiscShiftReport(uint16_t type, uint16_t firstShift, uint16_t lastShift, TRMA_PASSWORD* password);
+TRMA_API uint16_t TRMA_FiscDateReport(uint16_t type, TRMADT* firstDate, TRMADT* lastDate, TRMA_PASSWORD* password);
 TRMA_API uint16_t TRMA_EEJJournal(uint16_t shift);
 TRMA_API uint16_t TRMA_GetReceipt(uint32_t kpk);
 TRMA_API uint16_t TRMA_EEJShiftReport(uint16_t type, uint16_t firstShift, uint16_t lastShift);
@@ -224,15 +221,14 @@ TRMA_API uint16_t TRMA_CancelReport(void);
 
 /* ---- Service commands ------------------------------------------------- */
 TRMA_API uint16_t TRMA_Init(TRMADT* date, TRMATM* time);
-TRMA_API uint16_t TRMA_Register(TRMA_PASSWORD* currentPassword, TRMA_REGISTRATION_NUMBER* regNumber,
-                                TRMA_INN* inn, TRMA_PASSWORD* newPassword);
+TRMA_API uint16_t TRMA_Register(TRMA_PASSWORD* currentPassword, TRMA_REGISTRATION_NUMBER* regNumber, TRMA_INN* inn,
+                                TRMA_PASSWORD* newPassword);
 TRMA_API uint16_t TRMA_OpenCashDrawer(void);
 TRMA_API uint16_t TRMA_WriteConfig(uint16_t table, uint16_t field, TRMA_STRING* value);
 TRMA_API uint16_t TRMA_SetDate(TRMADT* date, TRMATM* time);
 TRMA_API uint16_t TRMA_GetEEJStatus(void);
 TRMA_API uint16_t TRMA_Install(TRMADT* date, TRMATM* time, TRMA_SERIAL_NUMBER* serial);
-TRMA_API uint16_t TRMA_CALLEE TRMA_ShowClientDisplayText(TRMA_CLIENTDISPLAYTEXT* line1,
-                                                         TRMA_CLIENTDISPLAYTEXT* line2);
+TRMA_API uint16_t TRMA_CALLEE TRMA_ShowClientDisplayText(TRMA_CLIENTDISPLAYTEXT* line1, TRMA_CLIENTDISPLAYTEXT* line2);
 
 /* ---- Queries ---------------------------------------------------------- */
 TRMA_API uint16_t TRMA_ReadConfig(uint16_t table, uint16_t field, TRMA_STRING* value);

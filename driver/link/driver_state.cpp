@@ -4,60 +4,50 @@
 
 namespace termina::link {
 
-std::optional<uint8_t> Channel::readByte()
-{
-    {
-        std::lock_guard g(lock_);
-        if (aheadPos_ < aheadLen_)
-            return ahead_[aheadPos_++];
-    }
-    // Wait without the lock so that a purge or a CAN from another thread is
-    // never held up by a silent line.
-    std::array<uint8_t, 256> buf;
-    std::size_t n = tcpMode() ? tcp.receive(buf.data(), buf.size())
-                              : serial.read(buf.data(), buf.size(), kSerialTimeoutMs);
-    if (n == 0)
-        return std::nullopt;
+std::optional<uint8_t> Channel::readByte() {
+  {
     std::lock_guard g(lock_);
-    std::memcpy(ahead_.data(), buf.data(), n);
-    aheadPos_ = 1;
-    aheadLen_ = n;
-    return ahead_[0];
+    if (aheadPos_ < aheadLen_) return ahead_[aheadPos_++];
+  }
+  // Wait without the lock so that a purge or a CAN from another thread is
+  // never held up by a silent line.
+  std::array<uint8_t, 256> buf;
+  std::size_t n =
+      tcpMode() ? tcp.receive(buf.data(), buf.size()) : serial.read(buf.data(), buf.size(), kSerialTimeoutMs);
+  if (n == 0) return std::nullopt;
+  std::lock_guard g(lock_);
+  std::memcpy(ahead_.data(), buf.data(), n);
+  aheadPos_ = 1;
+  aheadLen_ = n;
+  return ahead_[0];
 }
 
-std::size_t Channel::write(const uint8_t* data, std::size_t n, bool purgeFirst)
-{
-    if (tcpMode())
-        return tcp.send(data, n);
-    if (purgeFirst)
-        purgeInput();
-    return serial.write(data, n, kSerialTimeoutMs);
+std::size_t Channel::write(const uint8_t* data, std::size_t n, bool purgeFirst) {
+  if (tcpMode()) return tcp.send(data, n);
+  if (purgeFirst) purgeInput();
+  return serial.write(data, n, kSerialTimeoutMs);
 }
 
-void Channel::purgeInput()
-{
-    std::lock_guard g(lock_);
-    aheadPos_ = aheadLen_ = 0;
-    serial.purgeInput();
+void Channel::purgeInput() {
+  std::lock_guard g(lock_);
+  aheadPos_ = aheadLen_ = 0;
+  serial.purgeInput();
 }
 
-void Channel::closeSerial()
-{
-    std::lock_guard g(lock_);
-    aheadPos_ = aheadLen_ = 0;
-    serial.close();
+void Channel::closeSerial() {
+  std::lock_guard g(lock_);
+  aheadPos_ = aheadLen_ = 0;
+  serial.close();
 }
 
-void Channel::closeAll()
-{
-    tcp.close();
-    closeSerial();
+void Channel::closeAll() {
+  tcp.close();
+  closeSerial();
 }
 
-DriverState& state()
-{
-    static DriverState s;
-    return s;
+DriverState& state() {
+  static DriverState s;
+  return s;
 }
 
 }  // namespace termina::link

@@ -19,44 +19,44 @@
 namespace termina::link {
 
 class Channel {
-public:
-    SerialPort serial;
-    TcpLink tcp;
+ public:
+  SerialPort serial;
+  TcpLink tcp;
 
-    // TCP mode: the link's active flag is set.
-    bool tcpMode() const { return tcp.active(); }
+  // TCP mode: the link's active flag is set.
+  bool tcpMode() const { return tcp.active(); }
 
-    // One byte, waiting at most 500 ms (serial) or the socket's receive
-    // time-out (TCP).  Bytes beyond the first that one system call brought
-    // are kept for the next calls.
-    std::optional<uint8_t> readByte();
+  // One byte, waiting at most 500 ms (serial) or the socket's receive
+  // time-out (TCP).  Bytes beyond the first that one system call brought
+  // are kept for the next calls.
+  std::optional<uint8_t> readByte();
 
-    // Serial: discards pending input (read-ahead included) when asked, then
-    // writes with the 500 ms write limit.  TCP: sends the bytes as they are.
-    // Returns the number of bytes taken.
-    std::size_t write(const uint8_t* data, std::size_t n, bool purgeFirst);
+  // Serial: discards pending input (read-ahead included) when asked, then
+  // writes with the 500 ms write limit.  TCP: sends the bytes as they are.
+  // Returns the number of bytes taken.
+  std::size_t write(const uint8_t* data, std::size_t n, bool purgeFirst);
 
-    void purgeInput();
-    void closeSerial();
-    void closeAll();
+  void purgeInput();
+  void closeSerial();
+  void closeAll();
 
-    static constexpr int kSerialTimeoutMs = 500;
+  static constexpr int kSerialTimeoutMs = 500;
 
-private:
-    std::mutex lock_;
-    std::array<uint8_t, 256> ahead_{};
-    std::size_t aheadPos_ = 0;
-    std::size_t aheadLen_ = 0;
+ private:
+  std::mutex lock_;
+  std::array<uint8_t, 256> ahead_{};
+  std::size_t aheadPos_ = 0;
+  std::size_t aheadLen_ = 0;
 };
 
 struct DriverState {
-    Channel channel;
-    std::string password;      // at most kMaxPassword characters
-    uint8_t packetId = 0x20;
-    sys::ManualResetEvent longReply{true};
+  Channel channel;
+  std::string password;  // at most kMaxPassword characters
+  uint8_t packetId = 0x20;
+  sys::ManualResetEvent longReply{true};
 
-    static constexpr std::size_t kMaxPassword = 59;
-    void setPassword(std::string_view text) { password = std::string(text.substr(0, kMaxPassword)); }
+  static constexpr std::size_t kMaxPassword = 59;
+  void setPassword(std::string_view text) { password = std::string(text.substr(0, kMaxPassword)); }
 };
 
 DriverState& state();

@@ -6,33 +6,28 @@
 
 namespace termina::link {
 
-void raiseCode(uint16_t code)
-{
-    if (trace::enabled())
-        trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
-    throw static_cast<uint16_t>(code);
+void raiseCode(uint16_t code) {
+  if (trace::enabled())
+    trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
+  throw static_cast<uint16_t>(code);
 }
 
-void raiseIfError(uint16_t code)
-{
-    if (code != 0 && code != 64)
-        raiseCode(code);
+void raiseIfError(uint16_t code) {
+  if (code != 0 && code != 64) raiseCode(code);
 }
 
 namespace {
 
-std::string withHex(const char* text, unsigned number)
-{
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "%s %X", text, number);
-    return buf;
+std::string withHex(const char* text, unsigned number) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "%s %X", text, number);
+  return buf;
 }
 
 }  // namespace
 
-std::string messageText(uint16_t code)
-{
-    switch (code) {
+std::string messageText(uint16_t code) {
+  switch (code) {
     case 0: return "Команда выполнена без ошибок";
     case 1: return composeStatusMessage(std::nullopt);
     case 2: return "Неверная функция";
@@ -64,45 +59,42 @@ std::string messageText(uint16_t code)
     case 70: return withHex("Ошибка ЭКЛЗ:ЭКЛЗ  переполнена", 6);
     case 71: return withHex("Ошибка ЭКЛЗ:Неверные  дата или время", 7);
     case 72: return withHex("Ошибка ЭКЛЗ:Нет  запрошенных данных", 8);
-    case 73: return withHex("Ошибка ЭКЛЗ:Переполнение (отрицательный итог документа, слишком много отделов для клиента)", 9);
+    case 73:
+      return withHex("Ошибка ЭКЛЗ:Переполнение (отрицательный итог документа, слишком много отделов для клиента)", 9);
     case 74: return "Ошибка ЭКЛЗ:Нет ответа от ЭКЛЗ";
     case 75: return "Ошибка ЭКЛЗ:Ошибка при обмене данными с ЭКЛЗ";
     case 80: return "Соединение с удаленным компьютером не установлено";
     default: return withHex("Неопознанная ошибка, код:", code);
-    }
+  }
 }
 
-std::string composeStatusMessage(std::optional<StatusBytes> st)
-{
-    if (!st)
-        return "Сбой при попытке определить статус устройства";
-    std::string header = "Неверный статус устройства. Возможные причины ошибки:";
-    std::string reasons;
-    static const char* const fatalReasons[7] = {
-        "\r\nНеверная контрольная сумма NVR",
-        "\r\nНеверная контрольная сумма в конфигурации",
-        "\r\nОшибка SPI интерфейса",
-        "\r\nНеверная контрольная сумма фискальной памяти",
-        "\r\nОшибка записи в фискальную память",
-        "\r\nФискальный модуль не инсталлирован",
-        "\r\nФатальная ошибка ЭКЛЗ",
-    };
-    for (int bit = 0; bit < 7; ++bit)
-        if (st->fatal & (1u << bit))
-            reasons += fatalReasons[bit];
-    if (st->status & 0x01) reasons += "\r\nНе была вызвана функция 0";
-    if (st->status & 0x08) reasons += "\r\nСмена больше 24 часов";
-    if (st->status & 0x10) reasons += "\r\nАрхив ЭКЛЗ закрыт";
-    if (st->status & 0x40) reasons += "\nНет памяти для закрытия смены в ФП";
-    if (st->status & 0x80) reasons += "\r\nНеправильный пароль доступа к ФП";
-    bool nonFiscalFirst = false;
-    if (st->status & 0x02) {
-        nonFiscalFirst = reasons.empty();
-        reasons += "\r\nНефискальный режим";
-    }
-    if (reasons.empty() || nonFiscalFirst)
-        reasons += "\r\nФункция невыполнима при данном статусе ККМ.";
-    return header + reasons;
+std::string composeStatusMessage(std::optional<StatusBytes> st) {
+  if (!st) return "Сбой при попытке определить статус устройства";
+  std::string header = "Неверный статус устройства. Возможные причины ошибки:";
+  std::string reasons;
+  static const char* const fatalReasons[7] = {
+      "\r\nНеверная контрольная сумма NVR",
+      "\r\nНеверная контрольная сумма в конфигурации",
+      "\r\nОшибка SPI интерфейса",
+      "\r\nНеверная контрольная сумма фискальной памяти",
+      "\r\nОшибка записи в фискальную память",
+      "\r\nФискальный модуль не инсталлирован",
+      "\r\nФатальная ошибка ЭКЛЗ",
+  };
+  for (int bit = 0; bit < 7; ++bit)
+    if (st->fatal & (1u << bit)) reasons += fatalReasons[bit];
+  if (st->status & 0x01) reasons += "\r\nНе была вызвана функция 0";
+  if (st->status & 0x08) reasons += "\r\nСмена больше 24 часов";
+  if (st->status & 0x10) reasons += "\r\nАрхив ЭКЛЗ закрыт";
+  if (st->status & 0x40) reasons += "\nНет памяти для закрытия смены в ФП";
+  if (st->status & 0x80) reasons += "\r\nНеправильный пароль доступа к ФП";
+  bool nonFiscalFirst = false;
+  if (st->status & 0x02) {
+    nonFiscalFirst = reasons.empty();
+    reasons += "\r\nНефискальный режим";
+  }
+  if (reasons.empty() || nonFiscalFirst) reasons += "\r\nФункция невыполнима при данном статусе ККМ.";
+  return header + reasons;
 }
 
 }  // namespace termina::link

@@ -21,8 +21,8 @@ std::string messageText(uint16_t code);
 // The text for code 1, composed from the fatal status and status bytes;
 // nullopt stands for a status query that failed.
 struct StatusBytes {
-    uint8_t fatal;
-    uint8_t status;
+  uint8_t fatal;
+  uint8_t status;
 };
 std::string composeStatusMessage(std::optional<StatusBytes> status);
 

@@ -59,25 +59,25 @@ uint8_t nextPacketId(uint8_t id);
 // bytes (the checksum) complete the reply.  The state survives silences, so
 // a reply interrupted by a read time-out goes on where it stopped.
 class ReplyCollector {
-public:
-    enum class Step {
-        More,      // byte kept, reply not complete
-        Ack,       // ACK: register busy; the byte is not kept
-        Complete,  // ETX and both checksum characters are in
-        Overflow,  // the reply outgrew kMaxReply without ending
-    };
+ public:
+  enum class Step {
+    More,      // byte kept, reply not complete
+    Ack,       // ACK: register busy; the byte is not kept
+    Complete,  // ETX and both checksum characters are in
+    Overflow,  // the reply outgrew kMaxReply without ending
+  };
 
-    explicit ReplyCollector(std::size_t cap = kMaxReply) : cap_(cap) {}
+  explicit ReplyCollector(std::size_t cap = kMaxReply) : cap_(cap) {}
 
-    void reset();
-    Step feed(uint8_t byte);
-    const std::string& buffer() const { return buffer_; }
-    bool complete() const { return tail_ == 0; }
+  void reset();
+  Step feed(uint8_t byte);
+  const std::string& buffer() const { return buffer_; }
+  bool complete() const { return tail_ == 0; }
 
-private:
-    std::string buffer_;
-    std::size_t cap_;
-    int tail_ = -1;  // checksum bytes still due after ETX; -1 before ETX
+ private:
+  std::string buffer_;
+  std::size_t cap_;
+  int tail_ = -1;  // checksum bytes still due after ETX; -1 before ETX
 };
 
 // Checksum check of a complete reply: XOR of position 1 up to the third-last
@@ -92,8 +92,8 @@ std::string stripReply(std::string_view reply);
 // hexadecimal digits) and the reply fields.  nullopt when the text does not
 // begin with a hexadecimal digit.
 struct ReplyText {
-    uint16_t code;
-    std::string fields;
+  uint16_t code;
+  std::string fields;
 };
 std::optional<ReplyText> splitResult(std::string_view text);
 

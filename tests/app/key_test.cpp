@@ -116,9 +116,8 @@ TEST_F(KeyTest, APageWhoseReadsFailIsShownWithWorkingButtons) {
 
 TEST_F(KeyTest, APageThatCannotBeCreatedIsReportedNotFatal) {
   StartRegister();
-  CFRMainDlg& main = Open(QString(), [](const CFRNode&, PageHost&) -> CFRFunction* {
-    throw std::runtime_error("no template");
-  });
+  CFRMainDlg& main =
+      Open(QString(), [](const CFRNode&, PageHost&) -> CFRFunction* { throw std::runtime_error("no template"); });
   EXPECT_EQ(main.CurrentPage(), nullptr);
   EXPECT_TRUE(main.StatusText(0).contains(QStringLiteral("no template")));
 }

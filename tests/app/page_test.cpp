@@ -201,9 +201,7 @@ TEST_F(PageTest, StatusDialogWithPrinterOnlyFor201) {
       type = dlg.Item<QLineEdit>(1052)->text();
       state = dlg.Item<QLineEdit>(1004)->text();
       fatalChecked = tk::Item<QCheckBox>(&dlg, 1039)->isChecked();
-      if (printerShown) {
-        EXPECT_TRUE(tk::Item<QCheckBox>(&dlg, 1006)->isChecked());
-      }
+      if (printerShown) { EXPECT_TRUE(tk::Item<QCheckBox>(&dlg, 1006)->isChecked()); }
       dlg.Item<QPushButton>(tk::IDOK)->click();
     };
     CFRFunction* page = main.CurrentPage();

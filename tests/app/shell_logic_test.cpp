@@ -25,14 +25,15 @@ QStringList Captions(const std::vector<NodeEntry>& nodes) {
 }
 
 TEST(FunctionTree, ProgrammingNodesFollowTheVersion) {
-  const QStringList first = {"Синхронизация", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
-                             "Рекламный текст", "Типы платежей"};
+  const QStringList first = {"Синхронизация",     "Параметры кассы", "Логотип предприятия",
+                             "Клише предприятия", "Рекламный текст", "Типы платежей"};
   EXPECT_EQ(Captions(ProgrammingNodes(120)), first);
   EXPECT_EQ(Captions(ProgrammingNodes(0)), first);
   EXPECT_EQ(Captions(ProgrammingNodes(125)), first + QStringList{"Налоги"});
   EXPECT_EQ(Captions(ProgrammingNodes(129)), first + QStringList{"Налоги"});
-  const QStringList later = {"Параметры связи", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
-                             "Рекламный текст", "Типы платежей", "Налоги", "Товарные группы"};
+  const QStringList later = {
+      "Параметры связи", "Параметры кассы", "Логотип предприятия", "Клише предприятия", "Рекламный текст",
+      "Типы платежей",   "Налоги",          "Товарные группы"};
   EXPECT_EQ(Captions(ProgrammingNodes(201)), later);
   EXPECT_EQ(Captions(ProgrammingNodes(301)), later);
   for (uint16_t v : {130, 200, 202, 210, 250, 302})
@@ -81,18 +82,12 @@ TEST(VersionClasses, LayoutNameButtonsAndNotice) {
     VersionNotice notice;
   };
   const Row rows[] = {
-      {0, 101, "ТЕРМИНА-1", false, VersionNotice::None},
-      {1, 101, "ТЕРМИНА-1", true, VersionNotice::None},
-      {128, 101, "ТЕРМИНА-1", true, VersionNotice::None},
-      {129, 101, "", true, VersionNotice::None},
-      {130, 201, "", false, VersionNotice::UpdateWarning},
-      {200, 201, "", false, VersionNotice::UpdateWarning},
-      {201, 201, "ТЕРМИНА-2", true, VersionNotice::None},
-      {229, 201, "", false, VersionNotice::UpdateWarning},
-      {230, 201, "", false, VersionNotice::NotSupported},
-      {300, 201, "", false, VersionNotice::NotSupported},
-      {301, 201, "ТЕРМИНА-3", true, VersionNotice::None},
-      {302, 201, "", false, VersionNotice::UpdateWarning},
+      {0, 101, "ТЕРМИНА-1", false, VersionNotice::None},   {1, 101, "ТЕРМИНА-1", true, VersionNotice::None},
+      {128, 101, "ТЕРМИНА-1", true, VersionNotice::None},  {129, 101, "", true, VersionNotice::None},
+      {130, 201, "", false, VersionNotice::UpdateWarning}, {200, 201, "", false, VersionNotice::UpdateWarning},
+      {201, 201, "ТЕРМИНА-2", true, VersionNotice::None},  {229, 201, "", false, VersionNotice::UpdateWarning},
+      {230, 201, "", false, VersionNotice::NotSupported},  {300, 201, "", false, VersionNotice::NotSupported},
+      {301, 201, "ТЕРМИНА-3", true, VersionNotice::None},  {302, 201, "", false, VersionNotice::UpdateWarning},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(LayoutFor(r.v), r.layout) << r.v;
@@ -135,11 +130,11 @@ TEST(StatusDialog, BitsDocumentStatusAndShortLayout) {
   CFRStatusDlg full(0x21, 0x04, 0x23, 0x02, false, nullptr);
   full.InitDialog();
   EXPECT_EQ(full.windowTitle(), "Статус ФР");
-  EXPECT_TRUE(full.Item<QCheckBox>(1033)->isChecked());   // NVR checksum
-  EXPECT_TRUE(full.Item<QCheckBox>(1038)->isChecked());   // not installed
+  EXPECT_TRUE(full.Item<QCheckBox>(1033)->isChecked());  // NVR checksum
+  EXPECT_TRUE(full.Item<QCheckBox>(1038)->isChecked());  // not installed
   EXPECT_FALSE(full.Item<QCheckBox>(1034)->isChecked());
-  EXPECT_TRUE(full.Item<QCheckBox>(1027)->isChecked());   // shift open
-  EXPECT_TRUE(full.Item<QCheckBox>(1006)->isChecked());   // no paper
+  EXPECT_TRUE(full.Item<QCheckBox>(1027)->isChecked());  // shift open
+  EXPECT_TRUE(full.Item<QCheckBox>(1006)->isChecked());  // no paper
   EXPECT_EQ(full.Item<QLineEdit>(1052)->text(), "3");
   EXPECT_EQ(full.Item<QLineEdit>(1004)->text(), "2");
   EXPECT_EQ(full.Item<QCheckBox>(1027)->text(), "Смена открыта");
@@ -193,9 +188,7 @@ TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
     while (!proceed) std::this_thread::yield();
     try {
       channel->Call([&] { stage = 99; });
-    } catch (const tk::PageGone&) {
-      gone = true;
-    }
+    } catch (const tk::PageGone&) { gone = true; }
   });
   ASSERT_TRUE(tk::PumpUntil([&] { return stage.load() == 1; }, 10000));
   // The second call is posted but the UI does not run it before closing

@@ -29,8 +29,8 @@ struct VersionCase {
   uint16_t version;
   QStringList tabs;
   QString model;
-  bool fileButtons;      // shown on the programming tab
-  QString notice;        // message after the tree is built ("" none)
+  bool fileButtons;  // shown on the programming tab
+  QString notice;    // message after the tree is built ("" none)
   bool closes;
   QStringList programming;
 };
@@ -84,27 +84,25 @@ TEST_P(StartupByVersion, LayoutTreeModelAndNotice) {
   else
     QCoreApplication::processEvents();
   EXPECT_EQ(main.Ended(), c.closes);
-  if (c.closes) {
-    EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
-  }
+  if (c.closes) { EXPECT_EQ(main.EndCode(), tk::IDCANCEL); }
 }
 
 const QStringList kInspectorFirst = {"Налоговый инспектор", "ЭКЛЗ", "Программирование"};
 const QStringList kProgrammingFirst = {"Программирование", "ЭКЛЗ", "Налоговый инспектор"};
-const QStringList kFirstModel = {"Синхронизация", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
-                                 "Рекламный текст", "Типы платежей"};
-const QStringList kLaterModels = {"Параметры связи", "Параметры кассы", "Логотип предприятия", "Клише предприятия",
-                                  "Рекламный текст", "Типы платежей", "Налоги", "Товарные группы"};
+const QStringList kFirstModel = {"Синхронизация",     "Параметры кассы", "Логотип предприятия",
+                                 "Клише предприятия", "Рекламный текст", "Типы платежей"};
+const QStringList kLaterModels = {
+    "Параметры связи", "Параметры кассы", "Логотип предприятия", "Клише предприятия", "Рекламный текст",
+    "Типы платежей",   "Налоги",          "Товарные группы"};
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, StartupByVersion,
-    ::testing::Values(
-        VersionCase{120, kInspectorFirst, "ТЕРМИНА-1", true, "", false, kFirstModel},
-        VersionCase{129, kInspectorFirst, "", true, "", false, kFirstModel + QStringList{"Налоги"}},
-        VersionCase{201, kProgrammingFirst, "ТЕРМИНА-2", true, "", false, kLaterModels},
-        VersionCase{210, kProgrammingFirst, "", false, kUpdateWarning, false, {"Клише предприятия"}},
-        VersionCase{250, kProgrammingFirst, "", false, kNotSupported, true, {"Клише предприятия"}},
-        VersionCase{301, kProgrammingFirst, "ТЕРМИНА-3", true, "", false, kLaterModels}),
+    ::testing::Values(VersionCase{120, kInspectorFirst, "ТЕРМИНА-1", true, "", false, kFirstModel},
+                      VersionCase{129, kInspectorFirst, "", true, "", false, kFirstModel + QStringList{"Налоги"}},
+                      VersionCase{201, kProgrammingFirst, "ТЕРМИНА-2", true, "", false, kLaterModels},
+                      VersionCase{210, kProgrammingFirst, "", false, kUpdateWarning, false, {"Клише предприятия"}},
+                      VersionCase{250, kProgrammingFirst, "", false, kNotSupported, true, {"Клише предприятия"}},
+                      VersionCase{301, kProgrammingFirst, "ТЕРМИНА-3", true, "", false, kLaterModels}),
     [](const ::testing::TestParamInfo<VersionCase>& info) { return "v" + std::to_string(info.param.version); });
 
 TEST_F(AppTest, WrongPasswordThenANewOne) {

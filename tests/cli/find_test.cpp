@@ -51,8 +51,7 @@ class Holder {
       if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) ::_exit(1);
       if (::write(ready[1], "1", 1) != 1) ::_exit(1);
       char c;
-      while (::read(release[0], &c, 1) < 0) {
-      }
+      while (::read(release[0], &c, 1) < 0) {}
       ::_exit(0);
     }
     ::close(release[0]);
@@ -116,7 +115,8 @@ TEST_F(Find, FindsRegistersAtTheirSpeedsAndExplainsUnusablePortsInAboutTheSlowes
       << all.out;
   EXPECT_TRUE(has(all.out, "COM2: " + slow->ptyPath() + ", 9600 бод: версия 301, ТЕРМИНА-3\n")) << all.out;
   EXPECT_TRUE(has(all.out, "COM3: Устройство " + root + "/dev/com3 не существует")) << all.out;
-  EXPECT_TRUE(has(all.out, "COM4: Устройство " + held + " занято другой программой. Порт открыт программой: ")) << all.out;
+  EXPECT_TRUE(has(all.out, "COM4: Устройство " + held + " занято другой программой. Порт открыт программой: "))
+      << all.out;
   EXPECT_TRUE(has(all.out, "(pid " + std::to_string(holder.pid()) + ")")) << all.out;
   EXPECT_TRUE(has(all.err, "COM2 " + slow->ptyPath() + ": 4800 бод: нет ответа")) << "progress on stderr: " << all.err;
   EXPECT_TRUE(idle.requests().empty()) << "a busy port is not probed";

@@ -17,7 +17,6 @@ using termina::test::ProcessResult;
 
 class TrmaNvr : public test::TrmaRoot {
  protected:
-
   // A register of the version whose NVR image holds the record.
   sim::Simulator& start(const app::NvrRecord& r) {
     sim::Config cfg;

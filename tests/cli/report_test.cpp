@@ -71,8 +71,7 @@ TEST(StatusReport, AllLabelsAppearForAllBits) {
         "Ошибка записи в фискальную память", "Фискальный модуль не инсталлирован", "Фатальная ошибка ЭКЛЗ",
         "Не была вызвана функция 0", "Нефискальный режим", "Смена больше 24 часов", "Архив ЭКЛЗ закрыт",
         "Нет памяти для закрытия смены в ФП", "Неправильный пароль доступа к ФП", "Открыта крышка принтера",
-        "Перегрев печатающей головки принтера", "Ошибка резчика принтера",
-        "Напряжение в недопустимом диапазоне"})
+        "Перегрев печатающей головки принтера", "Ошибка резчика принтера", "Напряжение в недопустимом диапазоне"})
     EXPECT_NE(r.find(std::string("  ") + label + "\n"), std::string::npos) << label;
 }
 
@@ -89,9 +88,8 @@ TEST(DriverText, ConvertsToUtf8WithPlainLineFeeds) {
 }
 
 TEST(CommandLine, OptionsBeforeTheCommand) {
-  const ParsedLine p = parseCommandLine(
-      {"--root", "/r", "--port=3", "--speed", "9600", "--tcp", "gw.local:7000", "--password", "Пароль",
-       "--timeout", "4", "config", "get", "2", "1"});
+  const ParsedLine p = parseCommandLine({"--root", "/r", "--port=3", "--speed", "9600", "--tcp", "gw.local:7000",
+                                         "--password", "Пароль", "--timeout", "4", "config", "get", "2", "1"});
   EXPECT_EQ(p.options.root, "/r");
   EXPECT_EQ(p.options.port, 3u);
   EXPECT_EQ(p.options.speed, 9600u);

@@ -68,9 +68,9 @@ TEST_F(TrmaReports, FramesRefusalsAndArgumentErrors) {
   r = Trma({"fiscal-report", "dates", "010100", "311299", "--password=1234567890"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   r = Trma({"eej", "document", "70000"});
-  EXPECT_EQ(Bodies(), (std::vector<std::string>{"621" + FS + "2" + FS + "3" + FS + "1234567890" + FS,
-                                                "630" + FS + "010100" + FS + "311299" + FS + "1234567890" + FS,
-                                                "6570000" + FS}));
+  EXPECT_EQ(Bodies(),
+            (std::vector<std::string>{"621" + FS + "2" + FS + "3" + FS + "1234567890" + FS,
+                                      "630" + FS + "010100" + FS + "311299" + FS + "1234567890" + FS, "6570000" + FS}));
   // The register's refusal: its text and code.
   r = Trma({"fiscal-report", "shifts", "1", "1", "--password", "1"});
   EXPECT_EQ(r.exitCode, 6);

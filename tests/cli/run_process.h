@@ -77,7 +77,8 @@ inline ProcessResult runProcess(const std::string& path, const std::vector<std::
   std::string* sinks[2] = {&r.out, &r.err};
   int open = 2;
   while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       r.timedOut = true;
       ::kill(pid, SIGKILL);

@@ -22,7 +22,6 @@ namespace bmp = termina::apptest;
 
 class TrmaPages : public termina::test::TrmaRoot {
  protected:
-
   Simulator& Start(uint16_t version) {
     Config cfg;
     cfg.version = version;

@@ -255,8 +255,9 @@ TEST_F(Trma, TestSaleRingsUpAReceipt) {
   sim.setReady();
   ProcessResult r = trma({"--port", "1", "--serial", "test-sale", "--amount", "250", "--operator=Петров"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "Тестовая продажа проведена: ТЕСТ-ТОВАР1, 2.50 руб., оператор Петров\n"
-                   "Z-отчет напечатан, смена закрыта\n");
+  EXPECT_EQ(r.out,
+            "Тестовая продажа проведена: ТЕСТ-ТОВАР1, 2.50 руб., оператор Петров\n"
+            "Z-отчет напечатан, смена закрыта\n");
   auto s = sim.state();
   EXPECT_EQ(s.receiptNumber, 1u);
   EXPECT_EQ(s.lastClosedShift, 1u);

@@ -13,33 +13,29 @@
 
 using namespace termina;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
-{
-    // Exactly the text, on the heap, so a read past it is caught.
-    const std::string text(reinterpret_cast<const char*>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  // Exactly the text, on the heap, so a read past it is caught.
+  const std::string text(reinterpret_cast<const char*>(data), size);
 
-    const double lenient = app::ParseMoneyLenient(text);
-    FUZZ_CHECK(app::IsStorableMoney(lenient));
+  const double lenient = app::ParseMoneyLenient(text);
+  FUZZ_CHECK(app::IsStorableMoney(lenient));
 
-    if (const auto money = app::ParseMoney(text)) {
-        FUZZ_CHECK(app::IsStorableMoney(*money));
-        FUZZ_CHECK(lenient == *money);
-        const std::string shown = app::FormatMoney(*money);
-        const auto again = app::ParseMoney(shown);
-        FUZZ_CHECK(again.has_value() && app::FormatMoney(*again) == shown);
-    }
+  if (const auto money = app::ParseMoney(text)) {
+    FUZZ_CHECK(app::IsStorableMoney(*money));
+    FUZZ_CHECK(lenient == *money);
+    const std::string shown = app::FormatMoney(*money);
+    const auto again = app::ParseMoney(shown);
+    FUZZ_CHECK(again.has_value() && app::FormatMoney(*again) == shown);
+  }
 
-    if (const auto count = app::ParseCount(text)) {
-        // Blanks around the digits are spaces, tabs, line ends, form feeds.
-        constexpr std::string_view blanks = " \t\r\n\v\f";
-        std::string_view digits = text;
-        while (!digits.empty() && blanks.find(digits.front()) != std::string_view::npos)
-            digits.remove_prefix(1);
-        while (!digits.empty() && blanks.find(digits.back()) != std::string_view::npos)
-            digits.remove_suffix(1);
-        while (digits.size() > 1 && digits.front() == '0')
-            digits.remove_prefix(1);
-        FUZZ_CHECK(std::to_string(*count) == digits);
-    }
-    return 0;
+  if (const auto count = app::ParseCount(text)) {
+    // Blanks around the digits are spaces, tabs, line ends, form feeds.
+    constexpr std::string_view blanks = " \t\r\n\v\f";
+    std::string_view digits = text;
+    while (!digits.empty() && blanks.find(digits.front()) != std::string_view::npos) digits.remove_prefix(1);
+    while (!digits.empty() && blanks.find(digits.back()) != std::string_view::npos) digits.remove_suffix(1);
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    FUZZ_CHECK(std::to_string(*count) == digits);
+  }
+  return 0;
 }

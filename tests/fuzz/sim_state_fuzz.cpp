@@ -11,19 +11,18 @@
 
 using namespace termina::sim;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
-{
-    const std::string text = size ? std::string(reinterpret_cast<const char*>(data), size) : std::string();
-    RegisterModel model{Config{}};
-    const std::string before = model.serialize();
-    if (!model.deserialize(text)) {
-        FUZZ_CHECK(model.serialize() == before);
-        return 0;
-    }
-    const std::string saved = model.serialize();
-    RegisterModel again{Config{}};
-    FUZZ_CHECK(again.deserialize(saved));
-    FUZZ_CHECK(again.serialize() == saved);
-    FUZZ_CHECK(again.state().version == model.state().version);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string text = size ? std::string(reinterpret_cast<const char*>(data), size) : std::string();
+  RegisterModel model{Config{}};
+  const std::string before = model.serialize();
+  if (!model.deserialize(text)) {
+    FUZZ_CHECK(model.serialize() == before);
     return 0;
+  }
+  const std::string saved = model.serialize();
+  RegisterModel again{Config{}};
+  FUZZ_CHECK(again.deserialize(saved));
+  FUZZ_CHECK(again.serialize() == saved);
+  FUZZ_CHECK(again.state().version == model.state().version);
+  return 0;
 }

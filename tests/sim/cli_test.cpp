@@ -93,7 +93,10 @@ TEST(Program, ServesTcpWithTheGivenVersionAndPasswordUntilSigterm) {
   ASSERT_GT(port, 0);
 
   auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
-  c.write(wrapEnvelope(test::request("A5" "0\x1c", "ABCD")));
+  c.write(
+      wrapEnvelope(test::request("A5"
+                                 "0\x1c",
+                                 "ABCD")));
   test::Bytes r = c.readReply();
   EXPECT_EQ(test::resultOf(r), 0);
   EXPECT_EQ(test::fieldsOf(r), std::vector<std::string>{"125"});
@@ -134,14 +137,20 @@ TEST(Program, LineFaultOptionsReachTheLine) {
     ASSERT_GT(port, 0);
     auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
     auto t0 = std::chrono::steady_clock::now();
-    c.write(test::request("A5" "0\x1c"));
+    c.write(
+        test::request("A5"
+                      "0\x1c"));
     test::Bytes r = c.readReply();
     EXPECT_EQ(test::resultOf(r), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(20 * (r.size() - 1)));
-    c.write(test::request("A5" "0\x1c"));
+    c.write(
+        test::request("A5"
+                      "0\x1c"));
     EXPECT_TRUE(c.readFor(200ms).empty());
     ASSERT_TRUE(waitAnswersEnq(c, 5s));
-    c.write(test::request("A5" "0\x1c"));
+    c.write(
+        test::request("A5"
+                      "0\x1c"));
     EXPECT_GE(test::resultOf(c.readReply()), 0);
   }
   {
@@ -150,7 +159,9 @@ TEST(Program, LineFaultOptionsReachTheLine) {
     int port = startedTcpPort(ch);
     ASSERT_GT(port, 0);
     auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
-    c.write(test::request("A5" "0\x1c"));
+    c.write(
+        test::request("A5"
+                      "0\x1c"));
     EXPECT_TRUE(c.waitClosed(3s));
   }
 }
@@ -161,14 +172,18 @@ TEST(Program, HelpAndBadOptions) {
     start(ch, {"--help"});
     std::string out = readLines(ch.out, 1000, 5s);
     EXPECT_EQ(waitExit(ch, 5s), 0);
-    for (const char* opt : {"--pty", "--tcp", "--version", "--password", "--state", "--report-ms", "--display",
-                            "--nvr-fault", "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result",
-                            "--disconnect-mid-reply", "--byte-gap", "--ack-storm", "--logo-header-result",
-                            "--restart-at-frame", "--restart-boot-ms"})
+    for (const char* opt :
+         {"--pty", "--tcp", "--version", "--password", "--state", "--report-ms", "--display", "--nvr-fault",
+          "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result", "--disconnect-mid-reply", "--byte-gap",
+          "--ack-storm", "--logo-header-result", "--restart-at-frame", "--restart-boot-ms"})
       EXPECT_NE(out.find(opt), std::string::npos) << opt;
   }
-  for (std::vector<std::string> bad : {std::vector<std::string>{}, {"--frobnicate"}, {"--tcp"}, {"--tcp", "x"},
-                                       {"--tcp", "70000"}, {"--tcp", "0", "--byte-gap", "99999999999"},
+  for (std::vector<std::string> bad : {std::vector<std::string>{},
+                                       {"--frobnicate"},
+                                       {"--tcp"},
+                                       {"--tcp", "x"},
+                                       {"--tcp", "70000"},
+                                       {"--tcp", "0", "--byte-gap", "99999999999"},
                                        {"--tcp", "0", "--logo-header-result", "256"}}) {
     Child ch;
     start(ch, bad);

@@ -24,7 +24,9 @@ TEST(Codec, ChecksumMismatchAndLowerCaseDigits) {
   Bytes frame = {0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x33};
   EXPECT_FALSE(parseRequest(frame, "").checksumOk);
   // lower-case digits of a correct checksum are accepted
-  Bytes f2 = buildRequest("WKRD", 0x21, "A5" "0\x1c");
+  Bytes f2 = buildRequest("WKRD", 0x21,
+                          "A5"
+                          "0\x1c");
   ASSERT_GE(f2.size(), 2u);
   for (size_t i = f2.size() - 2; i < f2.size(); ++i)
     if (f2[i] >= 'A' && f2[i] <= 'F') f2[i] = static_cast<uint8_t>(f2[i] - 'A' + 'a');
@@ -32,14 +34,19 @@ TEST(Codec, ChecksumMismatchAndLowerCaseDigits) {
 }
 
 TEST(Codec, FieldsAndWrongPasswordSplit) {
-  Bytes f = buildRequest("WKRD", 0x25, "A1" "31\x1c" "0\x1c");
+  Bytes f = buildRequest("WKRD", 0x25,
+                         "A1"
+                         "31\x1c"
+                         "0\x1c");
   ParsedRequest p = parseRequest(f, "WKRD");
   EXPECT_TRUE(p.passwordOk);
   EXPECT_EQ(p.code, "A1");
   ASSERT_EQ(p.fields866.size(), 2u);
   EXPECT_EQ(p.fields866[0], "31");
   EXPECT_EQ(p.fields866[1], "0");
-  EXPECT_EQ(p.body866, "A131\x1c" "0\x1c");
+  EXPECT_EQ(p.body866,
+            "A131\x1c"
+            "0\x1c");
 
   // The same frame checked against another password: refused, but still
   // split at the sent password so the log shows what came.
@@ -68,14 +75,17 @@ TEST(Codec, ReplyLayoutAndChecksum) {
   EXPECT_EQ(r[5], '0');
   EXPECT_EQ(r[r.size() - 3], kEtx);
   std::string text(r.begin() + 6, r.end() - 3);
-  EXPECT_EQ(text, "0\x1c" "12\x1c" "3\x1c");
+  EXPECT_EQ(text,
+            "0\x1c"
+            "12\x1c"
+            "3\x1c");
   auto cs = parseHexByte(r[r.size() - 2], r[r.size() - 1]);
   ASSERT_TRUE(cs);
   EXPECT_EQ(*cs, xorBytes(r, 1, r.size() - 2));
 
   Bytes lower = buildReply(0x20, 0x3A, {"x"}, {true, false});
   EXPECT_EQ(lower[4], '3');
-  EXPECT_EQ(lower[5], 'A');  // the result stays upper case
+  EXPECT_EQ(lower[5], 'A');                     // the result stays upper case
   EXPECT_EQ(buildReply(0x21, 0, {})[1], 0x21);  // the packet id is echoed...
   EXPECT_EQ(buildReply(0x06, 0, {})[1], ' ');   // ...unless a reader could take it for ACK
   Bytes bad = buildReply(0x20, 0x00, {}, {false, true});
@@ -158,7 +168,9 @@ TEST(Codec, CodePage866RoundTrip) {
   EXPECT_EQ(utf8ToCp866("abc"), "abc");
   // unrepresentable and broken input do not throw or vanish silently
   EXPECT_EQ(utf8ToCp866("a€b"), "a?b");
-  EXPECT_EQ(utf8ToCp866(std::string("a\xff" "b")), "a?b");
+  EXPECT_EQ(utf8ToCp866(std::string("a\xff"
+                                    "b")),
+            "a?b");
 }
 
 }  // namespace

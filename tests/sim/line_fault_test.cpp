@@ -16,11 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
-using test::WireClient;
 using test::kStatusTcp;
 using test::linkPath;
+using test::WireClient;
 using Clock = std::chrono::steady_clock;
-
 
 Config emptyPassword() {
   Config c;
@@ -140,7 +139,10 @@ TEST(LineFaults, RestartLosesTheFrameStaysSilentWhileBootingAndComesBackAtPowerO
   // The first frame is answered; the second one is lost in the restart.
   ASSERT_TRUE(c.write(statusRequest()));
   EXPECT_EQ(test::resultOf(c.readReply()), 0);
-  ASSERT_TRUE(c.write(test::request(std::string("E1") + "3\x1C" "256\x1C" "2\x1C", "")));
+  ASSERT_TRUE(c.write(test::request(std::string("E1") + "3\x1C"
+                                                        "256\x1C"
+                                                        "2\x1C",
+                                    "")));
   ASSERT_TRUE(c.write({kEnq}));
   EXPECT_TRUE(c.readFor(300ms).empty()) << "a booting register answers nothing";
   EXPECT_EQ(sim.faults().restartAtFrame, 0) << "the restart is used up";
@@ -150,7 +152,10 @@ TEST(LineFaults, RestartLosesTheFrameStaysSilentWhileBootingAndComesBackAtPowerO
   RegisterState st = sim.state();
   EXPECT_FALSE(st.initDone);
   EXPECT_EQ(sim.memory(3, 0x100, 2), (Bytes{0xAB, 0xCD}));
-  ASSERT_TRUE(c.write(test::request(std::string("E1") + "3\x1C" "256\x1C" "2\x1C", "")));
+  ASSERT_TRUE(c.write(test::request(std::string("E1") + "3\x1C"
+                                                        "256\x1C"
+                                                        "2\x1C",
+                                    "")));
   Bytes r = c.readReply();
   EXPECT_EQ(test::resultOf(r), 0);
   EXPECT_EQ(test::fieldsOf(r), (std::vector<std::string>{"ABCD"}));

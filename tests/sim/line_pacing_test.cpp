@@ -21,8 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::Bytes;
-using test::WireClient;
 using test::linkPath;
+using test::WireClient;
 
 // Seconds that n bytes take at this rate, 8N1.
 double wireSeconds(size_t n, unsigned baud) { return 10.0 * static_cast<double>(n) / baud; }
@@ -133,7 +133,10 @@ TEST(LinePacing, TcpRepliesAreNotFasterThanTheLine) {
   cfg.lineBaud = 2400;
   Simulator sim(cfg);
   auto c = WireClient::tcp(sim.listenTcp());
-  expectPacedExchange(sim, c, wrapEnvelope(test::request("A5" "0\x1c")), 2400);
+  expectPacedExchange(sim, c,
+                      wrapEnvelope(test::request("A5"
+                                                 "0\x1c")),
+                      2400);
 }
 
 TEST(LinePacing, RateSetAtRunTimeAppliesToTheNextBytes) {

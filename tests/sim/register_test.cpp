@@ -40,8 +40,14 @@ struct Line {
   }
   // The clock to 5 January 2008 09:07:03, then function 0.
   void init() {
-    ASSERT_EQ(code("A3" "050108\x1c" "090703\x1c"), 0);
-    ASSERT_EQ(code("00" "050108\x1c" "090703\x1c"), 0);
+    ASSERT_EQ(code("A3"
+                   "050108\x1c"
+                   "090703\x1c"),
+              0);
+    ASSERT_EQ(code("00"
+                   "050108\x1c"
+                   "090703\x1c"),
+              0);
   }
   uint8_t status() { return static_cast<uint8_t>(std::stoi(fields("A0")[1])); }
 
@@ -106,8 +112,7 @@ TEST(Register, ConfigurationTablesByVersion) {
 
   // The first model lacks tables 7..11, 13, 25 and 30 but takes 12 and 23.
   l.sim.setVersion(120);
-  for (const char* t : {"7", "8", "9", "10", "11", "13", "25", "30"})
-    EXPECT_EQ(l.code("A1" + fs({t, "0"})), 0x03) << t;
+  for (const char* t : {"7", "8", "9", "10", "11", "13", "25", "30"}) EXPECT_EQ(l.code("A1" + fs({t, "0"})), 0x03) << t;
   EXPECT_EQ(l.code("A2" + fs({"12", "5", "0"})), 0);
   EXPECT_EQ(l.code("A1" + fs({"23", "5"})), 0);
 }
@@ -138,7 +143,7 @@ TEST(Register, Table31IsTheExchangePassword) {
   l.sim.setVersion(130);
   EXPECT_EQ(l.sim.state().password, "WKRD");
   EXPECT_EQ(l.code("A2" + fs({"31", "0", "1234"})), 0);  // still sent with the old password
-  EXPECT_EQ(l.code("A0"), 0x06);                          // old password refused now
+  EXPECT_EQ(l.code("A0"), 0x06);                         // old password refused now
   l.pwd = "1234";
   EXPECT_EQ(l.code("A0"), 0);
   EXPECT_EQ(l.first("A1" + fs({"31", "0"})), "1234");
@@ -152,7 +157,7 @@ TEST(Register, SaleReceiptRunningAmounts) {
   EXPECT_EQ(l.code("22"), 0x01);
   EXPECT_EQ(l.code("20" + fs({"2", "1", "Иванова", "1"})), 0);
   EXPECT_EQ(l.code("20" + fs({"2", "1", "Иванова", "1"})), 0x01);  // already open
-  EXPECT_EQ(l.status() & 0x04, 0x04);                               // the receipt opened the shift
+  EXPECT_EQ(l.status() & 0x04, 0x04);                              // the receipt opened the shift
   EXPECT_EQ(l.fields("A0")[2], std::to_string(0x12));
 
   EXPECT_EQ(l.first("30" + fs({"Хлеб", "001", "1.000", "12.5000", "1"})), "12.50");
@@ -206,7 +211,7 @@ TEST(Register, ReturnReceiptNeedsCashInTheDrawer) {
   ASSERT_EQ(l.first("30" + fs({"Товар", "1", "1.000", "10.0000", "1"})), "10.00");
   EXPECT_EQ(l.code("22"), 0x0E);  // nothing in the drawer to pay back
   RegisterState s = l.sim.state();
-  EXPECT_TRUE(s.receiptOpen);     // the refused close changed nothing
+  EXPECT_TRUE(s.receiptOpen);  // the refused close changed nothing
   EXPECT_EQ(s.cashInDrawer, 0);
   EXPECT_EQ(s.receiptNumber, 0u);
   EXPECT_EQ(l.code("36" + fs({"Внесение", "20.0000"})), 0x01);  // not inside a receipt
@@ -303,7 +308,7 @@ TEST(Register, EejActivationAndArchive) {
   EXPECT_EQ(l.code("0A"), 0);
   EXPECT_EQ(l.status() & 0x10, 0x10);
   EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0x01);  // archive closed: no documents
-  EXPECT_EQ(l.code("09"), 0);                                   // a new unit
+  EXPECT_EQ(l.code("09"), 0);                                // a new unit
   EXPECT_NE(l.first("A5" + fs({"11"})), reg);
   EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
 }
@@ -457,7 +462,6 @@ TEST(Receipts, EejDisplayAndTaxes) {
   EXPECT_EQ(taxes().taxSales[0], 180000 + 900 + 600);  // 0.02 a line; once for 0.30 it would be 0.05
 }
 
-
 // The inspector password is checked before the range, a wrong one stays
 // visible in status bit 7 until the right one comes; a wrong data-exchange
 // password leaves the bit alone.  Only ranges with recorded shifts print.
@@ -502,8 +506,8 @@ TEST(Reports, AClosedArchiveStillPrintsItsReports) {
   ASSERT_EQ(l.status() & 0x10, 0x10);
   const std::string today = l.fields("A7\x1c")[0];
   for (const std::string& body :
-       {"62" + fs({"0", "1", "3", "0"}), "63" + fs({"0", "010100", today, "0"}), "64" + fs({"1"}),
-        "65" + fs({"1"}), "66" + fs({"0", "1", "3"}), "67" + fs({"1", today, today}), std::string("68"), "69" + fs({"3"})})
+       {"62" + fs({"0", "1", "3", "0"}), "63" + fs({"0", "010100", today, "0"}), "64" + fs({"1"}), "65" + fs({"1"}),
+        "66" + fs({"0", "1", "3"}), "67" + fs({"1", today, today}), std::string("68"), "69" + fs({"3"})})
     EXPECT_EQ(l.code(body), 0) << body;
   EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0x01);
   // The EEJ holds nothing after the current shift or today.
@@ -519,7 +523,19 @@ TEST(Reports, SetReadyPutsTheRegisterInWorkingOrder) {
   l.sim.setReady();
   l.sim.addFiscalHistory(1);
   EXPECT_EQ(l.fields("A0"), (Fields{"0", "0", "0"}));
-  for (const char* body : {"64" "1\x1c", "69" "1\x1c", "66" "0\x1c" "1\x1c" "1\x1c", "62" "0\x1c" "1\x1c" "1\x1c" "0\x1c"})
+  for (const char* body : {"64"
+                           "1\x1c",
+                           "69"
+                           "1\x1c",
+                           "66"
+                           "0\x1c"
+                           "1\x1c"
+                           "1\x1c",
+                           "62"
+                           "0\x1c"
+                           "1\x1c"
+                           "1\x1c"
+                           "0\x1c"})
     EXPECT_EQ(l.code(body), 0) << body;
   EXPECT_EQ(l.code("20" + fs({"2", "1", "К", "1"})), 0);
 }
@@ -670,8 +686,7 @@ TEST(Nvr, HealthyRegisterKeepsAWrittenImageAndTakesItWithTheLastBlock) {
   const std::vector<uint8_t> img = RegisterModel::buildNvrImage(edited(), 201);
   writeImage(l, img, 20);  // all but the block with the checksum
   // The blocks are stored as written, the totals not yet taken.
-  EXPECT_EQ(std::vector<uint8_t>(img.begin(), img.begin() + 640),
-            l.sim.memory(3, 0xF000, 640));
+  EXPECT_EQ(std::vector<uint8_t>(img.begin(), img.begin() + 640), l.sim.memory(3, 0xF000, 640));
   EXPECT_EQ(l.sim.state().cashInDrawer, 123400);  // 12.34 paid in
   EXPECT_EQ(l.fields("A0")[0], "0");
   writeImage(l, img);

@@ -16,9 +16,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
-using test::WireClient;
 using test::kStatusTcp;
 using test::linkPath;
+using test::WireClient;
 
 const Bytes kStatusSerial = {0x02, 0x20, 0x41, 0x30, 0x03, 0x35, 0x32};
 
@@ -95,7 +95,9 @@ TEST(SerialTransport, PasswordChecksumAndUnknownCodes) {
   EXPECT_EQ(test::resultOf(c.readReply()), 0x07);
   c.write(test::request("7F"));
   EXPECT_EQ(test::resultOf(c.readReply()), 0x02);
-  c.write(test::request("A5" "0\x1c"));
+  c.write(
+      test::request("A5"
+                    "0\x1c"));
   Bytes v = c.readReply();
   EXPECT_EQ(test::resultOf(v), 0);
   EXPECT_EQ(test::fieldsOf(v), std::vector<std::string>{"201"});
@@ -122,7 +124,9 @@ TEST(SerialTransport, PrinterStatusOnlyOnTheSecondModel) {
     sim.setVersion(v);
     c.write(test::request("A9"));
     EXPECT_EQ(test::resultOf(c.readReply()), 0x02) << v;
-    c.write(test::request("A5" "0\x1c"));
+    c.write(
+        test::request("A5"
+                      "0\x1c"));
     EXPECT_EQ(test::fieldsOf(c.readReply()), std::vector<std::string>{std::to_string(v)});
   }
 }
@@ -357,7 +361,10 @@ TEST(Log, LimitKeepsTheNewestAndTheCallbackSeesEveryRequest) {
   };
   Simulator sim(cfg);
   auto c = WireClient::tcp(sim.listenTcp());
-  for (const char* body : {"A0", "7F", "A5" "0\x1c", "A0", "A9"}) {
+  for (const char* body : {"A0", "7F",
+                           "A5"
+                           "0\x1c",
+                           "A0", "A9"}) {
     c.write(wrapEnvelope(test::request(body, "")));
     ASSERT_GE(test::resultOf(c.readReply()), 0) << body;
   }

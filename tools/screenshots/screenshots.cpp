@@ -133,8 +133,7 @@ bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDia
   cfg.version = version;
   termina::sim::Simulator sim(cfg);
   sim.openPty(termina::paths::root() + "/dev/com1");
-  sim.setMemory(termina::app::kNvrArea, termina::app::kNvrAddress,
-                termina::app::BuildNvrImage(SampleTotals(version)));
+  sim.setMemory(termina::app::kNvrArea, termina::app::kNvrAddress, termina::app::BuildNvrImage(SampleTotals(version)));
   bool ok = TRMA_CheckPort(false) == 0;
   {
     CRepairNVR dlg;

@@ -25,8 +25,8 @@ int32_t EditNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   // Held in 64 bits and stopped at the 32-bit limit, so that any length of
   // digits ends there instead of overflowing.
-  const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min())
-                                 : std::numeric_limits<int32_t>::max();
+  const int64_t limit =
+      negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min()) : std::numeric_limits<int32_t>::max();
   int64_t n = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     n = n * 10 + (text[i] - '0');

@@ -36,8 +36,7 @@ std::string FirstChars(const std::string& s, std::size_t n) {
 void WriteTable8(TRMA_STRING* value) {
   try {
     TRMA_WriteConfig(8, 0, value);
-  } catch (uint16_t) {
-  }
+  } catch (uint16_t) {}
 }
 
 }  // namespace
@@ -69,9 +68,7 @@ TestSaleResult RunTestSale(const TestSaleInput& in, Interaction& ui) {
       uint16_t rc;
       try {
         rc = TRMA_ShowClientDisplayText(&first, &second);
-      } catch (uint16_t code) {
-        rc = code != 0 ? code : 1;
-      }
+      } catch (uint16_t code) { rc = code != 0 ? code : 1; }
       if (rc != 0) {
         ui.Tell(kDisplayNotReadyText, "Ошибка", Icon::Error);
         return TestSaleResult{TestSaleOutcome::DisplayNotReady, rc};
@@ -86,8 +83,7 @@ TestSaleResult RunTestSale(const TestSaleInput& in, Interaction& ui) {
   if (in.closeShift) {
     try {
       haveSaved = TRMA_ReadConfig(8, 0, &saved) == 0;
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
     Pause(kPauseMs);
     if (haveSaved) {
       TRMA_STRING one{};

@@ -22,8 +22,8 @@ void Walk(Record& r, U32&& u32, F64&& f64) {
   u32(r.document);
   u32(r.report);
   u32(r.receipt);
-  for (auto* v : {&r.cash, &r.carried, &r.annulled, &r.paidIn, &r.paidOut, &r.deferred, &r.discSales,
-                  &r.markupSales, &r.discReturns, &r.markupReturns})
+  for (auto* v : {&r.cash, &r.carried, &r.annulled, &r.paidIn, &r.paidOut, &r.deferred, &r.discSales, &r.markupSales,
+                  &r.discReturns, &r.markupReturns})
     f64(*v);
   for (auto& v : r.sales) f64(v);
   for (auto& v : r.returns) f64(v);
@@ -43,7 +43,8 @@ std::vector<uint8_t> EncodeNvrFile(const NvrRecord& r) {
   const auto put = [&out](uint64_t v, int size) {
     for (int i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
   };
-  Walk(r, [&](uint32_t v) { put(v, 4); }, [&](double v) { put(std::bit_cast<uint64_t>(v), 8); });
+  Walk(
+      r, [&](uint32_t v) { put(v, 4); }, [&](double v) { put(std::bit_cast<uint64_t>(v), 8); });
   return out;
 }
 
@@ -58,11 +59,12 @@ bool DecodeNvrFile(std::span<const uint8_t> data, NvrRecord& r) {
     at += size;
     return v;
   };
-  Walk(next, [&](uint32_t& v) { v = static_cast<uint32_t>(get(4)); },
-       [&](double& v) {
-         v = std::bit_cast<double>(get(8));
-         ok = ok && IsStorableMoney(v);
-       });
+  Walk(
+      next, [&](uint32_t& v) { v = static_cast<uint32_t>(get(4)); },
+      [&](double& v) {
+        v = std::bit_cast<double>(get(8));
+        ok = ok && IsStorableMoney(v);
+      });
   if (!ok) return false;
   RecomputeNvrTotals(next);
   r = next;
@@ -75,7 +77,8 @@ bool SaveNvrFile(const std::string& path, const NvrRecord& r, std::string* why) 
   int number;
   if (ReplaceFile(path, bytes, &error, &number)) return true;
   // Failures are told by the name the caller gave, not the temporary one.
-  if (why) *why = error == ReplaceError::NotRegularFile ? path + ": не обычный файл" : path + ": " + std::strerror(number);
+  if (why)
+    *why = error == ReplaceError::NotRegularFile ? path + ": не обычный файл" : path + ": " + std::strerror(number);
   return false;
 }
 

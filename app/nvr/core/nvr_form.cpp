@@ -32,10 +32,10 @@ std::pair<double, std::size_t> LeadingNumber(std::string_view s) {
 }
 
 constexpr int kTransferOrder[] = {
-    kNvrEditSalesTotal, kNvrEditReturnsTotal, kNvrEditShift,      kNvrEditDocument,   kNvrEditReport,
-    kNvrEditReceipt,    kNvrEditCash,         kNvrEditCarried,    kNvrEditAnnulled,   kNvrEditPaidIn,
-    kNvrEditPaidOut,    kNvrEditDiscSales,    kNvrEditMarkupSales, kNvrEditDiscReturns, kNvrEditMarkupReturns,
-    kNvrEditDeferred,
+    kNvrEditSalesTotal,  kNvrEditReturnsTotal, kNvrEditShift,         kNvrEditDocument,
+    kNvrEditReport,      kNvrEditReceipt,      kNvrEditCash,          kNvrEditCarried,
+    kNvrEditAnnulled,    kNvrEditPaidIn,       kNvrEditPaidOut,       kNvrEditDiscSales,
+    kNvrEditMarkupSales, kNvrEditDiscReturns,  kNvrEditMarkupReturns, kNvrEditDeferred,
 };
 
 uint32_t* CountField(NvrRecord& r, int control) {

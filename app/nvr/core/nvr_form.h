@@ -89,8 +89,8 @@ std::vector<int> NvrHiddenControls(uint16_t version);
 // The three array dialogs.
 enum class NvrArray { SalesByPayment, ReturnsByPayment, TaxSales, TaxReturns, DeptSales, DeptReturns };
 struct NvrArrayDialog {
-  int templateId;               // 150, 155 or 161
-  std::span<const int> edits;   // the edit of each value, in value order
+  int templateId;              // 150, 155 or 161
+  std::span<const int> edits;  // the edit of each value, in value order
 };
 NvrArrayDialog NvrArrayDialogFor(NvrArray a);
 // The button of the recovery dialog that opens the array.

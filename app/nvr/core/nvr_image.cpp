@@ -117,9 +117,9 @@ NvrDateTime NvrNow() {
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
   if (now == static_cast<std::time_t>(-1) || ::localtime_r(&now, &tm) == nullptr) return {};
-  return NvrDateTime{static_cast<uint8_t>(tm.tm_mday), static_cast<uint8_t>(tm.tm_mon + 1),
+  return NvrDateTime{static_cast<uint8_t>(tm.tm_mday),         static_cast<uint8_t>(tm.tm_mon + 1),
                      static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint8_t>(tm.tm_hour),
-                     static_cast<uint8_t>(tm.tm_min), static_cast<uint8_t>(tm.tm_sec)};
+                     static_cast<uint8_t>(tm.tm_min),          static_cast<uint8_t>(tm.tm_sec)};
 }
 
 NvrDateTime NvrDateAsShown(const NvrDateTime& d) {
@@ -166,7 +166,7 @@ void FillNvrRecord(NvrRecord& r, std::span<const uint8_t> image) {
   in.u32(kReceipt, r.receipt);
   in.money(kCash, r.cash);
   if (in.has(kBlockB, 7)) {
-    r.opened = NvrDateTime{image[kBlockB], image[kBlockB + 1], static_cast<uint16_t>(in.raw(kBlockB + 2, 2)),
+    r.opened = NvrDateTime{image[kBlockB],     image[kBlockB + 1], static_cast<uint16_t>(in.raw(kBlockB + 2, 2)),
                            image[kBlockB + 4], image[kBlockB + 5], image[kBlockB + 6]};
   }
   in.money(kCarried, r.carried);

@@ -49,10 +49,10 @@ struct NvrRecord {
   double cash = 0, carried = 0;
   std::array<double, 16> sales{}, returns{};  // by payment type, cash first
   double annulled = 0, paidIn = 0, paidOut = 0;
-  double deferred = 0;                                       // middle and long
+  double deferred = 0;                                                        // middle and long
   double discSales = 0, markupSales = 0, discReturns = 0, markupReturns = 0;  // middle and long
-  std::array<double, 6> taxSales{}, taxReturns{};            // middle and long
-  std::array<double, 6> deptSales{}, deptReturns{};          // long only
+  std::array<double, 6> taxSales{}, taxReturns{};                             // middle and long
+  std::array<double, 6> deptSales{}, deptReturns{};                           // long only
   double salesTotal = 0, returnsTotal = 0;  // sums of sales and returns (controls 1062, 1063)
   bool operator==(const NvrRecord&) const = default;
 };

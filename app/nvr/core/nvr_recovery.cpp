@@ -34,9 +34,7 @@ uint16_t ReadNvrRecord(NvrRecord& r) {
   uint16_t code = 0;
   try {
     code = TRMA_ReadMemBlock(kNvrArea, kNvrAddress, static_cast<uint16_t>(image.size()), image.data());
-  } catch (uint16_t failure) {
-    code = failure;
-  }
+  } catch (uint16_t failure) { code = failure; }
   FillNvrRecord(r, image);
   return code;
 }
@@ -46,9 +44,7 @@ uint16_t WriteNvrRecord(const NvrRecord& r) {
   try {
     // Despite its name the call stores the bytes into the register.
     TRMA_ReadBlock(kNvrArea, kNvrAddress, static_cast<uint16_t>(image.size()), image.data());
-  } catch (uint16_t failure) {
-    return failure;
-  }
+  } catch (uint16_t failure) { return failure; }
   return 0;
 }
 

@@ -103,9 +103,7 @@ ClockPageData ReadClockPage() {
     }
     p.clock = ReadRegisterClock();
     p.clockRead = true;
-  } catch (uint16_t code) {
-    p.failure = code;
-  }
+  } catch (uint16_t code) { p.failure = code; }
   p.password = StoredExchangePassword();
   return p;
 }
@@ -140,8 +138,8 @@ ClockSetting SetRegisterClock(const TRMADT& date, const TRMATM& time, Interactio
   bool setIt = true;
   if (!s.difference || *s.difference >= 1440) {
     s.asked = true;
-    setIt = ui.Ask(Question{OneDayQuestion(date, time), kWarningTitle, Icon::Exclamation, Buttons::YesNo, Answer::No}) ==
-            Answer::Yes;
+    setIt = ui.Ask(Question{OneDayQuestion(date, time), kWarningTitle, Icon::Exclamation, Buttons::YesNo,
+                            Answer::No}) == Answer::Yes;
   }
   if (setIt) {
     TRMA_SetDate(&d, &t);

@@ -28,12 +28,10 @@ constexpr std::array<ConfigEntry, 23> kMap{{
     {kTablePaymentNames, 0, 15, "Вид оплаты", 18, kAll, "CFRPayment"},
     {kTableTaxNames, 0, 5, "Имя ставки налога", 40, kAll, "CFRTaxes"},
     {kTableTaxRates, 0, 5, "Ставка налога", 40, kAll, "CFRTaxes"},
-    {kTableTaxLine, 0, 0, "Предварительная строка налогов:", 40, kVersionTaxOptions,
-     "CFRTaxes"},
+    {kTableTaxLine, 0, 0, "Предварительная строка налогов:", 40, kVersionTaxOptions, "CFRTaxes"},
     {kTableDepartments, 0, 5, "Имя товарной группы", 40, kAll, "CFRGroups"},
     {kTableZSection, 0, 0, "Заголовок раздела для Z-отчета:", 40, kAll, "CFRGroups"},
-    {kTableAutoPayment, 0, 0, "Автоматическая оплата при закрытии", 1, kVersionTaxOptions,
-     "CFRParams"},
+    {kTableAutoPayment, 0, 0, "Автоматическая оплата при закрытии", 1, kVersionTaxOptions, "CFRParams"},
     {kTablePassword, 0, 0, "Пароль обмена данными", 4, kAll, "CFRConnectParams"},
 }};
 

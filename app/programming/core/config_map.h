@@ -67,7 +67,7 @@ const ConfigEntry& MapEntry(uint16_t table);
 struct BitEntry {
   uint8_t bit;
   const char* caption;
-  uint16_t controlId;    // 0 when no check box shows it on its own
+  uint16_t controlId;  // 0 when no check box shows it on its own
   uint16_t fromVersion;
 };
 // Table 7, Z-report options (parameters page).
@@ -77,8 +77,8 @@ std::span<const BitEntry> TaxOptionBits();
 inline constexpr uint8_t kTaxBitPrintZ = 0, kTaxBitPrintReceipt = 1, kTaxBitNoZeroSums = 2, kTaxBitPerPosition = 4;
 
 // List texts, in their order on the pages.
-std::span<const char* const> DisplayTypeNames();  // table 9: "BA-63", "LD-202"
-std::span<const char* const> ReceiptDesignNames();  // table 13
+std::span<const char* const> DisplayTypeNames();     // table 9: "BA-63", "LD-202"
+std::span<const char* const> ReceiptDesignNames();   // table 13
 std::span<const char* const> TaxCalculationNames();  // index 0: bit 4 set, index 1: clear
 
 // Field of table 26 that department row 0 uses: 0 below kVersionSecondModel, 1 from it.

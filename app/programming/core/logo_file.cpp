@@ -53,7 +53,8 @@ LogoCheck CheckBitmapHeaders(const uint8_t* data, std::size_t size, uint64_t fil
   const int64_t w = c.width;
   const int64_t h = c.height < 0 ? -static_cast<int64_t>(c.height) : c.height;
   const LogoLimits lim = LogoLimitsFor(version);
-  const bool fits = w > 0 && h > 0 && (lim.exact ? (w == lim.width && h == lim.height) : (w <= lim.width && h <= lim.height));
+  const bool fits =
+      w > 0 && h > 0 && (lim.exact ? (w == lim.width && h == lim.height) : (w <= lim.width && h <= lim.height));
   if (!fits) {
     char text[128];
     std::snprintf(text, sizeof text, "%s %dx%d", lim.text, lim.width, lim.height);

@@ -10,9 +10,9 @@
 
 namespace termina::app {
 
-extern const char* const kLogoOpenError;       // "Ошибка открытия файла"
-extern const char* const kLogoTooLarge;        // "Размер файла превышает 64 Кб"
-extern const char* const kLogoNotMonochrome;   // "Изображение должно быть монохромным"
+extern const char* const kLogoOpenError;      // "Ошибка открытия файла"
+extern const char* const kLogoTooLarge;       // "Размер файла превышает 64 Кб"
+extern const char* const kLogoNotMonochrome;  // "Изображение должно быть монохромным"
 
 // A bitmap file's header (14 bytes) and information header (the next 40)
 // together.

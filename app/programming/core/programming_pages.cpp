@@ -38,9 +38,7 @@ std::optional<uint16_t> untilFailure(F&& reads) {
   try {
     reads();
     return std::nullopt;
-  } catch (uint16_t code) {
-    return code;
-  }
+  } catch (uint16_t code) { return code; }
 }
 
 }  // namespace
@@ -271,8 +269,7 @@ DepartmentsRead ReadDepartments() {
 WriteStatus WriteDepartments(uint16_t version, const std::array<std::string, 6>& names, const std::string& zSection) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
   const uint16_t offset = DepartmentOffset(version);
-  for (uint16_t i = 0; i < names.size(); ++i)
-    writeText(kTableDepartments, static_cast<uint16_t>(offset + i), names[i]);
+  for (uint16_t i = 0; i < names.size(); ++i) writeText(kTableDepartments, static_cast<uint16_t>(offset + i), names[i]);
   writeText(kTableZSection, 0, zSection);
   return WriteStatus::Done;
 }

@@ -49,28 +49,28 @@ uint16_t RegisterVersion();
 // ---- parameters (CFRParams, template 142) ------------------------------
 
 struct ParamsValues {
-  std::string cashDesk;                   // 1039, table 1
-  bool compactPrint = false;              // 1091, table 2
-  bool externalNumbering = false;         // 1056, table 3
-  bool autoDrawer = false;                // 1055, table 4
-  bool noCashControl = false;             // 1083, table 6
-  uint8_t zReport = 0;                    // table 7: bit n is the box of ZReportBits()[n]
-  bool collectToZero = false;             // 1084, table 8
-  std::optional<unsigned> displayType;    // 1100 (0) / 1101 (1) / neither, table 9
-  bool autoDisplay = false;               // 1086, table 10
+  std::string cashDesk;                 // 1039, table 1
+  bool compactPrint = false;            // 1091, table 2
+  bool externalNumbering = false;       // 1056, table 3
+  bool autoDrawer = false;              // 1055, table 4
+  bool noCashControl = false;           // 1083, table 6
+  uint8_t zReport = 0;                  // table 7: bit n is the box of ZReportBits()[n]
+  bool collectToZero = false;           // 1084, table 8
+  std::optional<unsigned> displayType;  // 1100 (0) / 1101 (1) / neither, table 9
+  bool autoDisplay = false;             // 1086, table 10
   // 1087, table 11.  On versions 201 and 301 the box is hidden: the value
   // read from the register is kept here and written back unchanged, and
   // nothing is written when it could not be read (nullopt).  On other
   // versions nullopt writes "0" (an unticked box).
   std::optional<bool> partialCut;
-  std::optional<unsigned> design;         // 1104 selected index, table 13
-  bool autoPayment = false;               // 1088, table 30 (stored inverted)
+  std::optional<unsigned> design;  // 1104 selected index, table 13
+  bool autoPayment = false;        // 1088, table 30 (stored inverted)
 };
 
 struct ParamsRead {
   uint16_t version = 120;
-  ParamsValues values;             // what was not read keeps its default (empty, unticked)
-  std::optional<uint16_t> error;   // the reads ended at this failure
+  ParamsValues values;            // what was not read keeps its default (empty, unticked)
+  std::optional<uint16_t> error;  // the reads ended at this failure
 };
 
 // GetVersion, then tables 1, 2, 3, 4, 6; from 121 on 7, 8, 9, 10, 11; from
@@ -90,8 +90,8 @@ uint8_t ZReportMask(uint16_t version);
 
 struct ParamsWrite {
   WriteStatus status = WriteStatus::Done;
-  std::optional<uint16_t> error;    // a write (or the shift test) failed with this code
-  std::optional<ParamsRead> reread; // after ShiftOpen or error: what the register holds now
+  std::optional<uint16_t> error;     // a write (or the shift test) failed with this code
+  std::optional<ParamsRead> reread;  // after ShiftOpen or error: what the register holds now
 };
 
 // Shift test; tables 1, 2, 3, 4, 6; from 121 on 7, 8, 9, 10, 11; from 125 on
@@ -135,13 +135,13 @@ WriteStatus WritePayments(const std::array<std::string, 16>& names);
 // ---- taxes (CFRTaxes, 154) -----------------------------------------------
 
 struct TaxValues {
-  std::array<std::string, 6> names;       // 1104..1109, table 23
-  std::array<std::string, 6> rates;       // 1110..1115, table 24
-  bool printZ = false;                    // 1085, table 12 bit 0
-  bool printReceipt = false;              // 1119, table 12 bit 1
-  bool noZeroSums = false;                // 1127, table 12 bit 2 (from 128)
-  std::optional<unsigned> calculation;    // 1117 selected index: 0 sets bit 4
-  std::string taxLine;                    // 1040, table 25
+  std::array<std::string, 6> names;     // 1104..1109, table 23
+  std::array<std::string, 6> rates;     // 1110..1115, table 24
+  bool printZ = false;                  // 1085, table 12 bit 0
+  bool printReceipt = false;            // 1119, table 12 bit 1
+  bool noZeroSums = false;              // 1127, table 12 bit 2 (from 128)
+  std::optional<unsigned> calculation;  // 1117 selected index: 0 sets bit 4
+  std::string taxLine;                  // 1040, table 25
   // False when the options could not be read (their controls are hidden):
   // tables 12 and 25 are then left as the register holds them.
   bool optionsKnown = true;
@@ -173,9 +173,9 @@ WriteStatus WriteTaxes(uint16_t version, const TaxValues& values);
 
 struct DepartmentsRead {
   uint16_t version = 120;
-  uint16_t offset = 0;                 // table 26 field of row 0
-  std::array<std::string, 6> names;    // 1142..1147
-  std::string zSection;                // 1139, table 27
+  uint16_t offset = 0;               // table 26 field of row 0
+  std::array<std::string, 6> names;  // 1142..1147
+  std::string zSection;              // 1139, table 27
   std::optional<uint16_t> error;
 };
 // Labels of the rows 1149..1154: "0".."5" below 201, "1".."6" from 201 on.

@@ -107,8 +107,7 @@ SettingsRecords ReadRegisterSettings() {
   for (uint16_t n = 0; n < r.tables.size(); ++n) {
     try {
       readRecord(static_cast<uint16_t>(kTableCashDesk + n), 0, r.tables[n]);
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
     pause();
   }
   for (uint16_t f = 0; f < r.header.size(); ++f) {
@@ -133,13 +132,11 @@ SettingsRecords ReadRegisterSettings() {
         readRecord(kTableTaxRates, i, r.taxRates[i]);
         pause();
       }
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
     try {
       readRecord(kTableAutoPayment, 0, r.autoPayment);
       pause();
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
   }
   return r;
 }
@@ -148,9 +145,7 @@ SettingsResult SaveSettings(const std::string& path) {
   SettingsRecords records;
   try {
     records = ReadRegisterSettings();
-  } catch (uint16_t code) {
-    return driverFailure(code);
-  }
+  } catch (uint16_t code) { return driverFailure(code); }
   const std::vector<uint8_t> bytes = BuildSettingsFile(records);
   if (!ReplaceFile(path, bytes)) return failure(SettingsOutcome::OpenFailed, kOpenFailedText);
   return information(SettingsOutcome::Saved, kSavedText);
@@ -162,8 +157,7 @@ void WriteRegisterSettings(const SettingsRecords& r, uint16_t version) {
     try {
       writeRecord(static_cast<uint16_t>(kTableCashDesk + n), 0, r.tables[n]);
       pause();
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
   }
   for (uint16_t f = 0; f < r.header.size(); ++f) {
     writeRecord(kTableHeader, f, r.header[f]);
@@ -189,8 +183,7 @@ void WriteRegisterSettings(const SettingsRecords& r, uint16_t version) {
         pause();
       }
       writeRecord(kTableAutoPayment, 0, r.autoPayment);
-    } catch (uint16_t) {
-    }
+    } catch (uint16_t) {}
   }
 }
 

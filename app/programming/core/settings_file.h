@@ -56,7 +56,8 @@ inline constexpr const char* kFileFilter = "FRC Files (*.frc)|*.frc|All Files (*
 inline constexpr const char* kFileExtension = ".frc";
 inline constexpr const char* kOpenFailedText = "Ошибка открытия файла";
 inline constexpr const char* kBadFormatText = "Неверный формат файла.";
-inline constexpr const char* kFileNewerText = "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.";
+inline constexpr const char* kFileNewerText =
+    "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.";
 inline constexpr const char* kFileOlderQuestion =
     "Версия файла конфигурации не соответствует типу ФР. \nДля отсутствующих параметров будут установлены "
     "значения по умолчанию. \nПродолжить загрузку?";
@@ -97,8 +98,8 @@ enum class SettingsOutcome {
 
 struct SettingsResult {
   SettingsOutcome outcome = SettingsOutcome::Saved;
-  std::string message;   // UTF-8, empty when nothing is to be shown
-  std::string title;     // "Информация" or "Ошибка"
+  std::string message;  // UTF-8, empty when nothing is to be shown
+  std::string title;    // "Информация" or "Ошибка"
   Icon icon = Icon::None;
   uint16_t code = 0;     // DriverFailure: the driver's code
   uint16_t version = 0;  // Loaded / DriverFailure during a load: the register's version read

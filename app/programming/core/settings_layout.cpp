@@ -43,9 +43,8 @@ std::optional<SettingsRecords> ParseSettingsFile(std::span<const uint8_t> in) {
   if (in.size() < kSettingsFileSize || in[0] != kMark[0] || in[1] != kMark[1]) return std::nullopt;
   SettingsRecords r;
   r.version = static_cast<uint16_t>(in[kOffsetVersion] | (in[kOffsetVersion + 1] << 8));
-  forEachRecord(r, [&](std::size_t offset, auto& record) {
-    std::memcpy(record.data(), in.data() + offset, record.size());
-  });
+  forEachRecord(
+      r, [&](std::size_t offset, auto& record) { std::memcpy(record.data(), in.data() + offset, record.size()); });
   return r;
 }
 

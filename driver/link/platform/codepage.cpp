@@ -141,8 +141,7 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
 template <std::size_t N>
 std::string mapBytes(std::string_view s, const std::array<unsigned char, N>& table) {
   std::string out(s.size(), '\0');
-  for (std::size_t i = 0; i < s.size(); ++i)
-    out[i] = static_cast<char>(table[static_cast<unsigned char>(s[i])]);
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = static_cast<char>(table[static_cast<unsigned char>(s[i])]);
   return out;
 }
 

@@ -140,8 +140,8 @@ bool validEntry(std::string_view section, std::string_view key, std::string_view
   section = trim(section);
   key = trim(key);
   return !key.empty() && !hasLineBreak(section) && !hasLineBreak(key) && !hasLineBreak(value) &&
-         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
-         key.front() != ';' && key.front() != '[';
+         section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos && key.front() != ';' &&
+         key.front() != '[';
 }
 
 unsigned leadingInt(std::string_view value) {

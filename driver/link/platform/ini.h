@@ -24,8 +24,8 @@ unsigned readInt(const std::string& file, std::string_view section, std::string_
 // The value, at most bufferSize-1 characters (longer values are cut); a
 // missing file, section or key gives def, cut the same way; a key present
 // with an empty value gives "".
-std::string readString(const std::string& file, std::string_view section, std::string_view key,
-                       std::string_view def, std::size_t bufferSize);
+std::string readString(const std::string& file, std::string_view section, std::string_view key, std::string_view def,
+                       std::size_t bufferSize);
 
 // Sets key=value in section, creating file, section and key as needed.  The
 // value replaces the old one in place; every other line (comments, blank

@@ -65,8 +65,8 @@ unsigned readInt(const std::string& file, std::string_view section, std::string_
   return value ? leadingInt(*value) : def;
 }
 
-std::string readString(const std::string& file, std::string_view section, std::string_view key,
-                       std::string_view def, std::size_t bufferSize) {
+std::string readString(const std::string& file, std::string_view section, std::string_view key, std::string_view def,
+                       std::size_t bufferSize) {
   const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
   const auto value = lookup(file, section, key);
   std::string result = value ? *value : std::string(def);

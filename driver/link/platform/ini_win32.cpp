@@ -13,14 +13,14 @@ unsigned readInt(const std::string& file, std::string_view section, std::string_
                                  file.c_str());
 }
 
-std::string readString(const std::string& file, std::string_view section, std::string_view key,
-                       std::string_view def, std::size_t bufferSize) {
+std::string readString(const std::string& file, std::string_view section, std::string_view key, std::string_view def,
+                       std::size_t bufferSize) {
   if (bufferSize == 0) return {};
   // The system cuts the value (or the default) to the buffer, NUL included.
   std::vector<char> buf(bufferSize, '\0');
-  const DWORD n = ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                             std::string(def).c_str(), buf.data(), static_cast<DWORD>(buf.size()),
-                                             file.c_str());
+  const DWORD n =
+      ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(), std::string(def).c_str(),
+                                 buf.data(), static_cast<DWORD>(buf.size()), file.c_str());
   return std::string(buf.data(), n < buf.size() ? n : buf.size() - 1);
 }
 

@@ -42,8 +42,8 @@ std::string hostPath(std::string_view windowsPath) {
   std::string rest(windowsPath);
   for (char& c : rest)
     if (c == '\\') c = '/';
-  const bool hasDrive = rest.size() >= 2 && rest[1] == ':' &&
-                        ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'));
+  const bool hasDrive =
+      rest.size() >= 2 && rest[1] == ':' && ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'));
   if (!hasDrive) return rest;
   const char drive = static_cast<char>(rest[0] | 0x20);  // ASCII lower case
   std::size_t from = 2;

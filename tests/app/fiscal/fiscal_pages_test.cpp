@@ -54,8 +54,8 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   EXPECT_EQ(QApplication::focusWidget(), Edit(page, 1029));
   EXPECT_FALSE(page->IsCommandRunning());
 
-  const std::pair<int, const char*> fields[] = {{1029, "0"},          {1035, "123456789012"}, {1031, "7701"},
-                                                {1034, "7702"},       {1032, "4321"},         {1033, "4321"}};
+  const std::pair<int, const char*> fields[] = {{1029, "0"},    {1035, "123456789012"}, {1031, "7701"},
+                                                {1034, "7702"}, {1032, "4321"},         {1033, "4321"}};
   for (const auto& [id, text] : fields) Edit(page, id)->setText(text);
   m_prompts.messages.clear();
   Run(page);

@@ -39,7 +39,8 @@ class ReportPages : public AppTest {
     for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
       if (main.m_tree->topLevelItem(i)->text(0) == item) main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
     CFRFunction* page = main.CurrentPage();
-    EXPECT_TRUE(page && main.m_tree->currentItem() && main.m_tree->currentItem()->text(0) == item) << item.toStdString();
+    EXPECT_TRUE(page && main.m_tree->currentItem() && main.m_tree->currentItem()->text(0) == item)
+        << item.toStdString();
     return page;
   }
   // Runs the page's command and returns the bodies of what it sent.
@@ -65,29 +66,32 @@ TEST_F(ReportPages, EveryItemOpensItsPage) {
     unsigned templateId;
     int type;  // -1: no report type
   } cases[] = {
-      {inspector, "Краткий фиск. отчет по сменам", 140, 0}, {inspector, "Полный фиск. отчет по сменам", 140, 1},
-      {inspector, "Краткий фиск. отчет по датам", 139, 0},  {inspector, "Полный фиск. отчет по датам", 139, 1},
-      {eej, "Активизация ЭКЛЗ", 134, -1},                    {eej, "Закрытие архива ЭКЛЗ", 134, -1},
-      {eej, "Контрольная лента", 137, -1},                   {eej, "Документ из ЭКЛЗ", 138, -1},
-      {eej, "Краткий отчет по сменам", 136, 0},              {eej, "Полный отчет по сменам", 136, 1},
-      {eej, "Краткий отчет по датам", 135, 0},               {eej, "Полный отчет по датам", 135, 1},
-      {eej, "Отчет по активизации", 134, -1},                {eej, "Отчет по смене", 137, -1},
+      {inspector, "Краткий фиск. отчет по сменам", 140, 0},
+      {inspector, "Полный фиск. отчет по сменам", 140, 1},
+      {inspector, "Краткий фиск. отчет по датам", 139, 0},
+      {inspector, "Полный фиск. отчет по датам", 139, 1},
+      {eej, "Активизация ЭКЛЗ", 134, -1},
+      {eej, "Закрытие архива ЭКЛЗ", 134, -1},
+      {eej, "Контрольная лента", 137, -1},
+      {eej, "Документ из ЭКЛЗ", 138, -1},
+      {eej, "Краткий отчет по сменам", 136, 0},
+      {eej, "Полный отчет по сменам", 136, 1},
+      {eej, "Краткий отчет по датам", 135, 0},
+      {eej, "Полный отчет по датам", 135, 1},
+      {eej, "Отчет по активизации", 134, -1},
+      {eej, "Отчет по смене", 137, -1},
   };
   for (const Case& c : cases) {
     CFRFunction* page = Select(c.tab, c.item);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->GetTemplateId(), c.templateId) << c.item.toStdString();
     EXPECT_STRNE(page->metaObject()->className(), "CFRFunction") << c.item.toStdString();
-    if (auto* s = dynamic_cast<CEEJShiftReport*>(page)) {
-      EXPECT_EQ(s->m_wType, c.type);
-    }
-    if (auto* d = dynamic_cast<CEEJDateReport*>(page)) {
-      EXPECT_EQ(d->m_wType, c.type);
-    }
+    if (auto* s = dynamic_cast<CEEJShiftReport*>(page)) { EXPECT_EQ(s->m_wType, c.type); }
+    if (auto* d = dynamic_cast<CEEJDateReport*>(page)) { EXPECT_EQ(d->m_wType, c.type); }
     // The report pages, and only they, can be interrupted.
-    EXPECT_EQ(Button(page, CFRFunction::kInterruptId) != nullptr,
-              c.templateId == 135 || c.templateId == 136 || c.templateId == 137 || c.templateId == 139 ||
-                  c.templateId == 140)
+    EXPECT_EQ(Button(page, CFRFunction::kInterruptId) != nullptr, c.templateId == 135 || c.templateId == 136 ||
+                                                                      c.templateId == 137 || c.templateId == 139 ||
+                                                                      c.templateId == 140)
         << c.item.toStdString();
   }
   EXPECT_NE(dynamic_cast<CEEJGetShift*>(Select(eej, "Отчет по смене")), nullptr);

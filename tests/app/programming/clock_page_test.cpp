@@ -34,7 +34,8 @@ TEST_F(ClockPageTest, SecondModelLayoutInNonFiscalMode) {
   ASSERT_NE(dynamic_cast<CFRConnectParams*>(page), nullptr);
   for (int id : {1056, 11166, 11165, 1080, 1014}) EXPECT_FALSE(Shown(page, id)) << id;
   for (int id : {1079, 1081, 105, 1}) EXPECT_TRUE(Shown(page, id)) << id;
-  EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d$").match(Text(page, 1051)).hasMatch()) << Text(page, 1051).toStdString();
+  EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d$").match(Text(page, 1051)).hasMatch())
+      << Text(page, 1051).toStdString();
   EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d$").match(Text(page, 1082)).hasMatch());
   EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(Text(page, 1026)).hasMatch());
   EXPECT_TRUE(Text(page, 1052).isEmpty());

@@ -51,7 +51,8 @@ class ProgrammingPageTest : public AppTest {
   QStringList Writes() const {
     QStringList w;
     for (const auto& r : m_sim->requests())
-      if (r.code == "A2") w << QString::fromStdString(r.fieldsUtf8.at(0) + "|" + r.fieldsUtf8.at(1) + "|" + r.fieldsUtf8.at(2));
+      if (r.code == "A2")
+        w << QString::fromStdString(r.fieldsUtf8.at(0) + "|" + r.fieldsUtf8.at(1) + "|" + r.fieldsUtf8.at(2));
     return w;
   }
   void FailAt(const std::string& key) {
@@ -99,8 +100,13 @@ TEST_P(ParamsByVersion, ControlsShownAndRowsMoved) {
 INSTANTIATE_TEST_SUITE_P(
     Versions, ParamsByVersion,
     ::testing::Values(
-        ParamsCase{120, {}, {1085, 1084, 1097, 1100, 1101, 1086, 1087, 1089, 1104, 1105, 1088, 1090, 1092, 1125, 1126, 11153, 11154}},
-        ParamsCase{125, {1085, 1084, 1097, 1100, 1101, 1086, 1087, 1089, 1104, 1105, 1088, 1090, 1092}, {1125, 1126, 11153, 11154}},
+        ParamsCase{
+            120,
+            {},
+            {1085, 1084, 1097, 1100, 1101, 1086, 1087, 1089, 1104, 1105, 1088, 1090, 1092, 1125, 1126, 11153, 11154}},
+        ParamsCase{125,
+                   {1085, 1084, 1097, 1100, 1101, 1086, 1087, 1089, 1104, 1105, 1088, 1090, 1092},
+                   {1125, 1126, 11153, 11154}},
         ParamsCase{128, {1085, 1084, 1097, 1101, 1087, 1089, 1104, 1088, 1125, 1126}, {11153, 11154}},
         ParamsCase{201, {1085, 1084, 1089, 1104, 1105, 1088, 1125, 1126, 11153, 11154}, {1087, 1086, 1097, 1100, 1101}},
         ParamsCase{301, {1085, 1084, 1104, 1088, 1125, 11153, 11154}, {1087, 1086, 1097, 1100, 1101}}),
@@ -205,7 +211,7 @@ TEST_F(ProgrammingPageTest, HeaderReadFailureLeavesEveryLineEmpty) {
 TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
   OpenRegister(125);
   for (const QString& caption : {QStringLiteral("Клише предприятия"), QStringLiteral("Рекламный текст"),
-                                QStringLiteral("Типы платежей"), QStringLiteral("Налоги")}) {
+                                 QStringLiteral("Типы платежей"), QStringLiteral("Налоги")}) {
     m_sim->setStatus(0, 0, 0);
     CFRFunction* page = Page(caption);
     ASSERT_NE(page, nullptr) << caption.toStdString();
@@ -308,12 +314,14 @@ TEST_F(ProgrammingPageTest, DepartmentRowsFollowTheVersion) {
     TRMA_ClosePort();
     StartRegister(c);
     m_sim->setTable(26, v >= 201 ? 1 : 0, "ПЕРВЫЙ");
-    CFRMainDlg& main = Open(QString(), [](const CFRNode&, PageHost& host) -> CFRFunction* { return new CFRGroups(host); });
+    CFRMainDlg& main =
+        Open(QString(), [](const CFRNode&, PageHost& host) -> CFRFunction* { return new CFRGroups(host); });
     CFRFunction* page = main.CurrentPage();
     ASSERT_NE(page, nullptr);
     QStringList labels;
     for (int id = 1149; id <= 1154; ++id) labels << tk::Item<QLabel>(page, id)->text();
-    EXPECT_EQ(labels, v >= 201 ? QStringList({"1", "2", "3", "4", "5", "6"}) : QStringList({"0", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(labels,
+              v >= 201 ? QStringList({"1", "2", "3", "4", "5", "6"}) : QStringList({"0", "1", "2", "3", "4", "5"}));
     EXPECT_EQ(Box(page, 1142)->text(), "ПЕРВЫЙ");
     EXPECT_EQ(Box(page, 1139)->maxLength(), 40);
   }

@@ -137,8 +137,7 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   Put(Path("newer.frc"), bytes);
   Press(main.m_btnLoad, Path("newer.frc"));
   ASSERT_EQ(m_prompts.messages.size(), 2u);
-  EXPECT_EQ(m_prompts.messages[1].text,
-            "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.");
+  EXPECT_EQ(m_prompts.messages[1].text, "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.");
   EXPECT_FALSE(Wrote());
   // From an older register: the question, and "No" writes nothing.
   bytes[2] = static_cast<char>(125);

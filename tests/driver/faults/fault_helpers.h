@@ -18,24 +18,22 @@ inline double silentWait(Transport t) { return t == Transport::Pty ? 0.5 : 5.0; 
 inline double bound(double seconds) { return 3 * seconds + 1.0; }
 
 struct Timed {
-    int code;        // the code thrown, or -1 when the call returned normally
-    double seconds;  // how long the call took
+  int code;        // the code thrown, or -1 when the call returned normally
+  double seconds;  // how long the call took
 };
 
 template <class F>
-Timed timed(F&& f)
-{
-    auto t0 = std::chrono::steady_clock::now();
-    int code = thrown(std::forward<F>(f));
-    return {code, secondsSince(t0)};
+Timed timed(F&& f) {
+  auto t0 = std::chrono::steady_clock::now();
+  int code = thrown(std::forward<F>(f));
+  return {code, secondsSince(t0)};
 }
 
 // CPU time the calling thread has used, in seconds.
-inline double threadCpuSeconds()
-{
-    timespec ts{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+inline double threadCpuSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 }  // namespace termina::test

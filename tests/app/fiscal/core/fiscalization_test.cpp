@@ -9,8 +9,8 @@ namespace {
 using app::FiscField;
 
 TEST(Fiscalization, EmptyFieldsAreReportedOneAtATimeInOrder) {
-  const char* names[] = {"ТЕКУЩИЙ ПАРОЛЬ", "РЕГИСТРАЦИОННЫЙ №", "ПОВТ.РЕГ. №", "ИНН ВЛАДЕЛЬЦА", "ПОВТ. ИНН ВЛАДЕЛЬЦА",
-                         "НОВЫЙ ПАРОЛЬ", "ПОВТ. НОВЫЙ ПАРОЛЬ"};
+  const char* names[] = {"ТЕКУЩИЙ ПАРОЛЬ",      "РЕГИСТРАЦИОННЫЙ №", "ПОВТ.РЕГ. №",       "ИНН ВЛАДЕЛЬЦА",
+                         "ПОВТ. ИНН ВЛАДЕЛЬЦА", "НОВЫЙ ПАРОЛЬ",      "ПОВТ. НОВЫЙ ПАРОЛЬ"};
   app::FiscalizationInput in;  // all empty: only the first is named
   for (int i = 0; i < app::kFiscFieldCount; ++i) {
     const auto problem = app::FirstEmptyField(in);
@@ -39,15 +39,19 @@ TEST_F(FiscalizationTest, MismatchesThenRegisterAndInit) {
   EXPECT_EQ(app::RunFiscalization(in, m_ask), app::FiscalizationOutcome::Mismatch);
   in[FiscField::NewPasswordRepeat] = "4321";
   EXPECT_EQ(app::RunFiscalization(in, m_ask), app::FiscalizationOutcome::Mismatch);
-  EXPECT_EQ(m_ask.Texts(), (std::vector<std::string>{
-                               "Несовпадение паролей! Введите пароль ещё раз.",
-                               "Несовпадение регистрационных номеров! Введите регистрационный номер ещё раз."}));
+  EXPECT_EQ(m_ask.Texts(),
+            (std::vector<std::string>{"Несовпадение паролей! Введите пароль ещё раз.",
+                                      "Несовпадение регистрационных номеров! Введите регистрационный номер ещё раз."}));
   EXPECT_TRUE(Codes().empty());
 
   in[FiscField::RegNumberRepeat] = "123456789012";
   EXPECT_EQ(app::RunFiscalization(in, m_ask), app::FiscalizationOutcome::Registered);
   ASSERT_EQ(Codes(), (std::vector<std::string>{"08", "00"}));
-  EXPECT_EQ(m_sim->requests()[0].bodyUtf8, "080\x1c" "123456789012\x1c" "7701234567\x1c" "4321\x1c");
+  EXPECT_EQ(m_sim->requests()[0].bodyUtf8,
+            "080\x1c"
+            "123456789012\x1c"
+            "7701234567\x1c"
+            "4321\x1c");
   EXPECT_EQ(m_sim->state().registrationNumber, "123456789012");
 
   m_sim->clearLog();  // the inspector's password is 4321 now

@@ -31,9 +31,7 @@ class ReportsCore : public CoreTest {
     int code = 0;
     try {
       call();
-    } catch (uint16_t c) {
-      code = c;
-    }
+    } catch (uint16_t c) { code = c; }
     const auto r = m_sim->requests();
     return {r.size() == 1 ? r[0].bodyUtf8 : "<" + std::to_string(r.size()) + " requests>", code};
   }

@@ -57,11 +57,28 @@ TEST_F(TestSaleTest, DefaultsSellThenCloseTheShiftWithTable8Restored) {
   Ready().setTable(8, 0, "0");
   EXPECT_EQ(app::RunTestSale(TestSaleInput{}, m_ask).outcome, app::TestSaleOutcome::Sold);
   ASSERT_EQ(Codes(), (Codes_{"A5", "A1", "A1", "A2", "20", "30", "34", "35", "22", "61", "A2"}));
-  EXPECT_EQ(Body(3), "A28\x1c" "0\x1c" "1\x1c");
-  EXPECT_EQ(Body(4), "202\x1c" "1\x1c" "ЦТО\x1c" "1\x1c");
-  EXPECT_EQ(Body(5), "30ТЕСТ-ТОВАР1\x1c" "123456789012\x1c" "1.000\x1c" "1.1100\x1c" "1\x1c");
-  EXPECT_EQ(Body(7), "350\x1c" "1.1100\x1c");
-  EXPECT_EQ(Body(10), "A28\x1c" "0\x1c" "0\x1c");
+  EXPECT_EQ(Body(3),
+            "A28\x1c"
+            "0\x1c"
+            "1\x1c");
+  EXPECT_EQ(Body(4),
+            "202\x1c"
+            "1\x1c"
+            "ЦТО\x1c"
+            "1\x1c");
+  EXPECT_EQ(Body(5),
+            "30ТЕСТ-ТОВАР1\x1c"
+            "123456789012\x1c"
+            "1.000\x1c"
+            "1.1100\x1c"
+            "1\x1c");
+  EXPECT_EQ(Body(7),
+            "350\x1c"
+            "1.1100\x1c");
+  EXPECT_EQ(Body(10),
+            "A28\x1c"
+            "0\x1c"
+            "0\x1c");
   for (size_t i = 3; i < 11; ++i) EXPECT_GE(GapMs(i), 50) << i;
   const auto sent = m_sim->sent();
   EXPECT_NE(std::find(sent.begin(), sent.end(), uint8_t{0x06}), sent.end());  // ACKs while printing
@@ -88,7 +105,9 @@ TEST_F(TestSaleTest, UntickedAndVersion120) {
   m_sim->clearLog();
   app::RunTestSale(TestSaleInput{}, m_ask);
   EXPECT_EQ(Codes(), (Codes_{"A5", "A1", "20", "30", "34", "35", "22", "61"}));
-  EXPECT_EQ(Body(1), "A18\x1c" "0\x1c");
+  EXPECT_EQ(Body(1),
+            "A18\x1c"
+            "0\x1c");
 }
 
 // Table 10 on and no display: the message, nothing sold, table 8 untouched.
@@ -120,7 +139,9 @@ TEST_F(TestSaleTest, RefusedPaymentRestoresTable8AndLeavesTheReceiptOpen) {
   in.amount = "";
   EXPECT_THROW(app::RunTestSale(in, m_ask), uint16_t);
   EXPECT_EQ(Codes(), (Codes_{"A5", "A1", "A1", "A2", "20", "30", "34", "35", "A2"}));
-  EXPECT_EQ(Body(7), "350\x1c" "0.0000\x1c");
+  EXPECT_EQ(Body(7),
+            "350\x1c"
+            "0.0000\x1c");
   EXPECT_TRUE(m_sim->state().receiptOpen);
   EXPECT_EQ(m_sim->table(8, 0), "0");
   EXPECT_DOUBLE_EQ(app::TestSaleRoubles("100000000000000000000000999"), 1e21);  // 24 digits count

@@ -33,8 +33,8 @@ NvrRecord Distinct(uint16_t version) {
   NvrRecord r = ZeroRecord(version);
   r.shift = 4321, r.document = 70001, r.report = 12, r.receipt = 3000000000u;
   double v = 0.0001;
-  for (double* m : {&r.cash, &r.carried, &r.annulled, &r.paidIn, &r.paidOut, &r.deferred, &r.discSales,
-                    &r.markupSales, &r.discReturns, &r.markupReturns})
+  for (double* m : {&r.cash, &r.carried, &r.annulled, &r.paidIn, &r.paidOut, &r.deferred, &r.discSales, &r.markupSales,
+                    &r.discReturns, &r.markupReturns})
     *m = v += 1.1;
   for (auto* a : {&r.sales, &r.returns})
     for (double& m : *a) m = v += 10.5;
@@ -182,8 +182,8 @@ TEST(NvrForm, MoneyTextsAndTheTransferOrder) {
 TEST(NvrForm, RowsPerVersionAndTheArrayDialogs) {
   EXPECT_EQ(NvrHiddenControls(201), std::vector<int>{});
   EXPECT_EQ(NvrHiddenControls(125), (std::vector<int>{11147, 11148}));
-  EXPECT_EQ(NvrHiddenControls(120), (std::vector<int>{1081, 1082, 1064, 1065, 1066, 1067, 1068, 1120, 1121, 1122,
-                                                      1123, 1124, 11147, 11148}));
+  EXPECT_EQ(NvrHiddenControls(120),
+            (std::vector<int>{1081, 1082, 1064, 1065, 1066, 1067, 1068, 1120, 1121, 1122, 1123, 1124, 11147, 11148}));
   const NvrArrayDialog pay = NvrArrayDialogFor(NvrArray::ReturnsByPayment);
   EXPECT_EQ(pay.templateId, 150);
   ASSERT_EQ(pay.edits.size(), 16u);

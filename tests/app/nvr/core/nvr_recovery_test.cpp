@@ -188,7 +188,8 @@ TEST_F(NvrRecovery, FailedSaveLeavesTheEarlierFileAsItWas) {
   ASSERT_TRUE(SaveNvrRecord(path, Sample(201), m_ask));
   const std::vector<uint8_t> good = ReadBytes(path);
   // Writes beyond 300 bytes fail, as on a full disk.
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGXFSZ, &ignore, &old);
   rlimit lim{}, saved{};

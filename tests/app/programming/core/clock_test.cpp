@@ -99,9 +99,7 @@ TEST_F(ClockTest, BehindOrJustUnderADaySetsWithoutAQuestion) {
   uint16_t code = 0;
   try {
     SetNow();
-  } catch (uint16_t c) {
-    code = c;
-  }
+  } catch (uint16_t c) { code = c; }
   EXPECT_EQ(code, 12);
   EXPECT_TRUE(m_ask.asked.empty());
   EXPECT_EQ(Codes(), (std::vector<std::string>{"A7", "A3"}));

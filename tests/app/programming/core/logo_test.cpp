@@ -63,7 +63,8 @@ TEST_F(LogoTest, PictureSizeByModel) {
   }
   EXPECT_TRUE(app::CheckLogoFile(File("first.bmp", Bitmap(288, 126)), 120).accepted());
   EXPECT_TRUE(app::CheckLogoFile(wide, 201).accepted());
-  EXPECT_EQ(app::CheckLogoFile(File("tall.bmp", Bitmap(576, 171)), 201).message, "Размер изображения превышает 576x170");
+  EXPECT_EQ(app::CheckLogoFile(File("tall.bmp", Bitmap(576, 171)), 201).message,
+            "Размер изображения превышает 576x170");
 
   // The third model takes exactly 515 x 90, stored either way up.
   EXPECT_TRUE(app::CheckLogoFile(File("exact.bmp", Bitmap(515, 90)), 301).accepted());

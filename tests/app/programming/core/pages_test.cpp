@@ -32,9 +32,7 @@ TEST_P(Params, ReadAndWriteEveryTableOfTheVersionInOrder) {
   EXPECT_EQ(Ops(), reads);
   EXPECT_TRUE(r.values.noCashControl);
   const std::map<uint16_t, std::string> zMask = {{125, "15"}, {128, "63"}, {201, "255"}, {301, "255"}};
-  if (v >= 121) {
-    EXPECT_EQ(std::to_string(r.values.zReport), zMask.at(v));
-  }
+  if (v >= 121) { EXPECT_EQ(std::to_string(r.values.zReport), zMask.at(v)); }
   if (v >= 125) {
     EXPECT_EQ(r.values.displayType, 1u);
     EXPECT_EQ(r.values.design, 2u);
@@ -52,8 +50,8 @@ TEST_P(Params, ReadAndWriteEveryTableOfTheVersionInOrder) {
   List writes = {"A0", Write(1, 0, "12"), Write(2, 0, "0"), Write(3, 0, "0"), Write(4, 0, "0"), Write(6, 0, "1")};
   if (v >= 121)
     // Table 11 also on 201 and 301, where the box is hidden: the value read.
-    writes.insert(writes.end(), {Write(7, 0, zMask.at(v)), Write(8, 0, "0"), Write(9, 0, "1"),
-                                 Write(10, 0, "0"), Write(11, 0, "1")});
+    writes.insert(writes.end(),
+                  {Write(7, 0, zMask.at(v)), Write(8, 0, "0"), Write(9, 0, "1"), Write(10, 0, "0"), Write(11, 0, "1")});
   if (v >= 125) writes.insert(writes.end(), {Write(13, 0, "2"), Write(30, 0, "1")});
   writes.push_back("00");
   EXPECT_EQ(Ops(), writes);
@@ -90,8 +88,8 @@ TEST_F(ProgrammingTest, ParamsFailureEndsTheWritesAndTheRegisterIsReadBack) {
   ASSERT_TRUE(w.reread);
   const List ops = Ops();
   const List head(ops.begin(), ops.begin() + 9);
-  EXPECT_EQ(head, (List{"A0", Write(1, 0, "5"), Write(2, 0, "1"), Write(3, 0, "0"), Write(4, 0, "0"),
-                       Write(6, 0, "0"), Write(7, 0, "0"), Write(8, 0, "0"), "A5|0"}));
+  EXPECT_EQ(head, (List{"A0", Write(1, 0, "5"), Write(2, 0, "1"), Write(3, 0, "0"), Write(4, 0, "0"), Write(6, 0, "0"),
+                        Write(7, 0, "0"), Write(8, 0, "0"), "A5|0"}));
   for (const std::string& op : ops) EXPECT_NE(op, "00");
   // What was written before the failure stays and shows.
   EXPECT_TRUE(w.reread->values.compactPrint);

@@ -26,8 +26,8 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
 }
 
 void putFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Puts UTF-8 text into a record as the register's code page.
@@ -277,7 +277,7 @@ TEST_F(SettingsFile, LoadFailuresByGroup) {
   rec.version = 201;
   putFile(m_path, BuildSettingsFile(rec));
   sim::Faults f;
-  f.forced["A2 3"] = {3, {}};   // ignored
+  f.forced["A2 3"] = {3, {}};     // ignored
   f.forced["A2 23 1"] = {3, {}};  // ends the tax group silently
   m_sim->setFaults(f);
   SettingsResult r = LoadSettings(m_path, 201, m_ask);

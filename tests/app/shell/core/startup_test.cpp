@@ -13,8 +13,8 @@ using app::RunStartup;
 // Records which start-up dialogs were opened, in order, and plays the user.
 struct Dialogs : app::StartupDialogs {
   bool recoveryOk = false;
-  int passwordTries = 0;       // AskExchangePassword answers yes this often
-  std::string newPassword;     // handed to the driver when answering yes
+  int passwordTries = 0;    // AskExchangePassword answers yes this often
+  std::string newPassword;  // handed to the driver when answering yes
   std::vector<std::string> opened;
 
   bool RunRecovery(uint16_t version) override {
@@ -64,7 +64,8 @@ TEST_F(StartupTest, NvrFaultThenNotInstalledThenInit) {
   const app::StartupResult r = RunStartup(false, m_ask, d);
   EXPECT_TRUE(r.connected);
   EXPECT_EQ(d.opened, (std::vector<std::string>{"recovery 125", "install"}));
-  EXPECT_EQ(m_ask.Texts(), (std::vector<std::string>{app::kNvrFaultText, app::kPowerCycleText, app::kNotInstalledText}));
+  EXPECT_EQ(m_ask.Texts(),
+            (std::vector<std::string>{app::kNvrFaultText, app::kPowerCycleText, app::kNotInstalledText}));
   EXPECT_TRUE(m_sim->state().initDone);
 }
 

@@ -60,9 +60,7 @@ TEST(CodePage, SharedCharactersRoundTripAndOthersDoNot) {
       EXPECT_EQ(cp::oemToAnsi(oem), c) << "1251 byte " << b;
     }
     const unsigned char ansi = cp::oemToAnsi(c);
-    if (ansi != cp::kSubstitute) {
-      EXPECT_EQ(cp::ansiToOem(ansi), c) << "866 byte " << b;
-    }
+    if (ansi != cp::kSubstitute) { EXPECT_EQ(cp::ansiToOem(ansi), c) << "866 byte " << b; }
   }
   EXPECT_EQ(shared, 77);
   for (int b = 0; b < 0x80; ++b) {
