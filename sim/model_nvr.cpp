@@ -1,6 +1,7 @@
 // The NVR image in memory area 3: its layouts per version, its checksum,
 // and keeping it and the shift totals in step.
 #include <algorithm>
+#include <limits>
 
 #include "model.h"
 #include "model_support.h"
@@ -22,6 +23,11 @@ uint64_t get(const std::vector<uint8_t>& b, size_t at, int size) {
 }
 void putMoney(std::vector<uint8_t>& b, size_t at, int64_t v) { put(b, at, static_cast<uint64_t>(v), 8); }
 int64_t getMoney(const std::vector<uint8_t>& b, size_t at) { return static_cast<int64_t>(get(b, at, 8)); }
+int64_t saturatingAdd(int64_t a, int64_t b) {
+  int64_t sum;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
 
 }  // namespace
 
@@ -58,10 +64,12 @@ std::vector<uint8_t> RegisterModel::buildNvrImage(const Totals& t, uint16_t vers
   }
   putMoney(b, 55, t.carried);
   b[64] = 0x80;
+  // Only the sign of each sum is stored; a state file may hold totals whose
+  // sum does not fit in 64 bits, so the sums stop at the limits.
   int64_t sumSales = 0, sumReturns = 0;
   for (int i = 0; i < 16; ++i) {
-    sumSales += t.sales[i];
-    sumReturns += t.returns[i];
+    sumSales = saturatingAdd(sumSales, t.sales[i]);
+    sumReturns = saturatingAdd(sumReturns, t.returns[i]);
   }
   put(b, 65, sumSales > 0 ? 1 : 0, 2);
   put(b, 67, sumReturns > 0 ? 1 : 0, 2);
