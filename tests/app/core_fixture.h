@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "connect.h"
 #include "driver_root.h"
 #include "interaction.h"
 #include "simulator.h"
@@ -57,7 +58,7 @@ class CoreTest : public ::testing::Test {
   }
   // Connects the driver and forgets what the connection exchanged.
   void Connect() {
-    ASSERT_EQ(TRMA_CheckPort(false), 0);
+    ASSERT_NO_THROW(test::checkPortPatiently(2));
     m_sim->clearLog();
   }
   // The command codes of the requests the register received, in order.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "codepage.h"
+#include "connect.h"
 #include "driver_root.h"
 #include "ini.h"
 #include "simulator.h"
@@ -56,8 +57,8 @@ class Connected {
   }
   // Connects and forgets what the connection itself exchanged.
   void connect() {
-    TRMA_CheckPort(false);
-    sim->waitForReplies(1, std::chrono::seconds(2));
+    checkPortPatiently(2);
+    sim->waitForReplies(1, std::chrono::seconds(10));
     sim->clearLog();
   }
   // Body of the last request frame the register received (UTF-8).
