@@ -241,9 +241,11 @@ SettingsResult LoadSettings(const std::string& path, uint16_t knownVersion, Inte
   }
 
   const uint16_t version = RegisterVersion();
+  // The plan outlives the failure, which points into it.
+  const std::vector<PlannedWrite> plan = LoadPlan(*records, version);
   const PlannedWrite* failed = nullptr;
   try {
-    RunLoadPlan(LoadPlan(*records, version), &failed);
+    RunLoadPlan(plan, &failed);
   } catch (uint16_t code) {
     SettingsResult r = driverFailure(code);
     r.version = version;
