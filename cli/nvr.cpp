@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "nvr_backup.h"
 #include "nvr_recovery.h"
 #include "termina1.h"
 
@@ -58,13 +59,23 @@ int nvrRead(Context& ctx, const std::string& path) {
   return 0;
 }
 
-int nvrWrite(Context& ctx, const std::string& path) {
+int nvrWrite(Context& ctx, const std::string& path, bool backup) {
   // The file is checked before the register is touched.
   app::NvrRecord fromFile;
   std::string why;
   if (!app::LoadNvrFile(path, fromFile, &why)) return fileFailure(ctx, app::kNvrFileReadError, why);
   connect();
   const app::NvrRecord read = readRecord();
+  // What the register held is kept before anything is written.
+  if (backup) {
+    std::string kept;
+    if (!app::BackupNvrRecord(read, &kept, &why)) {
+      ctx.err << "trma: " << app::kNvrBackupFailedText << ": " << why
+              << ".\nОбраз не записан (без резервной копии: --no-backup)\n";
+      return kExitFile;
+    }
+    ctx.out << "Резервная копия итогов смены: " << kept << "\n";
+  }
   // The file holds every value but the version and the opening date; the
   // date is what the dialog's picker shows for the one read.
   app::NvrRecord r = fromFile;
@@ -133,8 +144,11 @@ int cmdNvr(Context& ctx, const std::vector<std::string>& args) {
     return nvrShow(ctx);
   }
   if (verb != "read" && verb != "write") throw UsageError{"ожидается nvr read, nvr write или nvr show"};
-  if (args.size() != 2 || args[1].empty()) throw UsageError{"nvr " + verb + " ФАЙЛ"};
-  return verb == "read" ? nvrRead(ctx, args[1]) : nvrWrite(ctx, args[1]);
+  if (verb == "write" && args.size() == 3 && args[1] == "--no-backup" && !args[2].empty())
+    return nvrWrite(ctx, args[2], false);
+  if (args.size() != 2 || args[1].empty())
+    throw UsageError{verb == "read" ? "nvr read ФАЙЛ" : "nvr write [--no-backup] ФАЙЛ"};
+  return verb == "read" ? nvrRead(ctx, args[1]) : nvrWrite(ctx, args[1], true);
 }
 
 }  // namespace termina::cli

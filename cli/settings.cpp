@@ -6,10 +6,12 @@
 #include <ostream>
 #include <string>
 
+#include "backups.h"
 #include "config_map.h"
 #include "driver_text.h"
 #include "interaction.h"
 #include "programming_pages.h"
+#include "settings_diff.h"
 #include "settings_file.h"
 #include "termina1.h"
 #include "versions.h"
@@ -19,29 +21,38 @@ namespace {
 
 using namespace termina::app;
 
-// Questions of the load on the terminal: --yes answers Yes; without it the
-// question is asked when standard input is a terminal, and otherwise it
-// stays unanswered (No) and the load writes nothing.
+// Questions of the load on the terminal: --yes answers Yes (and OK);
+// without it a Yes/No question is asked when standard input is a
+// terminal, and otherwise it stays unanswered (No) and the load writes
+// nothing.  The list of changes (OK and Cancel) is printed; it is asked
+// only on a terminal without --yes, and without a terminal the load goes
+// on, as a load without questions always has.
 class TerminalInteraction : public Interaction {
  public:
   TerminalInteraction(Context& ctx, bool yes) : ctx_(ctx), yes_(yes) {}
 
   Answer Ask(const Question& q) override {
-    if (q.buttons != Buttons::YesNo) {
+    if (q.buttons == Buttons::Ok) {
       ctx_.out << q.text << "\n";
       return Answer::Ok;
     }
-    if (yes_) return Answer::Yes;
+    const bool okCancel = q.buttons == Buttons::OkCancel;
+    // The list goes to the output; its last line, the question, is only
+    // put when it is asked.
+    const std::size_t cut = q.text.rfind('\n');
+    const std::string question = okCancel && cut != std::string::npos ? q.text.substr(cut + 1) : q.text;
+    if (okCancel && cut != std::string::npos) ctx_.out << q.text.substr(0, cut) << "\n" << std::flush;
+    if (yes_) return okCancel ? Answer::Ok : Answer::Yes;
     if (!::isatty(STDIN_FILENO)) {
-      unanswered_ = true;
+      unanswered_ = !okCancel;
       return q.defaultAnswer;
     }
-    ctx_.err << q.text << " [да/нет] " << std::flush;
+    ctx_.err << question << " [да/нет] " << std::flush;
     std::string line;
-    if (!std::getline(std::cin, line)) return q.defaultAnswer;
+    if (!std::getline(std::cin, line)) return okCancel ? Answer::Cancel : q.defaultAnswer;
     for (const char* yes : {"да", "Да", "ДА", "д", "Д", "y", "Y", "yes", "Yes", "YES"})
-      if (line == yes) return Answer::Yes;
-    return Answer::No;
+      if (line == yes) return okCancel ? Answer::Ok : Answer::Yes;
+    return okCancel ? Answer::Cancel : Answer::No;
   }
   bool unanswered() const { return unanswered_; }
 
@@ -148,7 +159,8 @@ int show(Context& ctx) {
     line(ctx, std::to_string(i), "\"" + tax.values.names[i] + "\" \"" + tax.values.rates[i] + "\"");
   if (tax.showOptions) {
     const TaxValues& t = tax.values;
-    const unsigned mask = TaxOptionMask(tax.version, t);
+    // What the register holds, not what the taxes page would write back.
+    const unsigned mask = tax.optionMask;
     line(ctx, MapEntry(kTableTaxOptions).caption, std::to_string(mask));
     bits(ctx, TaxOptionBits(), mask, tax.version, [](const BitEntry& b) { return b.bit != kTaxBitPerPosition; });
     line(ctx, trimColon(TaxOptionBits()[3].caption), listText(TaxCalculationNames(), t.calculation, ""));
@@ -179,12 +191,37 @@ int save(Context& ctx, const std::string& path) {
   return 0;
 }
 
-int load(Context& ctx, const std::string& path, bool yes) {
+// A path as one word for a POSIX shell.
+std::string shellWord(const std::string& s) {
+  if (!s.empty() && s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-./+,:=@%") ==
+                        std::string::npos)
+    return s;
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+int load(Context& ctx, const std::string& path, bool yes, bool backup) {
   TerminalInteraction ask(ctx, yes);
-  const SettingsResult r = LoadSettings(path, RegisterVersion(), ask);
+  LoadOptions options;
+  options.backup = backup ? BackupPolicy::Required : BackupPolicy::None;
+  options.offerRestore = false;
+  const SettingsResult r = LoadSettings(path, RegisterVersion(), ask, options);
   switch (r.outcome) {
-    case SettingsOutcome::Loaded: ctx.out << r.message << "\n"; return 0;
-    case SettingsOutcome::DriverFailure: throw r.code;
+    case SettingsOutcome::Loaded:
+      if (!r.backupPath.empty()) ctx.out << kBackupAtText << ": " << r.backupPath << "\n";
+      ctx.out << r.message << "\n";
+      return 0;
+    case SettingsOutcome::DriverFailure:
+      // The driver's text follows from the caller; before it, what was not
+      // written and how to put the backup back.
+      if (!r.failedSetting.empty()) ctx.err << "trma: " << kFailedSettingText << ": " << r.failedSetting << "\n";
+      if (!r.backupPath.empty())
+        ctx.err << "trma: " << kBackupAtText << ": " << r.backupPath << "\n"
+                << "trma: вернуть прежние настройки: trma settings load " << shellWord(r.backupPath) << "\n";
+      throw r.code;
+    case SettingsOutcome::BackupFailed:
+      return refused(ctx, r.message + "\nЗагрузка не выполнена (без резервной копии: --no-backup)");
     case SettingsOutcome::Declined:
       if (ask.unanswered())
         return refused(ctx, std::string(kFileOlderQuestion) +
@@ -192,6 +229,22 @@ int load(Context& ctx, const std::string& path, bool yes) {
       return refused(ctx, "загрузка отменена");
     default: return refused(ctx, r.message);
   }
+}
+
+// Every setting the file would change, one a line; 1 when there is one.
+int diff(Context& ctx, const std::string& path) {
+  std::vector<SettingChange> changes;
+  const SettingsResult r = DiffSettingsFile(path, RegisterVersion(), &changes);
+  if (r.outcome == SettingsOutcome::DriverFailure) throw r.code;
+  if (r.outcome != SettingsOutcome::Compared) return refused(ctx, r.message);
+  for (const SettingChange& c : changes) ctx.out << FormatChange(c) << "\n";
+  return changes.empty() ? 0 : 1;
+}
+
+int backups(Context& ctx) {
+  const std::string prefix = RegisterBackupPrefix(RegisterVersion());
+  for (const std::string& path : ListBackups(BackupFolder(), prefix, kSettingsBackupExtension)) ctx.out << path << "\n";
+  return 0;
 }
 
 }  // namespace
@@ -209,19 +262,31 @@ int cmdSettings(Context& ctx, const std::vector<std::string>& args) {
     return save(ctx, args[1]);
   }
   if (verb == "load") {
-    bool yes = false;
+    bool yes = false, backup = true;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < args.size(); ++i) {
       if (args[i] == "--yes")
         yes = true;
+      else if (args[i] == "--no-backup")
+        backup = false;
       else
         rest.push_back(args[i]);
     }
-    if (rest.size() != 1) throw UsageError{"settings load [--yes] ФАЙЛ"};
+    if (rest.size() != 1) throw UsageError{"settings load [--yes] [--no-backup] ФАЙЛ"};
     connect();
-    return load(ctx, rest[0], yes);
+    return load(ctx, rest[0], yes, backup);
   }
-  throw UsageError{"ожидается settings show, settings save или settings load"};
+  if (verb == "diff") {
+    if (args.size() != 2) throw UsageError{"settings diff ФАЙЛ"};
+    connect();
+    return diff(ctx, args[1]);
+  }
+  if (verb == "backups") {
+    if (args.size() != 1) throw UsageError{"settings backups без аргументов"};
+    connect();
+    return backups(ctx);
+  }
+  throw UsageError{"ожидается settings show, save, load, diff или backups"};
 }
 
 }  // namespace termina::cli

@@ -81,6 +81,8 @@ const char* kHelp =
     "                         nothing is answered for --restart-boot-ms, then the register is in\n"
     "                         its power-on state (settings and memory kept); happens once\n"
     "  --restart-boot-ms N    how long a restart keeps the register silent (default 1500)\n"
+    "  --fail-write T[.F]     answer the first write (A2) of table T (field F) with 03, once: a\n"
+    "                         load that fails part-way; may be given more than once\n"
     "  --log                  print every request and its result code to standard error\n"
     "  --help                 this text\n"
     "\n"
@@ -242,7 +244,20 @@ int main(int argc, char** argv) {
       faults.restartAtFrame = static_cast<int>(number());
     else if (a == "--restart-boot-ms")
       faults.restartBootMs = static_cast<int>(number());
-    else if (a == "--log")
+    else if (a == "--fail-write") {
+      // "T" or "T.F": the key of the write's table and field.
+      const std::string key = next("a table, or a table.field");
+      const std::size_t dot = key.find('.');
+      long table = 0, field = 0;
+      if (!toInt(key.substr(0, dot).c_str(), table) || table < 0 || table > 65535 ||
+          (dot != std::string::npos && (!toInt(key.substr(dot + 1).c_str(), field) || field < 0 || field > 65535))) {
+        std::fprintf(stderr, "termina-sim: %s: not a table or table.field: %s\n", a.c_str(), key.c_str());
+        return 2;
+      }
+      std::string forcedKey = "A2 " + std::to_string(table);
+      if (dot != std::string::npos) forcedKey += " " + std::to_string(field);
+      faults.forcedOnce[forcedKey] = ForcedReply{0x03, {}};
+    } else if (a == "--log")
       logRequests = true;
     else {
       std::fprintf(stderr, "termina-sim: unknown option %s (see --help)\n", a.c_str());

@@ -376,6 +376,10 @@ struct Simulator::Impl {
         out.result = 0x06;
       } else if (!p.codeIsHex) {
         out.result = 0x02;
+      } else if (auto once = findForced(faults.forcedOnce, p.code, req.fieldsUtf8); once != faults.forcedOnce.end()) {
+        out.result = static_cast<uint8_t>(once->second.result);
+        out.fields = once->second.fieldsUtf8;
+        faults.forcedOnce.erase(once);
       } else if (auto it = findForced(f.forced, p.code, req.fieldsUtf8); it != f.forced.end()) {
         out.result = static_cast<uint8_t>(it->second.result);
         out.fields = it->second.fieldsUtf8;

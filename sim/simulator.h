@@ -141,6 +141,10 @@ struct Faults {
   // by code and first field ("A1 11": table 11) or by code and first two
   // fields ("A2 22 5": table 22 field 5); the most specific key wins.
   std::map<std::string, ForcedReply> forced;
+  // The same keys, each answered once with its reply and then forgotten (a
+  // write that fails the first time, as when a cable moves): faults() then
+  // no longer lists it.  Taken before `forced`.
+  std::map<std::string, ForcedReply> forcedOnce;
 };
 
 struct Config {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "nvr_backup.h"
 #include "nvrarrays.h"
 #include "ui_147_repairnvr.h"
 
@@ -75,6 +76,7 @@ bool CRepairNVR::OnInitDialog() {
   // and left what was read.
   tk::PromptInteraction ask(this);
   m_record = OpenNvrRecovery(ask).record;
+  m_opened = m_record;
   ShowRecord();
   AdaptLayout();
   if (auto* first = Item<QLineEdit>(kNvrEditShift)) first->setFocus();
@@ -168,7 +170,7 @@ void CRepairNVR::OnOK() {
   // would get the earlier values of that edit and of all after it.
   if (!TakeControls()) return;
   tk::PromptInteraction ask(this);
-  if (!CommitNvrRecovery(m_record, ask)) return;
+  if (!CommitNvrRecovery(m_record, m_opened, ask)) return;
   EndDialog(tk::IDOK);
 }
 

@@ -20,6 +20,7 @@ class CRepairNVR : public tk::CDialog {
 
   // The record the controls show; money in roubles.
   termina::app::NvrRecord m_record;
+  termina::app::NvrRecord m_opened;  // as read at opening: kept as a backup before a write
 
   // Texts of the number-format messages, shown when an edit does not hold a
   // number of its kind.

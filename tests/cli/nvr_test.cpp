@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "backups.h"
 #include "nvr_file.h"
 #include "run_process.h"
 #include "trma_fixture.h"
@@ -65,6 +66,8 @@ TEST_F(TrmaNvr, ShowReadEditAndWriteBack) {
   EXPECT_TRUE(has(r.out, "Суммы по учетным группам (возвраты):\n")) << r.out;
   EXPECT_TRUE(has(r.out, "  Группа 6: 3.00\n")) << r.out;
 
+  const std::string original = dir.file("original.nvr");
+  ASSERT_EQ(trma({"read", original}).exitCode, 0);
   const std::string file = dir.file("shift.nvr");
   r = trma({"read", file});
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -88,6 +91,31 @@ TEST_F(TrmaNvr, ShowReadEditAndWriteBack) {
   ASSERT_FALSE(c.empty());
   EXPECT_EQ(std::count(c.begin(), c.end(), "E1"), 21);
   EXPECT_EQ(std::count(c.begin(), c.end(), "E7"), 21);
+  EXPECT_EQ(c.back(), "E7");
+
+  // What the register held before the write is kept, byte for byte what
+  // `nvr read` saved.
+  const std::vector<std::string> kept = app::ListBackups(root + "/backups", "ТЕРМИНА-2_unregistered", "nvr");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(has(r.out, kept[0])) << r.out;
+  EXPECT_EQ(test::readFile(kept[0]), test::readFile(original));
+}
+
+TEST_F(TrmaNvr, NoBackupNoWrite) {
+  start(sample());
+  const std::string file = dir.file("shift.nvr");
+  ASSERT_TRUE(app::SaveNvrFile(file, sample()));
+  test::writeFile(root + "/backups", "not a folder");
+  ProcessResult r = trma({"write", file});
+  EXPECT_EQ(r.exitCode, 101);
+  EXPECT_TRUE(has(r.err, "Не удалось сохранить резервную копию образа NVR: ")) << r.err;
+  EXPECT_TRUE(has(r.err, "--no-backup")) << r.err;
+  const std::vector<std::string> refused = codes();
+  EXPECT_EQ(std::count(refused.begin(), refused.end(), "E7"), 0);
+  r = trma({"write", "--no-backup", file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> c = codes();
+  EXPECT_EQ(std::count(c.begin(), c.end(), "A6"), 1) << "only the refused write asked for the name";
   EXPECT_EQ(c.back(), "E7");
 }
 

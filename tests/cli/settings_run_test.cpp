@@ -63,7 +63,8 @@ TEST_F(TrmaSettings, SaveFromOneRegisterAndLoadIntoAnother) {
 
   r = trma(2, {"settings", "load", file});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "Настройки загружены в регистратор\n");
+  EXPECT_TRUE(has(r.out, "Клише предприятия 1: \"ТЕСТОВЫЙ МАГАЗИН\" -> \"ООО РОМАШКА\"\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "Настройки загружены в регистратор\n")) << r.out;
   EXPECT_EQ(target->table(7, 0), "65");
   EXPECT_EQ(target->table(20, 0), "ООО РОМАШКА");
   EXPECT_EQ(target->table(22, 3), "ПОДАРОК");
@@ -118,6 +119,81 @@ TEST_F(TrmaSettings, OlderFileNeedsAnAnswerAndRefusedFilesWriteNothing) {
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_TRUE(has(r.err, "Неверный параметр функции")) << r.err;
   EXPECT_EQ(readFile(file), "fr");
+}
+
+TEST_F(TrmaSettings, ShowPrintsTheTaxOptionsTheRegisterHolds) {
+  // Bit 2 alone: the taxes page hides its box while bit 0 is clear, but the
+  // register holds it all the same.
+  auto reg = Register(128, 1);
+  reg->setTable(12, 0, "4");
+  const ProcessResult r = trma(1, {"settings", "show"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "  Параметры налогов: 4\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "    Отключить печать нулевых налоговых сумм в Z-отчете: вкл\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "    Печать налогов в Z-отчете: выкл\n")) << r.out;
+}
+
+TEST_F(TrmaSettings, DiffAFailedLoadAndTheCommandThatPutsTheRegisterBack) {
+  auto other = Register(201, 1);
+  other->setTable(21, 1, "ЧУЖАЯ РЕКЛАМА");
+  other->setTable(22, 9, "ЧЕК");
+  ASSERT_EQ(trma(1, {"settings", "save", file}).exitCode, 0);
+  other.reset();
+  auto reg = Register(201, 1);
+  reg->setReady();
+  reg->setTable(20, 2, "НАША СТРОКА");
+
+  ProcessResult r = trma(1, {"settings", "diff", file});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out,
+            "Клише предприятия 3: \"НАША СТРОКА\" -> \"\"\n"
+            "Рекламный текст 2: \"\" -> \"ЧУЖАЯ РЕКЛАМА\"\n"
+            "Типы платежей 9: \"\" -> \"ЧЕК\"\n");
+  EXPECT_EQ(tableWrites(*reg), 0u);
+
+  // The cable moves at the advertising's second line.
+  const auto before = reg->state().tables;
+  termina::sim::Faults f;
+  f.forcedOnce["A2 21 1"] = {3, {}};
+  reg->setFaults(f);
+  r = trma(1, {"settings", "load", file});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_TRUE(has(r.err, "Не записана настройка: Рекламный текст 2\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Неверный параметр функции")) << r.err;
+  const std::string marker = "вернуть прежние настройки: trma settings load '";
+  const std::size_t at = r.err.find(marker);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  const std::size_t from = at + marker.size();
+  const std::string backup = r.err.substr(from, r.err.find('\'', from) - from);
+  EXPECT_EQ(reg->table(20, 2), "") << "written before the failure";
+  EXPECT_EQ(trma(1, {"settings", "backups"}).out, backup + "\n");
+
+  r = trma(1, {"settings", "load", backup});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(reg->state().tables, before);
+  r = trma(1, {"settings", "backups"});
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), backup + "\n") << "newest first: the half-loaded state, then the first";
+  r = trma(1, {"settings", "diff", backup});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(TrmaSettings, WithoutABackupNothingIsWrittenUnlessAskedFor) {
+  auto reg = Register(201, 1);
+  ASSERT_EQ(trma(1, {"settings", "save", file}).exitCode, 0);
+  termina::test::writeFile(root + "/backups", "a file where the folder should be");
+  ProcessResult r = trma(1, {"settings", "load", "--yes", file});
+  EXPECT_EQ(r.exitCode, 101);
+  EXPECT_TRUE(has(r.err, "Не удалось сделать резервную копию настроек регистратора: ")) << r.err;
+  EXPECT_TRUE(has(r.err, "--no-backup")) << r.err;
+  EXPECT_EQ(tableWrites(*reg), 0u);
+
+  reg->clearLog();
+  r = trma(1, {"settings", "load", "--no-backup", file});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Настройки загружены в регистратор\n");
+  for (const auto& q : reg->requests()) EXPECT_NE(q.code, "A1") << "no backup, no reads";
+  EXPECT_EQ(tableWrites(*reg), 47u);
 }
 
 }  // namespace

@@ -127,6 +127,24 @@ int startedTcpPort(Child& ch) {
   return tcp == std::string::npos ? -1 : std::stoi(out.substr(tcp + 14));
 }
 
+TEST(Program, FailWriteRefusesTheFirstWriteOfItsTableOnce) {
+  Child ch;
+  start(ch, {"--tcp", "0", "--fail-write", "20.1", "--fail-write", "21"});
+  int port = startedTcpPort(ch);
+  ASSERT_GT(port, 0);
+  auto c = test::WireClient::tcp(static_cast<uint16_t>(port));
+  const auto result = [&](const std::string& body) {
+    c.write(test::request(body));
+    return test::resultOf(c.readReply());
+  };
+  const std::string fs = "\x1c";
+  EXPECT_EQ(result("A220" + fs + "0" + fs + "X" + fs), 0) << "another field of the table";
+  EXPECT_EQ(result("A220" + fs + "1" + fs + "X" + fs), 3);
+  EXPECT_EQ(result("A220" + fs + "1" + fs + "X" + fs), 0) << "once";
+  EXPECT_EQ(result("A221" + fs + "1" + fs + "Y" + fs), 3) << "any field of the table";
+  EXPECT_EQ(result("A221" + fs + "0" + fs + "Y" + fs), 0);
+}
+
 TEST(Program, LineFaultOptionsReachTheLine) {
   {
     // Replies dribble out a byte at a time; the second frame is lost to a
@@ -175,7 +193,7 @@ TEST(Program, HelpAndBadOptions) {
     for (const char* opt :
          {"--pty", "--tcp", "--version", "--password", "--state", "--report-ms", "--display", "--nvr-fault",
           "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result", "--disconnect-mid-reply", "--byte-gap",
-          "--ack-storm", "--logo-header-result", "--restart-at-frame", "--restart-boot-ms"})
+          "--ack-storm", "--logo-header-result", "--restart-at-frame", "--restart-boot-ms", "--fail-write"})
       EXPECT_NE(out.find(opt), std::string::npos) << opt;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{},
@@ -184,7 +202,9 @@ TEST(Program, HelpAndBadOptions) {
                                        {"--tcp", "x"},
                                        {"--tcp", "70000"},
                                        {"--tcp", "0", "--byte-gap", "99999999999"},
-                                       {"--tcp", "0", "--logo-header-result", "256"}}) {
+                                       {"--tcp", "0", "--logo-header-result", "256"},
+                                       {"--tcp", "0", "--fail-write", "20.x"},
+                                       {"--tcp", "0", "--fail-write", "-1"}}) {
     Child ch;
     start(ch, bad);
     EXPECT_EQ(waitExit(ch, 5s), 2) << (bad.empty() ? "(none)" : bad[0]);

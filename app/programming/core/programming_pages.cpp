@@ -216,6 +216,7 @@ TaxesRead ReadTaxes() {
     if (r.version >= kVersionTaxOptions) {
       t.taxLine = readText(kTableTaxLine, 0);
       const unsigned mask = DecimalValue(readText(kTableTaxOptions, 0));
+      r.optionMask = mask;
       t.printZ = (mask >> kTaxBitPrintZ) & 1;
       t.printReceipt = (mask >> kTaxBitPrintReceipt) & 1;
       r.showNoZeroSums = ShowsNoZeroSums(r.version, t.printZ);

@@ -154,6 +154,7 @@ struct TaxesRead {
   // no failure) and whether 1127 shows.
   bool showOptions = false;
   bool showNoZeroSums = false;
+  unsigned optionMask = 0;  // table 12 field 0 as the register holds it (125 and higher)
   std::optional<uint16_t> error;
 };
 

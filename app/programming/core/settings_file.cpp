@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backups.h"
 #include "config_map.h"
 #include "driver_text.h"
 #include "programming_pages.h"
+#include "settings_diff.h"
 #include "termina1.h"
 
 namespace termina::app {
@@ -21,23 +23,14 @@ namespace {
 
 // A record read from the register: the first bytes of a zero-filled
 // TRMA_STRING.
+// The whole value goes to held, when given.
 template <std::size_t N>
-void readRecord(uint16_t table, uint16_t field, std::array<char, N>& record) {
+void readRecord(uint16_t table, uint16_t field, std::array<char, N>& record, RegisterValues* held) {
   TRMA_STRING value{};
   TRMA_ReadConfig(table, field, &value);
   value[sizeof value - 1] = 0;
   std::memcpy(record.data(), value, N);
-}
-
-// A record sent to the register: at most N - 1 bytes of a 41-byte record
-// (the last byte of a record from a file need not be zero) or all 19 bytes
-// of a tax record, in a zero-filled TRMA_STRING.
-template <std::size_t N>
-void writeRecord(uint16_t table, uint16_t field, const std::array<char, N>& record) {
-  TRMA_STRING value{};
-  constexpr std::size_t n = N < sizeof value ? N : sizeof value - 1;
-  std::memcpy(value, record.data(), n);
-  TRMA_WriteConfig(table, field, &value);
+  if (held) (*held)[{table, field}] = value;
 }
 
 void pause() { Pause(kTablePauseMs); }
@@ -100,41 +93,41 @@ std::optional<std::vector<uint8_t>> readPrefix(const std::string& path, std::siz
 
 }  // namespace
 
-SettingsRecords ReadRegisterSettings() {
+SettingsRecords ReadRegisterSettings(RegisterValues* held) {
   SettingsRecords r;
   r.version = RegisterVersion();
   // Tables 1 to 13: a register that lacks one leaves its record empty.
   for (uint16_t n = 0; n < r.tables.size(); ++n) {
     try {
-      readRecord(static_cast<uint16_t>(kTableCashDesk + n), 0, r.tables[n]);
+      readRecord(static_cast<uint16_t>(kTableCashDesk + n), 0, r.tables[n], held);
     } catch (uint16_t) {}
     pause();
   }
   for (uint16_t f = 0; f < r.header.size(); ++f) {
-    readRecord(kTableHeader, f, r.header[f]);
+    readRecord(kTableHeader, f, r.header[f], held);
     pause();
   }
   for (uint16_t f = 0; f < r.footer.size(); ++f) {
-    readRecord(kTableFooter, f, r.footer[f]);
+    readRecord(kTableFooter, f, r.footer[f], held);
     pause();
   }
   for (uint16_t f = 0; f < r.payments.size(); ++f) {
-    readRecord(kTablePaymentNames, f, r.payments[f]);
+    readRecord(kTablePaymentNames, f, r.payments[f], held);
     pause();
   }
   if (r.version >= kVersionTaxOptions) {
     try {
-      readRecord(kTableTaxLine, 0, r.taxLine);
+      readRecord(kTableTaxLine, 0, r.taxLine, held);
       pause();
       for (uint16_t i = 0; i < r.taxNames.size(); ++i) {
-        readRecord(kTableTaxNames, i, r.taxNames[i]);
+        readRecord(kTableTaxNames, i, r.taxNames[i], held);
         pause();
-        readRecord(kTableTaxRates, i, r.taxRates[i]);
+        readRecord(kTableTaxRates, i, r.taxRates[i], held);
         pause();
       }
     } catch (uint16_t) {}
     try {
-      readRecord(kTableAutoPayment, 0, r.autoPayment);
+      readRecord(kTableAutoPayment, 0, r.autoPayment, held);
       pause();
     } catch (uint16_t) {}
   }
@@ -151,66 +144,147 @@ SettingsResult SaveSettings(const std::string& path) {
   return information(SettingsOutcome::Saved, kSavedText);
 }
 
-void WriteRegisterSettings(const SettingsRecords& r, uint16_t version) {
-  // Table 1, the cash-desk number, stays the target register's own.
-  for (uint16_t n = 1; n < r.tables.size(); ++n) {
-    try {
-      writeRecord(static_cast<uint16_t>(kTableCashDesk + n), 0, r.tables[n]);
-      pause();
-    } catch (uint16_t) {}
+void WriteRegisterSettings(const SettingsRecords& r, uint16_t version) { RunLoadPlan(LoadPlan(r, version)); }
+
+namespace {
+
+// The file checked before the register is touched: its records, or the
+// refusal to return.
+std::optional<SettingsRecords> checkedFile(const std::string& path, uint16_t knownVersion, SettingsResult* refusal) {
+  const auto bytes = readPrefix(path, kSettingsFileSize);
+  if (!bytes) {
+    *refusal = failure(SettingsOutcome::OpenFailed, kOpenFailedText);
+    return std::nullopt;
   }
-  for (uint16_t f = 0; f < r.header.size(); ++f) {
-    writeRecord(kTableHeader, f, r.header[f]);
-    pause();
+  auto records = ParseSettingsFile(*bytes);
+  if (!records) {
+    *refusal = failure(SettingsOutcome::BadFormat, kBadFormatText);
+    return std::nullopt;
   }
-  for (uint16_t f = 0; f < r.footer.size(); ++f) {
-    writeRecord(kTableFooter, f, r.footer[f]);
-    pause();
+  if (knownVersion < records->version) {
+    *refusal = failure(SettingsOutcome::FileNewer, kFileNewerText);
+    return std::nullopt;
   }
-  // Payment type 0 is fixed in the register.
-  for (uint16_t f = 1; f < r.payments.size(); ++f) {
-    writeRecord(kTablePaymentNames, f, r.payments[f]);
-    pause();
-  }
-  if (version >= kVersionTaxOptions) {
-    try {
-      writeRecord(kTableTaxLine, 0, r.taxLine);
-      pause();
-      for (uint16_t i = 0; i < r.taxNames.size(); ++i) {
-        writeRecord(kTableTaxNames, i, r.taxNames[i]);
-        pause();
-        writeRecord(kTableTaxRates, i, r.taxRates[i]);
-        pause();
-      }
-      writeRecord(kTableAutoPayment, 0, r.autoPayment);
-    } catch (uint16_t) {}
-  }
+  return records;
 }
 
-SettingsResult LoadSettings(const std::string& path, uint16_t knownVersion, Interaction& ask) {
-  const auto bytes = readPrefix(path, kSettingsFileSize);
-  if (!bytes) return failure(SettingsOutcome::OpenFailed, kOpenFailedText);
-  const auto records = ParseSettingsFile(*bytes);
-  if (!records) return failure(SettingsOutcome::BadFormat, kBadFormatText);
-  if (knownVersion < records->version) return failure(SettingsOutcome::FileNewer, kFileNewerText);
+SettingsResult declined() {
+  SettingsResult r;
+  r.outcome = SettingsOutcome::Declined;
+  return r;
+}
+
+// What the register held before the load, and where it is kept.
+struct Backup {
+  bool read = false;  // the reads went through: records and held are the register's
+  SettingsRecords records;
+  RegisterValues held;
+  std::string path;  // empty when no file could be written
+  std::string why;   // UTF-8: why there is no backup
+};
+
+void readBackup(Backup& b) {
+  try {
+    b.records = ReadRegisterSettings(&b.held);
+    b.read = true;
+  } catch (uint16_t code) { b.why = ErrorText(code).value_or("ошибка " + std::to_string(code)); }
+}
+
+void writeBackup(Backup& b, const LoadOptions& options) {
+  const std::string folder = options.backupFolder.empty() ? BackupFolder() : options.backupFolder;
+  const std::string prefix = RegisterBackupPrefix(b.records.version);
+  WriteBackup(folder, prefix, kSettingsBackupExtension, BuildSettingsFile(b.records), &b.path, &b.why);
+}
+
+// The message of a load that stopped part-way.
+std::string partWayText(const SettingsResult& r) {
+  std::string text = r.message;
+  if (!text.empty()) text += "\n";
+  text += std::string(kFailedSettingText) + ": " + r.failedSetting + ".";
+  if (!r.backupPath.empty()) text += "\n" + std::string(kBackupAtText) + ": " + r.backupPath;
+  return text;
+}
+
+}  // namespace
+
+SettingsResult LoadSettings(const std::string& path, uint16_t knownVersion, Interaction& ask,
+                            const LoadOptions& options) {
+  SettingsResult refusal;
+  const auto records = checkedFile(path, knownVersion, &refusal);
+  if (!records) return refusal;
   if (knownVersion > records->version) {
     const Answer a = ask.Ask(Question{kFileOlderQuestion, kConfirmTitle, Icon::Question, Buttons::YesNo, Answer::No});
-    if (a != Answer::Yes) {
-      SettingsResult r;
-      r.outcome = SettingsOutcome::Declined;
-      return r;
+    if (a != Answer::Yes) return declined();
+  }
+
+  Backup backup;
+  if (options.backup != BackupPolicy::None) {
+    readBackup(backup);
+    if (backup.read) {
+      const auto changes = DiffSettings(backup.held, LoadPlan(*records, backup.records.version));
+      const Answer a =
+          ask.Ask(Question{DiffQuestionText(changes), kConfirmTitle, Icon::Question, Buttons::OkCancel, Answer::Ok});
+      if (a != Answer::Ok) return declined();
+      writeBackup(backup, options);
+    }
+    if (backup.path.empty()) {
+      const std::string why = std::string(kBackupFailedText) + ": " + backup.why + ".";
+      if (options.backup == BackupPolicy::Required) {
+        SettingsResult r = failure(SettingsOutcome::BackupFailed, "");
+        r.message = why;
+        return r;
+      }
+      const Answer a = ask.Ask(
+          Question{why + "\n" + kWithoutBackupQuestion, kConfirmTitle, Icon::Exclamation, Buttons::YesNo, Answer::No});
+      if (a != Answer::Yes) return declined();
     }
   }
+
   const uint16_t version = RegisterVersion();
+  // The plan outlives the failure, which points into it.
+  const std::vector<PlannedWrite> plan = LoadPlan(*records, version);
+  const PlannedWrite* failed = nullptr;
   try {
-    WriteRegisterSettings(*records, version);
+    RunLoadPlan(plan, &failed);
   } catch (uint16_t code) {
     SettingsResult r = driverFailure(code);
     r.version = version;
+    r.backupPath = backup.path;
+    if (failed) r.failedSetting = SettingName(failed->table, failed->field);
+    r.message = partWayText(r);
+    if (!options.offerRestore || !backup.read) return r;
+    const Answer a = ask.Ask(
+        Question{r.message + "\n\n" + kRestoreQuestion, kErrorTitle, Icon::Question, Buttons::YesNo, Answer::Yes});
+    if (a != Answer::Yes) return r;
+    try {
+      RunLoadPlan(RestorePlan(backup.records, backup.held, version));
+      r.restored = true;
+      r.message += "\n" + std::string(kRestoredText);
+    } catch (uint16_t again) {
+      r.message += "\n" + std::string(kRestoreFailedText) + ": " +
+                   ErrorText(again).value_or("ошибка " + std::to_string(again)) + ".";
+    }
     return r;
   }
   SettingsResult r = information(SettingsOutcome::Loaded, kLoadedText);
   r.version = version;
+  r.backupPath = backup.path;
+  return r;
+}
+
+SettingsResult DiffSettingsFile(const std::string& path, uint16_t knownVersion, std::vector<SettingChange>* changes) {
+  SettingsResult refusal;
+  const auto records = checkedFile(path, knownVersion, &refusal);
+  if (!records) return refusal;
+  RegisterValues held;
+  SettingsRecords current;
+  try {
+    current = ReadRegisterSettings(&held);
+  } catch (uint16_t code) { return driverFailure(code); }
+  if (changes) *changes = DiffSettings(held, LoadPlan(*records, current.version));
+  SettingsResult r;
+  r.outcome = SettingsOutcome::Compared;
+  r.version = current.version;
   return r;
 }
 

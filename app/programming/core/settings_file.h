@@ -19,11 +19,18 @@
 // message, when there is one, with its title and icon; a DriverFailure's
 // text also goes on the status line.  After Loaded the window takes
 // `version` as its register version and shows its current page again.
+//
+// A load never writes without a way back: before its first write it reads
+// the register with a save's reads into a backup file (backups.h), shows
+// what the file would change (settings_diff.h) and asks before writing;
+// when a write fails part-way it names the setting and the backup and
+// offers to put the backup back.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -63,6 +70,18 @@ inline constexpr const char* kFileOlderQuestion =
     "значения по умолчанию. \nПродолжить загрузку?";
 inline constexpr const char* kSavedText = "Настройки сохранены";
 inline constexpr const char* kLoadedText = "Настройки загружены в регистратор";
+// The load's own questions and messages around its backup.
+inline constexpr const char* kChangesHeading = "Загрузка изменит настройки регистратора, всего ";
+inline constexpr const char* kChangesQuestion = "Записать эти настройки в регистратор?";
+inline constexpr const char* kNoChangesQuestion =
+    "Файл не меняет ни одной настройки регистратора.\nЗаписать его в регистратор?";
+inline constexpr const char* kBackupFailedText = "Не удалось сделать резервную копию настроек регистратора";
+inline constexpr const char* kWithoutBackupQuestion = "Загрузить настройки без резервной копии?";
+inline constexpr const char* kFailedSettingText = "Не записана настройка";
+inline constexpr const char* kBackupAtText = "Резервная копия прежних настроек";
+inline constexpr const char* kRestoreQuestion = "Вернуть прежние настройки?";
+inline constexpr const char* kRestoredText = "Прежние настройки возвращены в регистратор.";
+inline constexpr const char* kRestoreFailedText = "Прежние настройки вернуть не удалось";
 
 using Record = std::array<char, kRecordSize>;
 using TaxRecord = std::array<char, kTaxRecordSize>;
@@ -93,7 +112,9 @@ enum class SettingsOutcome {
   OpenFailed,     // kOpenFailedText
   BadFormat,      // kBadFormatText
   FileNewer,      // kFileNewerText: the register's version is lower than the file's
-  DriverFailure,  // the driver's text for `code`
+  DriverFailure,  // the driver's text for `code` (a load adds the failed setting and the backup)
+  BackupFailed,   // no backup could be made and the load was not to go on without one: nothing written
+  Compared,       // DiffSettingsFile: the changes are in its list
 };
 
 struct SettingsResult {
@@ -101,30 +122,63 @@ struct SettingsResult {
   std::string message;  // UTF-8, empty when nothing is to be shown
   std::string title;    // "Информация" or "Ошибка"
   Icon icon = Icon::None;
-  uint16_t code = 0;     // DriverFailure: the driver's code
-  uint16_t version = 0;  // Loaded / DriverFailure during a load: the register's version read
-                         // by the load, for m_wVersion
+  uint16_t code = 0;          // DriverFailure: the driver's code
+  uint16_t version = 0;       // Loaded / DriverFailure during a load: the register's version read
+                              // by the load, for m_wVersion
+  std::string backupPath;     // the load's backup, empty when none was made
+  std::string failedSetting;  // DriverFailure part-way through a load: its name
+  bool restored = false;      // the backup was put back after that failure
   bool ok() const { return outcome == SettingsOutcome::Saved || outcome == SettingsOutcome::Loaded; }
 };
+
+// The values a read delivered (code page 1251, whole, up to 40 bytes), by
+// table and field; a setting the register refused is absent.
+using RegisterValues = std::map<std::pair<uint16_t, uint16_t>, std::string>;
 
 // Reads the register's settings into records: GetVersion; tables 1 to 13
 // (failures ignored, 50 ms after each); tables 20, 21, 22 (a failure is
 // thrown); from 125 on table 25 and the taxes (a failure ends the group) and
-// table 30 (failure ignored).
-SettingsRecords ReadRegisterSettings();
+// table 30 (failure ignored).  held, when given, gets the whole values.
+SettingsRecords ReadRegisterSettings(RegisterValues* held = nullptr);
 
 // The save: the reads above, then the file.  A failed read or write
 // leaves any existing file at path untouched and creates none.
 SettingsResult SaveSettings(const std::string& path);
 
+// What a load does when its backup cannot be made: ask whether to go on
+// without one (the program; No the default), stop (trma), or make none at
+// all (trma --no-backup: no reads, no backup, no list of changes).
+enum class BackupPolicy { AskWhenImpossible, Required, None };
+
+struct LoadOptions {
+  BackupPolicy backup = BackupPolicy::AskWhenImpossible;
+  std::string backupFolder;  // empty: BackupFolder()
+  // After a part-way failure: ask kRestoreQuestion (Yes the default) and on
+  // Yes put the backup back.  trma says how instead.
+  bool offerRestore = true;
+};
+
 // The load.  knownVersion is the version the window holds (m_wVersion);
 // the version question goes to ask with No as the default answer.  The
 // file is checked whole (mark and size) before the register is touched.
-SettingsResult LoadSettings(const std::string& path, uint16_t knownVersion, Interaction& ask);
+// Then, unless options say otherwise: the backup's reads (a save's), the
+// list of changes with OK and Cancel (OK the default; Cancel writes
+// nothing: Declined), the registration number and the backup file, and the
+// load's own GetVersion and writes.
+SettingsResult LoadSettings(const std::string& path, uint16_t knownVersion, Interaction& ask,
+                            const LoadOptions& options = {});
+
+struct SettingChange;
+// The changes a load of the file would make, without writing: the file's
+// checks as for a load (no question: a register newer than the file is
+// compared as the load would write), the register's settings read as a
+// save reads them.  Compared with the list in *changes, or a failure.
+SettingsResult DiffSettingsFile(const std::string& path, uint16_t knownVersion, std::vector<SettingChange>* changes);
 
 // The writes of a load, for records already checked: tables 2 to 13
 // (failures ignored), 20, 21, 22 fields 1 to 15 (a failure is thrown), from
 // 125 on (the version given) 25, the taxes and 30 (a failure ends the group).
+// The plan itself is LoadPlan (settings_diff.h).
 void WriteRegisterSettings(const SettingsRecords& records, uint16_t version);
 
 }  // namespace termina::app

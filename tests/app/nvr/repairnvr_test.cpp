@@ -12,10 +12,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "app_fixture.h"
+#include "backups.h"
 #include "driver_text.h"
+#include "nvr_file.h"
 #include "nvr_recovery.h"
 #include "repairnvr.h"
 #include "startup.h"
@@ -148,6 +151,13 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
             {155, [](tk::CDialog& d) { Press(d, tk::IDCANCEL); }}});
   const NvrRecord held = Register();
   EXPECT_EQ(MoneyToUnits(held.cash), 123500);
+  // The record the dialog read at opening was kept before the write.
+  const auto kept = ListBackups(m_root.path().toStdString() + "/backups", "ТЕРМИНА-1_unregistered", "nvr");
+  ASSERT_EQ(kept.size(), 1u);
+  NvrRecord opened = NewNvrRecord(125);
+  FillNvrRecord(opened, BuildNvrImage(r));
+  std::ifstream in(kept[0], std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), EncodeNvrFile(opened));
   const QDate today = QDate::currentDate();
   EXPECT_EQ(held.opened, (NvrDateTime{static_cast<uint8_t>(today.day()), static_cast<uint8_t>(today.month()),
                                       static_cast<uint16_t>(today.year()), 0, 0, 0}));

@@ -83,10 +83,18 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   EXPECT_EQ(tk::Item<QLineEdit>(before, 1104)->text(), "ИНОЕ");
 
   Press(main.m_btnLoad, Path("copy"));
-  ASSERT_EQ(m_prompts.messages.size(), 2u) << m_prompts.Texts().join('|').toStdString();
+  ASSERT_EQ(m_prompts.messages.size(), 3u) << m_prompts.Texts().join('|').toStdString();
   EXPECT_EQ(m_prompts.messages[0].text, "Загрузить настройки из файла в регистратор?");
   EXPECT_EQ(m_prompts.messages[0].defaultButton, tk::IDNO);
-  EXPECT_EQ(m_prompts.messages[1].text, "Настройки загружены в регистратор");
+  // What the load will change, before it writes, with OK by default.
+  EXPECT_EQ(m_prompts.messages[1].text,
+            "Загрузка изменит настройки регистратора, всего 2:\n"
+            "Клише предприятия 1: \"ДРУГОЙ\" -> \"ОРИГИНАЛ\"\n"
+            "Налоги 0 (имя): \"ИНОЕ\" -> \"НДС\"\n"
+            "Записать эти настройки в регистратор?");
+  EXPECT_EQ(m_prompts.messages[1].buttons, tk::Buttons::OkCancel);
+  EXPECT_EQ(m_prompts.messages[1].defaultButton, tk::IDOK);
+  EXPECT_EQ(m_prompts.messages[2].text, "Настройки загружены в регистратор");
   EXPECT_EQ(m_sim->table(20, 0), "ОРИГИНАЛ");
   EXPECT_EQ(main.m_wVersion, 301) << "the version the load read";
   // The selected page again, a new one that read the register anew.
@@ -153,6 +161,49 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   EXPECT_TRUE(m_prompts.messages[1].text.endsWith("Продолжить загрузку?"));
   EXPECT_FALSE(Wrote());
   EXPECT_EQ(main.m_wVersion, 201);
+}
+
+TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBack) {
+  CFRMainDlg& main = *m_main;
+  m_sim->setTable(21, 0, "ЧУЖАЯ РЕКЛАМА");
+  m_sim->setTable(22, 5, "ЧУЖОЙ ПЛАТЕЖ");
+  Press(main.m_btnSave, Path("other.frc"));
+  m_sim->setTable(21, 0, "НАША РЕКЛАМА");
+  m_sim->setTable(22, 5, "");
+  const auto before = m_sim->state().tables;
+
+  m_prompts.messages.clear();
+  m_prompts.answers = {tk::IDYES, tk::IDCANCEL};
+  m_prompts.fileName = Path("other.frc");
+  m_sim->clearLog();
+  main.m_btnLoad->click();
+  ASSERT_EQ(m_prompts.messages.size(), 2u) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(m_prompts.messages[1].text.startsWith("Загрузка изменит настройки регистратора, всего 2:\n"));
+  EXPECT_FALSE(Wrote());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // The load fails at a payment name; Yes (the default) puts back what the
+  // register held.
+  termina::sim::Faults f;
+  f.forcedOnce["A2 22 5"] = termina::sim::ForcedReply{3, {}};
+  m_sim->setFaults(f);
+  QString halfway;
+  m_prompts.onMessage = [&](const tk::Message& m) {
+    if (m.text.endsWith("Вернуть прежние настройки?")) halfway = QString::fromStdString(m_sim->table(21, 0));
+  };
+  Press(main.m_btnLoad, Path("other.frc"));
+  ASSERT_EQ(m_prompts.messages.size(), 4u) << m_prompts.Texts().join('|').toStdString();
+  const tk::Message& q = m_prompts.messages[2];
+  EXPECT_EQ(q.buttons, tk::Buttons::YesNo);
+  EXPECT_EQ(q.defaultButton, tk::IDYES);
+  EXPECT_TRUE(q.text.contains("Не записана настройка: Типы платежей 5.")) << q.text.toStdString();
+  EXPECT_TRUE(q.text.contains("Резервная копия прежних настроек: " + m_root.path() + "/backups/ТЕРМИНА-2_"))
+      << q.text.toStdString();
+  EXPECT_EQ(halfway, "ЧУЖАЯ РЕКЛАМА");
+  EXPECT_EQ(m_prompts.messages[3].title, "Ошибка");
+  EXPECT_TRUE(m_prompts.messages[3].text.endsWith("Прежние настройки возвращены в регистратор."));
+  EXPECT_EQ(m_sim->state().tables, before);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

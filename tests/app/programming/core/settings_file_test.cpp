@@ -196,11 +196,14 @@ TEST_F(SettingsFile, LoadWritesTheRecordsButNeverTable1OrPaymentType0) {
   fill(rec.autoPayment, "1");
   putFile(m_path, BuildSettingsFile(rec));
 
-  const SettingsResult r = LoadSettings(m_path, 125, m_ask);
+  LoadOptions noBackup;
+  noBackup.backup = BackupPolicy::None;
+  const SettingsResult r = LoadSettings(m_path, 125, m_ask, noBackup);
   ASSERT_EQ(r.outcome, SettingsOutcome::Loaded) << r.message;
   EXPECT_EQ(r.message, "Настройки загружены в регистратор");
   EXPECT_EQ(r.version, 125);
   EXPECT_TRUE(m_ask.asked.empty());
+  EXPECT_TRUE(r.backupPath.empty());
 
   List expected{"A5|0"};
   for (int t = 2; t <= 13; ++t) expected.push_back(Write(t, 0, t == 7 ? "15" : "0"));
