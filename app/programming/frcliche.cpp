@@ -31,14 +31,12 @@ bool CFRCliche::OnInitDialog() {
     if (QWidget* w = Item(id)) w->setFont(m_font);
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::LinesRead r = app::ReadHeader();
-  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-  // A failed read leaves every box empty; the host reports it, and the
-  // status line keeps its text.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::LinesRead>(&app::ReadHeader, [this](app::LinesRead& r) {
+    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+    // A failed read leaves every box empty; the status line keeps its text.
+    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+  });
   return true;
 }
 

@@ -30,12 +30,11 @@ bool CFRFooter::OnInitDialog() {
     if (QWidget* w = Item(id)) w->setFont(m_font);
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::LinesRead r = app::ReadFooter();
-  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::LinesRead>(&app::ReadFooter, [this](app::LinesRead& r) {
+    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+  });
   return true;
 }
 

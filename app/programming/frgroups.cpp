@@ -35,18 +35,17 @@ bool CFRGroups::OnInitDialog() {
   if (auto* header = Item<QLineEdit>(kZSectionId)) header->setMaxLength(static_cast<int>(app::kLineChars));
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::DepartmentsRead r = app::ReadDepartments();
-  m_wVersion = r.version;
-  const auto labels = app::DepartmentRowLabels(m_wVersion);
-  for (int i = 0; i < 6; ++i) {
-    SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
-    SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
-  }
-  SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
-  // Boxes filled before a failure keep their values; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::DepartmentsRead>(&app::ReadDepartments, [this](app::DepartmentsRead& r) {
+    m_wVersion = r.version;
+    const auto labels = app::DepartmentRowLabels(m_wVersion);
+    for (int i = 0; i < 6; ++i) {
+      SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
+      SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
+    }
+    SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
+    // Boxes filled before a failure keep their values.
+    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+  });
   return true;
 }
 

@@ -37,13 +37,12 @@ bool CFRPayment::OnInitDialog() {
   if (auto* cash = Item<CEditEx>(kFirstNameId)) cash->installEventFilter(new progpage::KeysSwallowed(cash));
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::PaymentsRead r = app::ReadPayments();
-  for (std::size_t n = 0; n < r.names.size(); ++n)
-    if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
-  // Names read before a failure stay shown; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::PaymentsRead>(&app::ReadPayments, [this](app::PaymentsRead& r) {
+    for (std::size_t n = 0; n < r.names.size(); ++n)
+      if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
+    // Names read before a failure stay shown.
+    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+  });
   return true;
 }
 

@@ -61,8 +61,11 @@ bool CFRTaxes::OnInitDialog() {
   if (auto* printZ = Item<QAbstractButton>(kPrintZId))
     connect(printZ, &QAbstractButton::clicked, this, &CFRTaxes::OnPrintZClicked);
 
-  ShowStatusText(progpage::kWaiting);
-  const app::TaxesRead r = app::ReadTaxes();
+  ReadThenFill<app::TaxesRead>(&app::ReadTaxes, [this](app::TaxesRead& r) { Fill(r); });
+  return true;
+}
+
+void CFRTaxes::Fill(const app::TaxesRead& r) {
   m_wVersion = r.version;
   m_bOptionsKnown = r.values.optionsKnown;
   const app::TaxValues& t = r.values;
@@ -79,10 +82,8 @@ bool CFRTaxes::OnInitDialog() {
   }
   for (int id : kOptionIds) ShowItem(id, r.showOptions);
   ShowItem(kNoZeroSumsId, r.showNoZeroSums);
-  // Boxes filled before a failure keep their values; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
-  return true;
+  // Boxes filled before a failure keep their values.
+  if (r.error) progpage::ReportReadFailure(*this, *r.error);
 }
 
 void CFRTaxes::OnPrintZClicked() {

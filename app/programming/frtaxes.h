@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frfunction.h"
+#include "programming_pages.h"
 
 class CFRTaxes : public CFRFunction {
   Q_OBJECT
@@ -23,6 +24,7 @@ class CFRTaxes : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
+  void Fill(const termina::app::TaxesRead& r);
 
  private:
   // "Печать налогов в Z-отчете" clicked: from 128 on, the box for zero

@@ -7,8 +7,6 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include <thread>
-
 #include "driver_api.h"
 #include "frstatusdlg.h"
 #include "startup.h"
@@ -106,6 +104,10 @@ termina::app::Answer CFRFunction::ThreadUi::Ask(const termina::app::Question& q)
   return m_page.OnUi([&] { return tk::PromptInteraction(&m_page).Ask(q); });
 }
 
+termina::app::Answer WorkerInteraction::Ask(const termina::app::Question& q) {
+  return reg::Worker::Get().OnUi([&] { return tk::PromptInteraction(m_owner).Ask(q); });
+}
+
 CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during)
     : m_set(set), m_during(during) {
   page.OnUi([&] {
@@ -201,7 +203,8 @@ void CFRFunction::StartCommand(int id) {
   m_hThread = record;
   m_lastThread = record;
   ++s_running;
-  std::thread(&CFRFunction::CommandThreadProc, new Request{id, this}, record).detach();
+  auto* request = new Request{id, this};
+  reg::Worker::Get().Post([request, record] { CommandThreadProc(request, record); });
 }
 
 void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record) {
@@ -230,6 +233,8 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
     page->m_hIdleEvent->set();
   } catch (const tk::PageGone&) {
     // The page was replaced or the program is closing: touch nothing more.
+  } catch (const reg::JobAbandoned&) {
+    // The program is closing: the command ends before its next driver call.
   }
   --s_running;
   record->ended = true;
@@ -276,8 +281,44 @@ void CFRFunction::OnInterruptButton() {
 
 // ---- Lifetime ------------------------------------------------------------------
 
+void CFRFunction::BeginReading() {
+  if (m_readToken) m_readToken->Abandon();
+  m_readToken = std::make_shared<reg::JobToken>();
+  QWidget* exit = Item(kExitId);
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w == exit || !w->isEnabled()) continue;
+    w->setEnabled(false);
+    m_disabledForRead.emplace_back(w);
+  }
+  setCursor(Qt::WaitCursor);
+  if (m_pHost) m_pHost->SetStatusText(0, kWaiting);
+}
+
+void CFRFunction::EndReading() {
+  m_readToken.reset();
+  for (const QPointer<QWidget>& w : m_disabledForRead)
+    if (w) w->setEnabled(true);
+  m_disabledForRead.clear();
+  unsetCursor();
+  if (m_pHost) m_pHost->SetStatusText(0, kReady);
+}
+
+void CFRFunction::AbandonReads() {
+  if (!m_readToken) return;
+  m_readToken->Abandon();
+  EndReading();
+}
+
+void CFRFunction::ReportReadCode(uint16_t code) {
+  QString text;
+  if (!ErrorText(code, &text)) return;
+  if (m_pHost) m_pHost->SetStatusText(0, text);
+  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+}
+
 void CFRFunction::Retire(bool now) {
   if (m_bRetired) return;
+  if (m_readToken) m_readToken->Abandon();
   m_bRetired = true;
   m_pHost = nullptr;
   m_channel->Close();

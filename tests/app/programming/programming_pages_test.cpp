@@ -37,6 +37,7 @@ class ProgrammingPageTest : public AppTest {
     for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
       if (main.m_tree->topLevelItem(i)->text(0) == caption) {
         main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+        WaitPageFilled(main);
         return main.CurrentPage();
       }
     return nullptr;
