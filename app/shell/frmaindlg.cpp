@@ -164,12 +164,16 @@ void CFRMainDlg::done(int result) {
   tk::CDialog::done(result);
   if (!reg::Worker::Started()) return;
   reg::Worker& worker = reg::Worker::Get();
-  if (!worker.Busy() && worker.UiWaiting() == 0) return;
   if (m_pPage) m_pPage->AbandonReads();
-  // A job the window waits for is on the stack below this call: the program
-  // ends here rather than go on with it.
-  const bool idle = worker.Stop(1000);
-  if (!idle || worker.UiWaiting() > 0) m_endNow();
+  if (worker.UiWaiting() == 0) {
+    // Abandoned reads end after the driver call in progress.
+    if (worker.WaitIdle(1000)) return;
+  } else {
+    // A job the window waits for is on the stack below this call: every
+    // job from now on ends before its next driver call.
+    if (worker.Stop(1000)) return;
+  }
+  m_endNow();
 }
 
 void CFRMainDlg::resizeEvent(QResizeEvent* event) {

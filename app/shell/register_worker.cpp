@@ -148,6 +148,11 @@ void Worker::ServeUntil(const std::function<bool()>& done) {
   }
 }
 
+bool Worker::WaitIdle(int ms) {
+  std::unique_lock lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_depth == 0 && m_queue.empty(); });
+}
+
 bool Worker::Stop(int ms) {
   std::unique_lock lock(m_mutex);
   // Every job, running or queued, ends before its next driver call; the

@@ -89,6 +89,8 @@ class Worker {
   // the worker is idle (the process may unload the driver); false when it
   // is still inside a driver call.
   bool Stop(int ms);
+  // Waits at most `ms` milliseconds for the worker to be idle.
+  bool WaitIdle(int ms);
   bool Stopping() const { return m_stopping; }
   // UI thread: how many Run() calls are waiting on its stack.
   int UiWaiting() const { return m_uiWaiting; }
