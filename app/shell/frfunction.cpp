@@ -62,8 +62,10 @@ void CFRFunction::CreateInFrame(const QRect& rect) {
 }
 
 void CFRFunction::BindCommandButtons() {
+  // Only push buttons: a page may use one of these numbers for a control
+  // of its own (the parameters page's check box 1056 is no interrupt).
   const auto bind = [this](int id, void (CFRFunction::*handler)()) {
-    auto* b = Item<QAbstractButton>(id);
+    auto* b = Item<QPushButton>(id);
     if (!b || b->property("commandBound").toBool()) return;
     b->setProperty("commandBound", true);
     connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
