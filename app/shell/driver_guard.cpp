@@ -9,13 +9,13 @@
 #include "register_worker.h"
 #include "termina1.h"
 
-#define TERMINA_WRAP(ret, name, params, args)                                           \
-  extern "C" decltype(name) __real_##name;                                              \
-  extern "C" ret __wrap_##name params;                                                  \
-  extern "C" ret __wrap_##name params {                                                 \
-    reg::Worker::BeforeDriverCall(#name);                                               \
-    return __real_##name args;                                                          \
-  }                                                                                     \
+#define TERMINA_WRAP(ret, name, params, args) \
+  extern "C" decltype(name) __real_##name;    \
+  extern "C" ret __wrap_##name params;        \
+  extern "C" ret __wrap_##name params {       \
+    reg::Worker::BeforeDriverCall(#name);     \
+    return __real_##name args;                \
+  }                                           \
   static_assert(std::is_same_v<decltype(__wrap_##name), decltype(name)>, #name " wrapper");
 
 // The list below and TERMINA_WRAPPED_CALLS in app/CMakeLists.txt name the

@@ -89,6 +89,9 @@ class Worker {
   // the worker is idle (the process may unload the driver); false when it
   // is still inside a driver call.
   bool Stop(int ms);
+  // Takes jobs again after Stop, once idle: for a new main window in the
+  // same process (tests).
+  void Resume() { m_stopping = false; }
   // Waits at most `ms` milliseconds for the worker to be idle.
   bool WaitIdle(int ms);
   bool Stopping() const { return m_stopping; }
@@ -141,8 +144,9 @@ auto Worker::Run(F f) -> std::invoke_result_t<F&> {
         state->result.emplace(f());
       }
     } catch (...) { state->error = std::current_exception(); }
-    state->done = true;
-    PostToUiThread([] {});  // wakes the loop below
+    // Done once this call has been taken on the UI thread: what the job
+    // posted to the UI before (a question, a dialog) has been taken first.
+    PostToUiThread([state] { state->done = true; });
   });
   // `f` lives on this stack, which the loop below keeps alive until the
   // job has ended.

@@ -51,6 +51,7 @@ class AppTest : public ::testing::Test {
     m_main.reset();
     // Let pages retired by the main window go, and the worker finish.
     tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000);
+    if (reg::Worker::Started()) reg::Worker::Get().Resume();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TRMA_ClosePort();
     m_sim.reset();
