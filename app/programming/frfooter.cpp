@@ -33,19 +33,25 @@ bool CFRFooter::OnInitDialog() {
   ReadThenFill<app::LinesRead>(&app::ReadFooter, [this](app::LinesRead& r) {
     for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
       SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+    m_unread.Clear();
+    if (r.error) {
+      for (unsigned i = 0; i < std::size(kLineIds); ++i) m_unread.Mark(i, Item<QLineEdit>(kLineIds[i]));
+      progpage::ReportReadFailure(*this, *r.error);
+    }
   });
   return true;
 }
 
 void CFRFooter::Execute() {
+  app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
+    skip = m_unread.Skip();
     return std::array<std::string, 2>{ItemText(kLineIds[0]).toStdString(), ItemText(kLineIds[1]).toStdString()};
   });
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WriteFooter(lines);
+    status = app::WriteFooter(lines, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

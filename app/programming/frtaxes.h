@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frfunction.h"
+#include "page_support.h"
 #include "programming_pages.h"
 
 class CFRTaxes : public CFRFunction {
@@ -27,6 +28,7 @@ class CFRTaxes : public CFRFunction {
   void Fill(const termina::app::TaxesRead& r);
 
  private:
+  progpage::UnreadBoxes m_unread;
   // "Печать налогов в Z-отчете" clicked: from 128 on, the box for zero
   // sums shows only while it is ticked.
   void OnPrintZClicked();

@@ -27,6 +27,17 @@ void ReportReadFailure(CFRFunction& page, uint16_t code) {
       {text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, &page});
 }
 
+void UnreadBoxes::Mark(unsigned bit, QLineEdit* box) {
+  if (box) m_boxes.push_back({bit, box, box->text()});
+}
+
+uint32_t UnreadBoxes::Skip() const {
+  uint32_t skip = 0;
+  for (const Box& b : m_boxes)
+    if (b.box && b.box->text() == b.shown && b.bit < 32) skip |= 1u << b.bit;
+  return skip;
+}
+
 void AlignRuler(QLabel* ruler, const QLineEdit* box) {
   if (!ruler || !box) return;
   QStyleOptionFrame opt;
