@@ -142,12 +142,7 @@ void CFRLogo::OnRemove() {
     ShowStatusText(kReady);
 }
 
-void CFRLogo::ReportFailure(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  ShowStatusText(text);
-  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
-}
+void CFRLogo::ReportFailure(uint16_t code) { ::ReportFailure(Host(), this, code); }
 
 bool CFRLogo::RefuseWhileBusy() {
   if (!IsCommandRunning()) return false;

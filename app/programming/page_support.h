@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-class CFRFunction;
+#include "frfunction.h"
 class QLabel;
 class QLineEdit;
 
@@ -20,10 +20,8 @@ namespace progpage {
 inline const QString kWaiting = QStringLiteral("Ожидание...");
 inline const QString kReady = QStringLiteral("Готов");
 
-// Thrown out of a page's Execute once the page has shown the command's
-// outcome itself: the command then ends without a text of the framework's
-// own, so the status line keeps what the page put there.
-struct OutcomeShown {};
+// The page has shown the command's outcome itself (see CFRFunction).
+using OutcomeShown = CFRFunction::OutcomeShown;
 
 // Command thread: "Смена открыта" on the status line and in a box titled
 // "Ошибка"; then ends the command (OutcomeShown).

@@ -19,6 +19,25 @@ const QString kPreviousRunning = QStringLiteral("Не завершилась о�
 
 }  // namespace
 
+void ReportFailure(PageHost* host, QWidget* owner, const QString& text) {
+  if (host) host->SetStatusText(0, text);
+  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, owner});
+}
+
+void ReportFailure(PageHost* host, QWidget* owner, uint16_t code) {
+  QString text;
+  if (ErrorText(code, &text)) ReportFailure(host, owner, text);
+}
+
+QString UnexpectedFailureText(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::exception& x) {
+    return QStringLiteral("Внутренняя ошибка программы: %1").arg(QString::fromUtf8(x.what()));
+  } catch (...) {}
+  return QStringLiteral("Внутренняя ошибка программы");
+}
+
 // What the UI thread and a command thread share about one command.  The
 // thread sets `ended` after its last access to the page.
 struct CFRFunction::CommandThread {
@@ -226,9 +245,12 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
         page->Execute();
     } catch (uint16_t code) { haveText = ErrorText(code, &text); } catch (const tk::PageGone&) {
       throw;
-    } catch (...) {
-      // Not a driver failure: end the command without a text of our own.
+    } catch (const OutcomeShown&) {
+      // The page has shown the outcome itself.
       haveText = false;
+    } catch (const reg::JobAbandoned&) { throw; } catch (...) {
+      // A fault of the program, not of the register: said so, not hidden.
+      text = UnexpectedFailureText(std::current_exception());
     }
     req.reset();
     page->OnUi([&] { page->OnCommandState(false, haveText ? &text : nullptr); });
@@ -261,9 +283,10 @@ void CFRFunction::OnCommandState(bool busy, const QString* text) {
     SetCommandControlsEnabled(true);
   }
   if (text) {
-    ShowStatusText(*text);
     if (*text != kReady && *text != kWaiting)
-      tk::ThePrompts().ShowMessage({*text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+      ReportFailure(m_pHost, this, *text);
+    else
+      ShowStatusText(*text);
   }
 }
 
@@ -275,9 +298,8 @@ void CFRFunction::OnInterruptButton() {
     tk::ThePrompts().ShowMessage({QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error,
                                   tk::Buttons::Ok, tk::IDOK, this});
   } catch (uint16_t code) {
-    QString text;
-    if (ErrorText(code, &text))
-      tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+    // Shown in the box only: the status line is the running report's.
+    ReportFailure(nullptr, this, code);
   }
 }
 
@@ -311,12 +333,9 @@ void CFRFunction::AbandonReads() {
   EndReading();
 }
 
-void CFRFunction::ReportReadCode(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  if (m_pHost) m_pHost->SetStatusText(0, text);
-  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
-}
+void CFRFunction::ReportReadCode(uint16_t code) { ReportFailure(m_pHost, this, code); }
+
+void CFRFunction::ReportReadFault(const QString& text) { ReportFailure(m_pHost, this, text); }
 
 void CFRFunction::Retire(bool now) {
   if (m_bRetired) return;

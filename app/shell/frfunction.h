@@ -68,6 +68,11 @@ class CFRFunction : public tk::CDialog {
   // code on failure.
   bool IsShiftOpen();
 
+  // Thrown out of a page's Execute once the page has shown the command's
+  // outcome itself: the command then ends without a text of the
+  // framework's own, so the status line keeps what the page put there.
+  struct OutcomeShown {};
+
   // A command is running: its thread has started and not yet ended.
   bool IsCommandRunning() const { return m_hThread != nullptr; }
   // The command's start has been reported and its end not yet.
@@ -187,6 +192,7 @@ class CFRFunction : public tk::CDialog {
   void BeginReading();
   void EndReading();
   void ReportReadCode(uint16_t code);
+  void ReportReadFault(const QString& text);
 
   std::shared_ptr<reg::JobToken> m_readToken;
   std::vector<QPointer<QWidget>> m_disabledForRead;
@@ -221,6 +227,13 @@ void CFRFunction::ReadThenFill(std::function<R()> read, std::function<void(R&)> 
             if (!current()) return;
             self->EndReading();
             self->ReportReadCode(code);
+          });
+        } catch (const reg::JobAbandoned&) { throw; } catch (...) {
+          const QString text = UnexpectedFailureText(std::current_exception());
+          reg::PostToUiThread([current, self, text] {
+            if (!current()) return;
+            self->EndReading();
+            self->ReportReadFault(text);
           });
         }
       },

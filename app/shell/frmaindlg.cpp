@@ -190,17 +190,9 @@ int CFRMainDlg::Say(const QString& text, const QString& title, tk::Icon icon) {
   return tk::ThePrompts().ShowMessage({text, title, icon, tk::Buttons::Ok, tk::IDOK, this});
 }
 
-void CFRMainDlg::ReportError(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  SetStatusText(0, text);
-  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
-}
+void CFRMainDlg::ReportError(uint16_t code) { ::ReportFailure(this, this, code); }
 
-void CFRMainDlg::ReportFailure(const QString& text) {
-  SetStatusText(0, text);
-  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
-}
+void CFRMainDlg::ReportFailure(const QString& text) { ::ReportFailure(this, this, text); }
 
 bool CFRMainDlg::Reinitialize() {
   m_wVersion = 120;
