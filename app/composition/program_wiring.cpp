@@ -1,5 +1,7 @@
 #include "program_wiring.h"
 
+#include "register_worker.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -88,8 +90,8 @@ bool ProgramWiring::AskExchangePassword(const QString& current, QString* entered
 
 // ---- Settings file -------------------------------------------------------------
 
-// "&Save..." and "&Load..." run on the UI thread and block it, as the
-// register is read or written table by table with its pauses.
+// "&Save..." and "&Load..." run their sequences on the register worker
+// while the main window waits for them, repainting but taking no input.
 
 namespace {
 
@@ -154,6 +156,28 @@ class QuestionWithoutWaitCursor : public app::Interaction {
   tk::PromptInteraction m_ui;
 };
 
+// A load's questions, asked from the worker and shown on the UI thread.
+class WorkerQuestions : public app::Interaction {
+ public:
+  explicit WorkerQuestions(app::Interaction& shown) : m_shown(shown) {}
+  app::Answer Ask(const app::Question& q) override {
+    return reg::Worker::Get().OnUi([&] { return m_shown.Ask(q); });
+  }
+
+ private:
+  app::Interaction& m_shown;
+};
+
+// The main window takes no input while the file's sequence runs on the
+// register worker; it keeps repainting.
+struct HostLocked {
+  explicit HostLocked(PageHost& host) : m_host(host) { m_host.EnableMainWindow(false); }
+  ~HostLocked() { m_host.EnableMainWindow(true); }
+  HostLocked(const HostLocked&) = delete;
+  HostLocked& operator=(const HostLocked&) = delete;
+  PageHost& m_host;
+};
+
 void ShowOutcome(PageHost& host, const app::SettingsResult& r) {
   if (r.message.empty()) return;
   const QString text = QString::fromStdString(r.message);
@@ -173,7 +197,9 @@ void ProgramWiring::SaveSettings(PageHost& host) {
   app::SettingsResult r;
   {
     WaitCursor wait;
-    r = app::SaveSettings(QFile::encodeName(name).toStdString());
+    HostLocked locked(host);
+    const std::string path = QFile::encodeName(name).toStdString();
+    r = reg::Worker::Get().Run([&] { return app::SaveSettings(path); });
   }
   ShowOutcome(host, r);
 }
@@ -187,8 +213,12 @@ void ProgramWiring::LoadSettings(PageHost& host) {
   app::SettingsResult r;
   {
     WaitCursor wait;
-    QuestionWithoutWaitCursor ui(owner);
-    r = app::LoadSettings(QFile::encodeName(name).toStdString(), host.Version(), ui);
+    HostLocked locked(host);
+    QuestionWithoutWaitCursor shown(owner);
+    WorkerQuestions ui(shown);
+    const std::string path = QFile::encodeName(name).toStdString();
+    const uint16_t version = host.Version();
+    r = reg::Worker::Get().Run([&] { return app::LoadSettings(path, version, ui); });
   }
   // The load read the register's version before writing to it.
   if (r.outcome == app::SettingsOutcome::Loaded || (r.outcome == app::SettingsOutcome::DriverFailure && r.version != 0))

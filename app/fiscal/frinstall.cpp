@@ -1,5 +1,7 @@
 #include "frinstall.h"
 
+#include "register_worker.h"
+
 #include <QLineEdit>
 
 #include "driver_api.h"
@@ -23,7 +25,7 @@ void CFRInstall::OnOK() {
   TRMA_SERIAL_NUMBER serial;
   ToAnsi(Item<QLineEdit>(1051)->text(), serial);
   try {
-    TRMA_Install(&date, &time, &serial);
+    reg::Worker::Get().Run([&] { TRMA_Install(&date, &time, &serial); });
   } catch (uint16_t code) {
     // The dialog stays open so that the user can correct the number.
     QString text;

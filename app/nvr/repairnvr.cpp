@@ -7,8 +7,10 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "frfunction.h"
 #include "nvr_backup.h"
 #include "nvrarrays.h"
+#include "register_worker.h"
 #include "ui_147_repairnvr.h"
 
 using namespace termina::app;
@@ -58,6 +60,23 @@ bool IsCountEdit(int id) {
 
 }  // namespace
 
+namespace {
+
+// Runs a register sequence on the worker, its questions shown over the
+// dialog, which takes no input meanwhile but keeps repainting.
+template <class F>
+auto RegisterJob(QWidget* dialog, F f) {
+  WorkerInteraction ask(dialog);
+  dialog->setEnabled(false);
+  struct Enable {
+    QWidget* w;
+    ~Enable() { w->setEnabled(true); }
+  } enable{dialog};
+  return reg::Worker::Get().Run([&] { return f(ask); });
+}
+
+}  // namespace
+
 const QString CRepairNVR::kMoneyFormatText = QStringLiteral("Введите число.");
 const QString CRepairNVR::kCountFormatText = QStringLiteral("Введите целое число от 0 до 4294967295.");
 
@@ -74,8 +93,7 @@ bool CRepairNVR::OnInitDialog() {
   // The version (121 when the register does not say), the image read into
   // the record and the payment totals; a failed read has shown its message
   // and left what was read.
-  tk::PromptInteraction ask(this);
-  m_record = OpenNvrRecovery(ask).record;
+  m_record = RegisterJob(this, [](termina::app::Interaction& ask) { return OpenNvrRecovery(ask).record; });
   m_opened = m_record;
   ShowRecord();
   AdaptLayout();
@@ -169,8 +187,8 @@ void CRepairNVR::OnOK() {
   // A record with an edit that did not parse is not written: the register
   // would get the earlier values of that edit and of all after it.
   if (!TakeControls()) return;
-  tk::PromptInteraction ask(this);
-  if (!CommitNvrRecovery(m_record, m_opened, ask)) return;
+  if (!RegisterJob(this, [this](termina::app::Interaction& ask) { return CommitNvrRecovery(m_record, m_opened, ask); }))
+    return;
   EndDialog(tk::IDOK);
 }
 

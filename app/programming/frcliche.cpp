@@ -31,27 +31,32 @@ bool CFRCliche::OnInitDialog() {
     if (QWidget* w = Item(id)) w->setFont(m_font);
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::LinesRead r = app::ReadHeader();
-  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-  // A failed read leaves every box empty; the host reports it, and the
-  // status line keeps its text.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::LinesRead>(&app::ReadHeader, [this](app::LinesRead& r) {
+    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+    // A failed read leaves every box empty; the status line keeps its text,
+    // and the lines are written only once the user has changed them.
+    m_unread.Clear();
+    if (r.error) {
+      for (unsigned i = 0; i < std::size(kLineIds); ++i) m_unread.Mark(i, Item<QLineEdit>(kLineIds[i]));
+      progpage::ReportReadFailure(*this, *r.error);
+    }
+  });
   return true;
 }
 
 void CFRCliche::Execute() {
+  app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
     std::array<std::string, 4> l;
     for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]).toStdString();
+    skip = m_unread.Skip();
     return l;
   });
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WriteHeader(lines);
+    status = app::WriteHeader(lines, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

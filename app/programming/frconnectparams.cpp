@@ -57,7 +57,13 @@ bool CFRConnectParams::OnInitDialog() {
   SetItemTextNow(kComputerDateId, Utf8(termina::app::DateText(date)));
   SetItemTextNow(kComputerTimeId, Utf8(termina::app::TimeText(time)));
 
-  const termina::app::ClockPageData p = termina::app::ReadClockPage();
+  m_nTimer = startTimer(1000);
+  ReadThenFill<termina::app::ClockPageData>(&termina::app::ReadClockPage,
+                                            [this](termina::app::ClockPageData& p) { Fill(p); });
+  return true;
+}
+
+void CFRConnectParams::Fill(const termina::app::ClockPageData& p) {
   if (p.statusRead) {
     SetItemTextNow(kLastDateId, Utf8(termina::app::DateText(p.lastDate)));
     SetItemTextNow(kLastTimeId, Utf8(termina::app::TimeText(p.lastTime)));
@@ -70,8 +76,6 @@ bool CFRConnectParams::OnInitDialog() {
   }
   if (p.failure) TellFailure(*p.failure);
   SetItemTextNow(kPasswordId, Utf8(p.password));
-  m_nTimer = startTimer(1000);
-  return true;
 }
 
 void CFRConnectParams::timerEvent(QTimerEvent* event) {
@@ -92,7 +96,7 @@ void CFRConnectParams::ShowComputerTime() {
 void CFRConnectParams::OnReadClock() {
   if (RefuseWhileBusy()) return;
   try {
-    const termina::app::RegisterClock c = termina::app::ReadRegisterClock();
+    const termina::app::RegisterClock c = reg::Worker::Get().Run(&termina::app::ReadRegisterClock);
     SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(c.date)));
     SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(c.time)));
   } catch (uint16_t code) { TellFailure(code); }
@@ -106,9 +110,10 @@ void CFRConnectParams::OnSetClock() {
     TRMADT date;
     TRMATM time;
     LocalDateTime(&date, &time);
-    tk::PromptInteraction ui(this);
+    WorkerInteraction ui(this);
     try {
-      const termina::app::ClockSetting s = termina::app::SetRegisterClock(date, time, ui);
+      const termina::app::ClockSetting s =
+          reg::Worker::Get().Run([&] { return termina::app::SetRegisterClock(date, time, ui); });
       SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(s.after.date)));
       SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(s.after.time)));
     } catch (uint16_t code) { failure = code; }
@@ -136,8 +141,9 @@ void CFRConnectParams::OnChangePassword() {
   std::optional<uint16_t> failure;
   {
     MainWindowDisabled locked(*this);
+    WorkerInteraction asked(this);
     try {
-      termina::app::ChangeExchangePassword(password, ui);
+      reg::Worker::Get().Run([&] { termina::app::ChangeExchangePassword(password, asked); });
     } catch (uint16_t code) { failure = code; }
   }
   if (failure) TellFailure(*failure);

@@ -5,6 +5,7 @@
 // the command button is hidden.
 #pragma once
 
+#include "clock.h"
 #include "frfunction.h"
 
 class QTimerEvent;
@@ -26,6 +27,7 @@ class CFRConnectParams : public CFRFunction {
   void OnSetClock();
   void OnChangePassword();
   void ShowComputerTime();
+  void Fill(const termina::app::ClockPageData& p);
   // The driver takes one exchange at a time: while a command of the page
   // runs, the page's own buttons say so and do nothing.
   bool RefuseWhileBusy();

@@ -30,23 +30,28 @@ bool CFRFooter::OnInitDialog() {
     if (QWidget* w = Item(id)) w->setFont(m_font);
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::LinesRead r = app::ReadFooter();
-  for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-    SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::LinesRead>(&app::ReadFooter, [this](app::LinesRead& r) {
+    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
+      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
+    m_unread.Clear();
+    if (r.error) {
+      for (unsigned i = 0; i < std::size(kLineIds); ++i) m_unread.Mark(i, Item<QLineEdit>(kLineIds[i]));
+      progpage::ReportReadFailure(*this, *r.error);
+    }
+  });
   return true;
 }
 
 void CFRFooter::Execute() {
+  app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
+    skip = m_unread.Skip();
     return std::array<std::string, 2>{ItemText(kLineIds[0]).toStdString(), ItemText(kLineIds[1]).toStdString()};
   });
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WriteFooter(lines);
+    status = app::WriteFooter(lines, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frfunction.h"
+#include "page_support.h"
 
 class CFRFooter : public CFRFunction {
   Q_OBJECT
@@ -16,4 +17,7 @@ class CFRFooter : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
+
+ private:
+  progpage::UnreadBoxes m_unread;
 };

@@ -35,18 +35,24 @@ bool CFRGroups::OnInitDialog() {
   if (auto* header = Item<QLineEdit>(kZSectionId)) header->setMaxLength(static_cast<int>(app::kLineChars));
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::DepartmentsRead r = app::ReadDepartments();
-  m_wVersion = r.version;
-  const auto labels = app::DepartmentRowLabels(m_wVersion);
-  for (int i = 0; i < 6; ++i) {
-    SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
-    SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
-  }
-  SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
-  // Boxes filled before a failure keep their values; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::DepartmentsRead>(&app::ReadDepartments, [this](app::DepartmentsRead& r) {
+    m_wVersion = r.version;
+    const auto labels = app::DepartmentRowLabels(m_wVersion);
+    for (int i = 0; i < 6; ++i) {
+      SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
+      SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
+    }
+    SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
+    // Boxes filled before a failure keep their values; the others are
+    // written only once the user has changed them.
+    m_unread.Clear();
+    if (r.error) {
+      for (std::size_t k = r.valuesRead; k < 7; ++k)
+        m_unread.Mark(static_cast<unsigned>(k),
+                      Item<QLineEdit>(k < 6 ? kFirstNameId + static_cast<int>(k) : static_cast<int>(kZSectionId)));
+      progpage::ReportReadFailure(*this, *r.error);
+    }
+  });
   return true;
 }
 
@@ -55,7 +61,9 @@ void CFRGroups::Execute() {
     std::array<std::string, 6> names;
     std::string zSection;
   };
+  app::SkipMask skip = 0;
   const Input in = OnUi([&] {
+    skip = m_unread.Skip();
     Input i;
     for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n).toStdString();
     i.zSection = ItemText(kZSectionId).toStdString();
@@ -64,7 +72,7 @@ void CFRGroups::Execute() {
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WriteDepartments(m_wVersion, in.names, in.zSection);
+    status = app::WriteDepartments(m_wVersion, in.names, in.zSection, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "frfunction.h"
+#include "page_support.h"
 
 class CFRGroups : public CFRFunction {
   Q_OBJECT
@@ -22,4 +23,7 @@ class CFRGroups : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
+
+ private:
+  progpage::UnreadBoxes m_unread;
 };

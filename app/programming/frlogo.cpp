@@ -57,10 +57,8 @@ bool CFRLogo::OnInitDialog() {
   if (auto* edit = Item<QLineEdit>(kFileId))
     connect(edit, &QLineEdit::editingFinished, this, [this] { ShowPreview(ItemText(kFileId)); });
 
-  ShowStatusText(kWaiting);
-  // A failed read is reported by the host; the box stays unticked.
-  SetChecked(kPrintId, termina::app::ReadLogoSwitch());
-  ShowStatusText(kReady);
+  // A failed read is reported; the box stays unticked.
+  ReadThenFill<bool>(&termina::app::ReadLogoSwitch, [this](bool& print) { SetChecked(kPrintId, print); });
   return true;
 }
 
@@ -80,8 +78,13 @@ void CFRLogo::OnChooseFile() {
       tk::ThePrompts().OpenFileName(this, QStringLiteral("Открыть"), QStringLiteral("Bitmap image(*.bmp)"));
   if (path.isEmpty()) return;
   // The check's message, if any, comes first; the file is shown either way.
-  tk::PromptInteraction ui(this);
-  termina::app::CheckLogoFileAndTell(QFileInfo(path).absoluteFilePath().toStdString(), ui);
+  // The check asks the register for its model.
+  {
+    MainWindowDisabled locked(*this);
+    WorkerInteraction ui(this);
+    const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+    reg::Worker::Get().Run([&] { termina::app::CheckLogoFileAndTell(file, ui); });
+  }
   SetItemTextNow(kFileId, QFileInfo(path).absoluteFilePath());
   ShowPreview(path);
 }
@@ -129,7 +132,7 @@ void CFRLogo::OnRemove() {
     if (auto* frame = Item<QLabel>(kPreviewId)) frame->clear();
     SetChecked(kPrintId, false);
     try {
-      termina::app::RemoveLogo();
+      reg::Worker::Get().Run([] { termina::app::RemoveLogo(); });
     } catch (uint16_t code) { failure = code; }
   }
   // The main window is unlocked before the message.
@@ -139,12 +142,7 @@ void CFRLogo::OnRemove() {
     ShowStatusText(kReady);
 }
 
-void CFRLogo::ReportFailure(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  ShowStatusText(text);
-  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
-}
+void CFRLogo::ReportFailure(uint16_t code) { ::ReportFailure(Host(), this, code); }
 
 bool CFRLogo::RefuseWhileBusy() {
   if (!IsCommandRunning()) return false;

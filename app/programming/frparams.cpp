@@ -38,12 +38,6 @@ enum : int {
 // The boxes below the two rows the second and third model do not have.
 constexpr int kMovedUp[] = {1084, 1085, 1089, 1088, 1090, 1092, 1125, 1126, 11154, 11153};
 
-// The application's wait cursor for the life of the object.
-struct WaitCursor {
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 }  // namespace
 
 CFRParams::CFRParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
@@ -56,20 +50,16 @@ bool CFRParams::OnInitDialog() {
     design->setCurrentIndex(-1);
   }
 
-  ShowStatusText(progpage::kWaiting);
-  app::ParamsRead r;
-  {
-    WaitCursor wait;
-    r = app::ReadParams();
-  }
-  m_wVersion = r.version;
-  LayOut();
-  // A failed read is reported here; the page then shows what was read and
-  // ends as "Готов", the settings not read appearing empty.
-  if (r.error) progpage::ReportReadFailure(*this, *r.error);
-  ShowStatusText(progpage::kReady);
-  m_partialCut = r.values.partialCut;
-  Fill(r.values);
+  ReadThenFill<app::ParamsRead>(&app::ReadParams, [this](app::ParamsRead& r) {
+    m_wVersion = r.version;
+    LayOut();
+    // A failed read is reported here; the page then shows what was read and
+    // ends as "Готов", the settings not read appearing empty.
+    if (r.error) progpage::ReportReadFailure(*this, *r.error);
+    ShowStatusText(progpage::kReady);
+    m_partialCut = r.values.partialCut;
+    Fill(r.values);
+  });
   return true;
 }
 

@@ -37,18 +37,25 @@ bool CFRPayment::OnInitDialog() {
   if (auto* cash = Item<CEditEx>(kFirstNameId)) cash->installEventFilter(new progpage::KeysSwallowed(cash));
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
 
-  ShowStatusText(progpage::kWaiting);
-  const app::PaymentsRead r = app::ReadPayments();
-  for (std::size_t n = 0; n < r.names.size(); ++n)
-    if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
-  // Names read before a failure stay shown; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
+  ReadThenFill<app::PaymentsRead>(&app::ReadPayments, [this](app::PaymentsRead& r) {
+    for (std::size_t n = 0; n < r.names.size(); ++n)
+      if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
+    // Names read before a failure stay shown; the others are written only
+    // once the user has changed them.
+    m_unread.Clear();
+    if (r.error) {
+      for (std::size_t n = r.namesRead; n < r.names.size(); ++n)
+        m_unread.Mark(static_cast<unsigned>(n), Item<QLineEdit>(kFirstNameId + static_cast<int>(n)));
+      progpage::ReportReadFailure(*this, *r.error);
+    }
+  });
   return true;
 }
 
 void CFRPayment::Execute() {
+  app::SkipMask skip = 0;
   const auto names = OnUi([&] {
+    skip = m_unread.Skip();
     std::array<std::string, 16> n;
     for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i)).toStdString();
     return n;
@@ -56,7 +63,7 @@ void CFRPayment::Execute() {
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WritePayments(names);
+    status = app::WritePayments(names, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

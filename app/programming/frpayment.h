@@ -6,6 +6,7 @@
 #include <array>
 
 #include "frfunction.h"
+#include "page_support.h"
 
 namespace progpage {
 class TypingLimit;
@@ -24,5 +25,6 @@ class CFRPayment : public CFRFunction {
   bool OnInitDialog() override;
 
  private:
+  progpage::UnreadBoxes m_unread;
   std::array<progpage::TypingLimit*, 16> m_limits{};
 };

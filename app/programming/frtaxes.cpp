@@ -61,8 +61,11 @@ bool CFRTaxes::OnInitDialog() {
   if (auto* printZ = Item<QAbstractButton>(kPrintZId))
     connect(printZ, &QAbstractButton::clicked, this, &CFRTaxes::OnPrintZClicked);
 
-  ShowStatusText(progpage::kWaiting);
-  const app::TaxesRead r = app::ReadTaxes();
+  ReadThenFill<app::TaxesRead>(&app::ReadTaxes, [this](app::TaxesRead& r) { Fill(r); });
+  return true;
+}
+
+void CFRTaxes::Fill(const app::TaxesRead& r) {
   m_wVersion = r.version;
   m_bOptionsKnown = r.values.optionsKnown;
   const app::TaxValues& t = r.values;
@@ -79,10 +82,19 @@ bool CFRTaxes::OnInitDialog() {
   }
   for (int id : kOptionIds) ShowItem(id, r.showOptions);
   ShowItem(kNoZeroSumsId, r.showNoZeroSums);
-  // Boxes filled before a failure keep their values; the host reports it.
-  if (r.error) throw *r.error;
-  ShowStatusText(progpage::kReady);
-  return true;
+  // Boxes filled before a failure keep their values; the others are
+  // written only once the user has changed them.
+  m_unread.Clear();
+  if (r.error) {
+    for (std::size_t k = r.pairsValuesRead; k < 12; ++k) {
+      const unsigned i = static_cast<unsigned>(k / 2);
+      if (k % 2 == 0)
+        m_unread.Mark(i, Item<QLineEdit>(kFirstNameId + static_cast<int>(i)));
+      else
+        m_unread.Mark(6 + i, Item<QLineEdit>(kFirstRateId + static_cast<int>(i)));
+    }
+    progpage::ReportReadFailure(*this, *r.error);
+  }
 }
 
 void CFRTaxes::OnPrintZClicked() {
@@ -91,7 +103,9 @@ void CFRTaxes::OnPrintZClicked() {
 }
 
 void CFRTaxes::Execute() {
+  app::SkipMask skip = 0;
   const app::TaxValues in = OnUi([&] {
+    skip = m_unread.Skip();
     app::TaxValues t;
     for (int i = 0; i < 6; ++i) {
       t.names[i] = ItemText(kFirstNameId + i).toStdString();
@@ -109,7 +123,7 @@ void CFRTaxes::Execute() {
   app::WriteStatus status;
   {
     MainWindowDisabled locked(*this);
-    status = app::WriteTaxes(m_wVersion, in);
+    status = app::WriteTaxes(m_wVersion, in, skip);
   }
   if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

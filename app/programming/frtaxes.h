@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "frfunction.h"
+#include "page_support.h"
+#include "programming_pages.h"
 
 class CFRTaxes : public CFRFunction {
   Q_OBJECT
@@ -23,8 +25,10 @@ class CFRTaxes : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
+  void Fill(const termina::app::TaxesRead& r);
 
  private:
+  progpage::UnreadBoxes m_unread;
   // "Печать налогов в Z-отчете" clicked: from 128 on, the box for zero
   // sums shows only while it is ticked.
   void OnPrintZClicked();

@@ -19,12 +19,17 @@ void RefuseShiftOpen(CFRFunction& page) {
   throw OutcomeShown{};
 }
 
-void ReportReadFailure(CFRFunction& page, uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  page.ShowStatusText(text);
-  tk::ThePrompts().ShowMessage(
-      {text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, &page});
+void ReportReadFailure(CFRFunction& page, uint16_t code) { ReportFailure(page.Host(), &page, code); }
+
+void UnreadBoxes::Mark(unsigned bit, QLineEdit* box) {
+  if (box) m_boxes.push_back({bit, box, box->text()});
+}
+
+uint32_t UnreadBoxes::Skip() const {
+  uint32_t skip = 0;
+  for (const Box& b : m_boxes)
+    if (b.box && b.box->text() == b.shown && b.bit < 32) skip |= 1u << b.bit;
+  return skip;
 }
 
 void AlignRuler(QLabel* ruler, const QLineEdit* box) {

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QValidator>
 
 #include <cstdint>
+#include <vector>
 
-class CFRFunction;
+#include "frfunction.h"
 class QLabel;
 class QLineEdit;
 
@@ -18,10 +20,8 @@ namespace progpage {
 inline const QString kWaiting = QStringLiteral("Ожидание...");
 inline const QString kReady = QStringLiteral("Готов");
 
-// Thrown out of a page's Execute once the page has shown the command's
-// outcome itself: the command then ends without a text of the framework's
-// own, so the status line keeps what the page put there.
-struct OutcomeShown {};
+// The page has shown the command's outcome itself (see CFRFunction).
+using OutcomeShown = CFRFunction::OutcomeShown;
 
 // Command thread: "Смена открыта" on the status line and in a box titled
 // "Ошибка"; then ends the command (OutcomeShown).
@@ -34,6 +34,26 @@ void ReportReadFailure(CFRFunction& page, uint16_t code);
 // Moves the ruler sideways so that its first digit stands over the first
 // character cell of the box (both in the same fixed-pitch font).
 void AlignRuler(QLabel* ruler, const QLineEdit* box);
+
+// The boxes of a page whose values could not be read, with the text each
+// showed after the read.  A box the user has not changed since is left out
+// of the page's write, so that the register keeps what it holds.
+class UnreadBoxes {
+ public:
+  void Clear() { m_boxes.clear(); }
+  // `bit` is the value's bit in the write's skip mask.
+  void Mark(unsigned bit, QLineEdit* box);
+  // The skip mask: the marked boxes whose text is still as it was.
+  uint32_t Skip() const;
+
+ private:
+  struct Box {
+    unsigned bit;
+    QPointer<QLineEdit> box;
+    QString shown;
+  };
+  std::vector<Box> m_boxes;
+};
 
 // Typed characters other than the digits 0-9 are not passed to the box.
 class DigitsOnly : public QObject {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "driver_api.h"
-#include "frfunction.h"
+#include "register_worker.h"
 #include "frmaindlg.h"
 #include "toolkit.h"
 
@@ -25,13 +25,9 @@ int CFRApp::Run(int argc, char** argv, ShellWiring& wiring) {
   {
     CFRMainDlg dlg(wiring, args.join(QLatin1Char(' ')));
     dlg.DoModal();
-    if (CFRFunction::RunningThreads() > 0) {
-      // A command thread is still inside the driver (a report running when
-      // the window was closed).  Its page is gone; end the process here
-      // instead of unloading the driver under the thread.
-      std::fflush(nullptr);
-      std::_Exit(0);
-    }
   }
+  // The register worker may still be inside the driver (a report running
+  // when the window was closed): ended unless it is idle within a second.
+  if (!reg::Worker::Get().Stop(1000)) CFRMainDlg::EndNow();
   return 0;
 }

@@ -7,8 +7,6 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include <thread>
-
 #include "driver_api.h"
 #include "frstatusdlg.h"
 #include "startup.h"
@@ -20,6 +18,25 @@ const QString kReady = QStringLiteral("Готов");
 const QString kPreviousRunning = QStringLiteral("Не завершилась обработка предыдущей команды");
 
 }  // namespace
+
+void ReportFailure(PageHost* host, QWidget* owner, const QString& text) {
+  if (host) host->SetStatusText(0, text);
+  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, owner});
+}
+
+void ReportFailure(PageHost* host, QWidget* owner, uint16_t code) {
+  QString text;
+  if (ErrorText(code, &text)) ReportFailure(host, owner, text);
+}
+
+QString UnexpectedFailureText(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::exception& x) {
+    return QStringLiteral("Внутренняя ошибка программы: %1").arg(QString::fromUtf8(x.what()));
+  } catch (...) {}
+  return QStringLiteral("Внутренняя ошибка программы");
+}
 
 // What the UI thread and a command thread share about one command.  The
 // thread sets `ended` after its last access to the page.
@@ -64,8 +81,10 @@ void CFRFunction::CreateInFrame(const QRect& rect) {
 }
 
 void CFRFunction::BindCommandButtons() {
+  // Only push buttons: a page may use one of these numbers for a control
+  // of its own (the parameters page's check box 1056 is no interrupt).
   const auto bind = [this](int id, void (CFRFunction::*handler)()) {
-    auto* b = Item<QAbstractButton>(id);
+    auto* b = Item<QPushButton>(id);
     if (!b || b->property("commandBound").toBool()) return;
     b->setProperty("commandBound", true);
     connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
@@ -104,6 +123,10 @@ void CFRFunction::ShowStatusText(const QString& text) {
 
 termina::app::Answer CFRFunction::ThreadUi::Ask(const termina::app::Question& q) {
   return m_page.OnUi([&] { return tk::PromptInteraction(&m_page).Ask(q); });
+}
+
+termina::app::Answer WorkerInteraction::Ask(const termina::app::Question& q) {
+  return reg::Worker::Get().OnUi([&] { return tk::PromptInteraction(m_owner).Ask(q); });
 }
 
 CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during)
@@ -201,7 +224,8 @@ void CFRFunction::StartCommand(int id) {
   m_hThread = record;
   m_lastThread = record;
   ++s_running;
-  std::thread(&CFRFunction::CommandThreadProc, new Request{id, this}, record).detach();
+  auto* request = new Request{id, this};
+  reg::Worker::Get().Post([request, record] { CommandThreadProc(request, record); });
 }
 
 void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record) {
@@ -221,15 +245,20 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
         page->Execute();
     } catch (uint16_t code) { haveText = ErrorText(code, &text); } catch (const tk::PageGone&) {
       throw;
-    } catch (...) {
-      // Not a driver failure: end the command without a text of our own.
+    } catch (const OutcomeShown&) {
+      // The page has shown the outcome itself.
       haveText = false;
+    } catch (const reg::JobAbandoned&) { throw; } catch (...) {
+      // A fault of the program, not of the register: said so, not hidden.
+      text = UnexpectedFailureText(std::current_exception());
     }
     req.reset();
     page->OnUi([&] { page->OnCommandState(false, haveText ? &text : nullptr); });
     page->m_hIdleEvent->set();
   } catch (const tk::PageGone&) {
     // The page was replaced or the program is closing: touch nothing more.
+  } catch (const reg::JobAbandoned&) {
+    // The program is closing: the command ends before its next driver call.
   }
   --s_running;
   record->ended = true;
@@ -254,9 +283,10 @@ void CFRFunction::OnCommandState(bool busy, const QString* text) {
     SetCommandControlsEnabled(true);
   }
   if (text) {
-    ShowStatusText(*text);
     if (*text != kReady && *text != kWaiting)
-      tk::ThePrompts().ShowMessage({*text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+      ReportFailure(m_pHost, this, *text);
+    else
+      ShowStatusText(*text);
   }
 }
 
@@ -268,16 +298,48 @@ void CFRFunction::OnInterruptButton() {
     tk::ThePrompts().ShowMessage({QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error,
                                   tk::Buttons::Ok, tk::IDOK, this});
   } catch (uint16_t code) {
-    QString text;
-    if (ErrorText(code, &text))
-      tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
+    // Shown in the box only: the status line is the running report's.
+    ReportFailure(nullptr, this, code);
   }
 }
 
 // ---- Lifetime ------------------------------------------------------------------
 
+void CFRFunction::BeginReading() {
+  if (m_readToken) m_readToken->Abandon();
+  m_readToken = std::make_shared<reg::JobToken>();
+  QWidget* exit = Item(kExitId);
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w == exit || !w->isEnabled()) continue;
+    w->setEnabled(false);
+    m_disabledForRead.emplace_back(w);
+  }
+  setCursor(Qt::WaitCursor);
+  if (m_pHost) m_pHost->SetStatusText(0, kWaiting);
+}
+
+void CFRFunction::EndReading() {
+  m_readToken.reset();
+  for (const QPointer<QWidget>& w : m_disabledForRead)
+    if (w) w->setEnabled(true);
+  m_disabledForRead.clear();
+  unsetCursor();
+  if (m_pHost) m_pHost->SetStatusText(0, kReady);
+}
+
+void CFRFunction::AbandonReads() {
+  if (!m_readToken) return;
+  m_readToken->Abandon();
+  EndReading();
+}
+
+void CFRFunction::ReportReadCode(uint16_t code) { ReportFailure(m_pHost, this, code); }
+
+void CFRFunction::ReportReadFault(const QString& text) { ReportFailure(m_pHost, this, text); }
+
 void CFRFunction::Retire(bool now) {
   if (m_bRetired) return;
+  if (m_readToken) m_readToken->Abandon();
   m_bRetired = true;
   m_pHost = nullptr;
   m_channel->Close();

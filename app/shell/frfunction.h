@@ -16,12 +16,26 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "event.h"
 #include "interaction.h"
 #include "page_host.h"
+#include "register_worker.h"
 #include "toolkit.h"
+
+// A register sequence's questions asked from the worker: each is shown on
+// the UI thread (owned by `owner`) while the worker waits.
+class WorkerInteraction : public termina::app::Interaction {
+ public:
+  explicit WorkerInteraction(QWidget* owner) : m_owner(owner) {}
+  termina::app::Answer Ask(const termina::app::Question& q) override;
+
+ private:
+  QPointer<QWidget> m_owner;
+};
 
 class CFRFunction : public tk::CDialog {
   Q_OBJECT
@@ -53,6 +67,11 @@ class CFRFunction : public tk::CDialog {
   // Nonzero when the register reports an open shift.  Throws the driver's
   // code on failure.
   bool IsShiftOpen();
+
+  // Thrown out of a page's Execute once the page has shown the command's
+  // outcome itself: the command then ends without a text of the
+  // framework's own, so the status line keeps what the page put there.
+  struct OutcomeShown {};
 
   // A command is running: its thread has started and not yet ended.
   bool IsCommandRunning() const { return m_hThread != nullptr; }
@@ -112,8 +131,15 @@ class CFRFunction : public tk::CDialog {
   // stack) deletes an idle page at once instead of at the next event.
   void Retire(bool now = false);
   bool IsRetired() const { return m_bRetired; }
-  // Command threads that have not ended yet, over all pages.
+  // Commands that have not ended yet, over all pages.
   static int RunningThreads();
+
+  // The page's reads are queued or running on the worker: its controls
+  // are disabled, except "ВЫХОД", until they arrive.
+  bool IsReading() const { return m_readToken != nullptr; }
+  // Abandons the rest of the page's reads: the driver call in progress
+  // finishes, no later one starts, and nothing is filled in.
+  void AbandonReads();
 
  protected:
   bool OnInitDialog() override;
@@ -129,6 +155,15 @@ class CFRFunction : public tk::CDialog {
   void OnInterruptButton();
   // WM_FR_COMMANDSTATE: the command thread reports its start and end.
   void OnCommandState(bool busy, const QString* text);
+
+  // Runs `read` on the register worker and then `fill` with its result on
+  // the UI thread, unless the page has gone or abandoned its reads by then.
+  // Meanwhile the page's controls other than "ВЫХОД" are disabled, the
+  // status line says "Ожидание..." and the wait cursor is over the page.
+  // `read` must not touch the page: it gets what it needs by value.  A
+  // driver code thrown by `read` is reported as any failure is.
+  template <class R>
+  void ReadThenFill(std::function<R()> read, std::function<void(R&)> fill);
 
   bool m_bBusy = false;
   QFont m_font;
@@ -154,6 +189,13 @@ class CFRFunction : public tk::CDialog {
   void RunStatusCommand();
   void BindCommandButtons();
   void SetCommandControlsEnabled(bool enable);
+  void BeginReading();
+  void EndReading();
+  void ReportReadCode(uint16_t code);
+  void ReportReadFault(const QString& text);
+
+  std::shared_ptr<reg::JobToken> m_readToken;
+  std::vector<QPointer<QWidget>> m_disabledForRead;
 
   PageHost* m_pHost;
   std::shared_ptr<CommandThread> m_hThread;     // the running command; null when idle
@@ -164,3 +206,36 @@ class CFRFunction : public tk::CDialog {
   bool m_bRetired = false;
   static std::atomic<int> s_running;
 };
+
+template <class R>
+void CFRFunction::ReadThenFill(std::function<R()> read, std::function<void(R&)> fill) {
+  BeginReading();
+  std::shared_ptr<reg::JobToken> token = m_readToken;
+  QPointer<CFRFunction> self(this);
+  reg::Worker::Get().Post(
+      [self, token, read = std::move(read), fill = std::move(fill)] {
+        auto current = [self, token] { return self && self->m_readToken == token && !token->Abandoned(); };
+        try {
+          auto result = std::make_shared<R>(read());
+          reg::PostToUiThread([current, self, result, fill] {
+            if (!current()) return;
+            self->EndReading();
+            fill(*result);
+          });
+        } catch (uint16_t code) {
+          reg::PostToUiThread([current, self, code] {
+            if (!current()) return;
+            self->EndReading();
+            self->ReportReadCode(code);
+          });
+        } catch (const reg::JobAbandoned&) { throw; } catch (...) {
+          const QString text = UnexpectedFailureText(std::current_exception());
+          reg::PostToUiThread([current, self, text] {
+            if (!current()) return;
+            self->EndReading();
+            self->ReportReadFault(text);
+          });
+        }
+      },
+      token);
+}

@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <QKeyEvent>
@@ -19,6 +21,7 @@
 #include "frfunction.h"
 #include "ini.h"
 #include "paths.h"
+#include "register_worker.h"
 #include "shell_wiring.h"
 #include "speeds.h"
 #include "startup.h"
@@ -34,17 +37,44 @@ struct WaitCursor {
 };
 
 // What start-up asks of the user, answered by the main window: its
-// message boxes and the dialogs of the program's wiring.
+// message boxes and the dialogs of the program's wiring.  Start-up runs on
+// the register worker; every dialog is shown on the UI thread.
 class ShellStartup : public termina::app::StartupDialogs {
  public:
   ShellStartup(CFRMainDlg& main, ShellWiring& wiring) : m_main(main), m_wiring(wiring) {}
-  bool RunRecovery(uint16_t version) override { return m_wiring.RunRecoveryDialog(version); }
-  void RunInstall() override { m_wiring.RunInstallDialog(); }
+  bool RunRecovery(uint16_t version) override {
+    return reg::Worker::Get().OnUi([&] { return m_wiring.RunRecoveryDialog(version); });
+  }
+  void RunInstall() override {
+    reg::Worker::Get().OnUi([&] { m_wiring.RunInstallDialog(); });
+  }
   bool AskExchangePassword() override { return m_main.AskExchangePassword(); }
 
  private:
   CFRMainDlg& m_main;
   ShellWiring& m_wiring;
+};
+
+// For the length of a register job run from the main window: the window
+// takes no input and shows the wait cursor, but keeps repainting.  Qt moves
+// the focus out of a disabled window; it goes back where it was, so that
+// keyboard navigation in the tree goes on.
+class WindowWaiting {
+ public:
+  explicit WindowWaiting(CFRMainDlg* dlg) : m_dlg(dlg), m_focus(QApplication::focusWidget()) {
+    m_dlg->EnableMainWindow(false);
+  }
+  ~WindowWaiting() {
+    m_dlg->EnableMainWindow(true);
+    if (m_focus && m_focus->isVisible() && m_focus->window() == m_dlg) m_focus->setFocus();
+  }
+  WindowWaiting(const WindowWaiting&) = delete;
+  WindowWaiting& operator=(const WindowWaiting&) = delete;
+
+ private:
+  CFRMainDlg* m_dlg;
+  QPointer<QWidget> m_focus;
+  WaitCursor m_cursor;
 };
 
 }  // namespace
@@ -125,6 +155,27 @@ bool CFRMainDlg::OnInitDialog() {
   return true;
 }
 
+void CFRMainDlg::EndNow() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+void CFRMainDlg::done(int result) {
+  tk::CDialog::done(result);
+  if (!reg::Worker::Started()) return;
+  reg::Worker& worker = reg::Worker::Get();
+  if (m_pPage) m_pPage->AbandonReads();
+  if (worker.UiWaiting() == 0) {
+    // Abandoned reads end after the driver call in progress.
+    if (worker.WaitIdle(1000)) return;
+  } else {
+    // A job the window waits for is on the stack below this call: every
+    // job from now on ends before its next driver call.
+    if (worker.Stop(1000)) return;
+  }
+  m_endNow();
+}
+
 void CFRMainDlg::resizeEvent(QResizeEvent* event) {
   tk::CDialog::resizeEvent(event);
   if (m_status) {
@@ -139,24 +190,25 @@ int CFRMainDlg::Say(const QString& text, const QString& title, tk::Icon icon) {
   return tk::ThePrompts().ShowMessage({text, title, icon, tk::Buttons::Ok, tk::IDOK, this});
 }
 
-void CFRMainDlg::ReportError(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  SetStatusText(0, text);
-  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
-}
+void CFRMainDlg::ReportError(uint16_t code) { ::ReportFailure(this, this, code); }
 
-void CFRMainDlg::ReportFailure(const QString& text) {
-  SetStatusText(0, text);
-  Say(text, QStringLiteral("Ошибка"), tk::Icon::Error);
-}
+void CFRMainDlg::ReportFailure(const QString& text) { ::ReportFailure(this, this, text); }
 
 bool CFRMainDlg::Reinitialize() {
   m_wVersion = 120;
-  tk::PromptInteraction ui(this);
-  ShellStartup dialogs(*this, m_wiring);
-  const termina::app::StartupResult r =
-      termina::app::RunStartup(termina::app::HasNvrSwitch(m_commandLine.toStdString()), ui, dialogs);
+  if (m_pPage) m_pPage->AbandonReads();
+  termina::app::StartupResult r;
+  {
+    WindowWaiting waiting(this);
+    WorkerInteraction ui(this);
+    ShellStartup dialogs(*this, m_wiring);
+    const bool nvrSwitch = termina::app::HasNvrSwitch(m_commandLine.toStdString());
+    try {
+      r = reg::Worker::Get().Run([&] { return termina::app::RunStartup(nvrSwitch, ui, dialogs); });
+    } catch (const reg::JobAbandoned&) {
+      return false;  // the program is closing
+    }
+  }
   m_wVersion = r.version;
   if (!r.proceed) return false;
   if (r.connected) {
@@ -204,37 +256,35 @@ bool CFRMainDlg::Reinitialize() {
 }
 
 bool CFRMainDlg::AskExchangePassword() {
-  const std::string current = termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
+  // Called from start-up on the worker: the dialog on the UI thread, the
+  // driver call here.
   QString entered;
-  if (!m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered)) return false;
+  const bool given = reg::Worker::Get().OnUi([&] {
+    const std::string current = termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
+    return m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered);
+  });
+  if (!given) return false;
   TRMA_STRING password;
   ToAnsi(entered, password);
   try {
-    TRMA_ChangePwd(&password, false);
+    reg::Worker::Get().Run([&] { TRMA_ChangePwd(&password, false); });
   } catch (uint16_t code) {
-    ReportError(code);
+    reg::Worker::Get().OnUi([&] { ReportError(code); });
     return false;
   }
   return true;
 }
 
 bool CFRMainDlg::CheckDevice() {
-  WaitCursor wait;
-  // The window is disabled for the whole check.  Qt moves the focus out of
-  // a disabled window; it goes back where it was, so that keyboard
-  // navigation in the tree goes on.
-  QPointer<QWidget> focus = QApplication::focusWidget();
-  setEnabled(false);
-  struct Enable {
-    CFRMainDlg* dlg;
-    QPointer<QWidget>& focus;
-    ~Enable() {
-      dlg->setEnabled(true);
-      if (focus && focus->isVisible() && focus->window() == dlg) focus->setFocus();
-    }
-  } enable{this, focus};
-
-  const termina::app::DeviceCheck check = termina::app::CheckSameDevice();
+  // The window takes no input for the whole check (it runs on the worker,
+  // after any job queued before it).
+  WindowWaiting waiting(this);
+  termina::app::DeviceCheck check;
+  try {
+    check = reg::Worker::Get().Run([] { return termina::app::CheckSameDevice(); });
+  } catch (const reg::JobAbandoned&) {
+    return false;  // the program is closing
+  }
   if (check.failure) {
     if (!Reinitialize()) EndDialog(tk::IDCANCEL);
     return false;
@@ -355,6 +405,8 @@ void CFRMainDlg::SelectFirstAndShow() {
 }
 
 void CFRMainDlg::OnTabChanged(int index) {
+  // The page shown reads no more; the check and the new page follow.
+  if (m_pPage) m_pPage->AbandonReads();
   if (!CheckDevice()) return;
   ClearTree();
   BuildTreeForTab(index);
@@ -364,7 +416,9 @@ void CFRMainDlg::OnTabChanged(int index) {
 
 void CFRMainDlg::OnTreeSelectionChanged(QTreeWidgetItem* current) {
   // Only selections made by the user arrive here: the program blocks the
-  // tree's signals while it changes the selection itself.
+  // tree's signals while it changes the selection itself.  The page shown
+  // reads no more; the check and the new page follow.
+  if (m_pPage) m_pPage->AbandonReads();
   if (!CheckDevice()) return;
   ShowPage(current);
   if (m_pPage) m_pPage->SetInitialFocus();

@@ -55,6 +55,14 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void SetVersion(uint16_t version) override { m_wVersion = version; }
   void Quit() override { EndDialog(tk::IDOK); }
 
+  // Ends the process at once: the window has been closed while the worker
+  // is inside the driver, and unloading the driver under it is not safe.
+  // Everything the program writes is replaced atomically, so nothing is
+  // left half-written.
+  static void EndNow();
+  // Replaces EndNow for this window (tests).
+  void SetEndNow(std::function<void()> endNow) { m_endNow = std::move(endNow); }
+
   CFRFunction* CurrentPage() const { return m_pPage; }
   // The current page is running a command.
   bool PageBusy() const;
@@ -83,6 +91,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void OnOK() override {}  // Enter has no default action here
   void OnCancel() override { EndDialog(tk::IDCANCEL); }
   void resizeEvent(QResizeEvent* event) override;
+  // Every way out of the window ends here: the worker gets a second to
+  // finish what it does, else the program ends without waiting for it.
+  void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
@@ -107,4 +118,5 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   QComboBox* m_port = nullptr;
   QComboBox* m_speed = nullptr;
   int m_nLockDepth = 0;
+  std::function<void()> m_endNow = &CFRMainDlg::EndNow;
 };

@@ -6,8 +6,19 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 
 class QWidget;
+class PageHost;
+
+// The one way the program reports a failure: the text on the host's status
+// line (when there is a host) and in a box titled "Ошибка" with the error
+// icon, owned by `owner`.  UI thread.
+void ReportFailure(PageHost* host, QWidget* owner, const QString& text);
+// The same for a driver code; nothing when the driver has no text for it.
+void ReportFailure(PageHost* host, QWidget* owner, uint16_t code);
+// The text for an exception that is neither a driver code nor expected.
+QString UnexpectedFailureText(const std::exception_ptr& e);
 
 class PageHost {
  public:

@@ -1,5 +1,7 @@
 #include "toolkit.h"
 
+#include "register_worker.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -298,9 +300,12 @@ void PostToUi(std::function<void()> f) {
 }
 
 void UiChannel::Close() {
-  std::lock_guard lock(m_mutex);
-  m_bOpen = false;
-  m_cv.notify_all();
+  {
+    std::lock_guard lock(m_mutex);
+    m_bOpen = false;
+    m_cv.notify_all();
+  }
+  if (reg::Worker::Started()) reg::Worker::Get().Wake();
 }
 
 bool UiChannel::IsOpen() const {
@@ -326,12 +331,23 @@ void UiChannel::Run(std::function<void()> job) {
     try {
       job();
     } catch (...) { task->error = std::current_exception(); }
-    std::lock_guard lock(self->m_mutex);
-    task->state = Task::Done;
-    self->m_cv.notify_all();
+    {
+      std::lock_guard lock(self->m_mutex);
+      task->state = Task::Done;
+      self->m_cv.notify_all();
+    }
+    if (reg::Worker::Started()) reg::Worker::Get().Wake();
   });
+  const auto answered = [&] { return task->state == Task::Done || (task->state == Task::Pending && !m_bOpen); };
+  if (reg::Worker::OnWorker()) {
+    // The register worker goes on with the jobs queued meanwhile.
+    reg::Worker::Get().ServeUntil([&] {
+      std::lock_guard lock(m_mutex);
+      return answered();
+    });
+  }
   std::unique_lock lock(m_mutex);
-  m_cv.wait(lock, [&] { return task->state == Task::Done || (task->state == Task::Pending && !m_bOpen); });
+  m_cv.wait(lock, answered);
   if (task->state != Task::Done) throw PageGone{};
   if (task->error) std::rethrow_exception(task->error);
 }

@@ -20,11 +20,19 @@
 #include "frmaindlg.h"
 #include "ini.h"
 #include "program_wiring.h"
+#include "register_worker.h"
 #include "simulator.h"
 #include "termina1.h"
 #include "toolkit.h"
 
 namespace apptest {
+
+inline bool WorkerBusy() { return reg::Worker::Started() && reg::Worker::Get().Busy(); }
+
+// Keeps the event loop turning until the page shown has its reads filled in.
+inline bool WaitPageFilled(CFRMainDlg& main, int ms = 20000) {
+  return tk::PumpUntil([&] { return !main.CurrentPage() || !main.CurrentPage()->IsReading(); }, ms);
+}
 
 inline std::string Ini() { return std::string(std::getenv("TERMINA_ROOT")) + "/c/Program Files/Orvelsoft/TERMINA.INI"; }
 
@@ -41,8 +49,9 @@ class AppTest : public ::testing::Test {
 
   void TearDown() override {
     m_main.reset();
-    // Let pages retired by the main window go.
-    tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000);
+    // Let pages retired by the main window go, and the worker finish.
+    tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000);
+    if (reg::Worker::Started()) reg::Worker::Get().Resume();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TRMA_ClosePort();
     m_sim.reset();
@@ -65,6 +74,7 @@ class AppTest : public ::testing::Test {
     if (factory) m_main->SetPageFactory(std::move(factory));
     m_main->InitDialog();
     m_main->show();
+    WaitPageFilled(*m_main);
     return *m_main;
   }
 

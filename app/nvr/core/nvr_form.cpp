@@ -118,6 +118,10 @@ std::span<const int> NvrTransferOrder() { return kTransferOrder; }
 
 std::optional<int> TakeNvrEditTexts(NvrRecord& r, const std::map<int, std::string>& texts) {
   for (int control : kTransferOrder) {
+    // The payment totals are read-only sums of the payment arrays, kept in
+    // the record as computed: never parsed back, so a sum beyond what a
+    // typed number may be cannot make the dialog refuse its values.
+    if (control == kNvrEditSalesTotal || control == kNvrEditReturnsTotal) continue;
     const auto it = texts.find(control);
     if (it == texts.end()) continue;
     if (uint32_t* n = CountField(r, control)) {

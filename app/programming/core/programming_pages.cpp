@@ -23,6 +23,8 @@ void writeText(uint16_t table, uint16_t field, const std::string& utf8) {
   TRMA_WriteConfig(table, field, &value);
 }
 
+bool skipped(SkipMask skip, unsigned n) { return n < 32 && ((skip >> n) & 1u) != 0; }
+
 void writeFlag(uint16_t table, bool on) { writeText(table, 0, FlagText(on)); }
 
 void reinitialise() {
@@ -159,17 +161,19 @@ LinesRead readLines(uint16_t table, std::size_t count) {
 LinesRead ReadHeader() { return readLines(kTableHeader, 4); }
 LinesRead ReadFooter() { return readLines(kTableFooter, 2); }
 
-WriteStatus WriteHeader(const std::array<std::string, 4>& lines) {
+WriteStatus WriteHeader(const std::array<std::string, 4>& lines, SkipMask skip) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
-  for (uint16_t f = 0; f < lines.size(); ++f) writeText(kTableHeader, f, lines[f]);
+  for (uint16_t f = 0; f < lines.size(); ++f)
+    if (!skipped(skip, f)) writeText(kTableHeader, f, lines[f]);
   Pause(kTablePauseMs);
   reinitialise();
   return WriteStatus::Done;
 }
 
-WriteStatus WriteFooter(const std::array<std::string, 2>& lines) {
+WriteStatus WriteFooter(const std::array<std::string, 2>& lines, SkipMask skip) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
-  for (uint16_t f = 0; f < lines.size(); ++f) writeText(kTableFooter, f, lines[f]);
+  for (uint16_t f = 0; f < lines.size(); ++f)
+    if (!skipped(skip, f)) writeText(kTableFooter, f, lines[f]);
   return WriteStatus::Done;
 }
 
@@ -178,15 +182,19 @@ WriteStatus WriteFooter(const std::array<std::string, 2>& lines) {
 PaymentsRead ReadPayments() {
   PaymentsRead r;
   r.error = untilFailure([&] {
-    for (uint16_t f = 0; f < r.names.size(); ++f) r.names[f] = readText(kTablePaymentNames, f);
+    for (uint16_t f = 0; f < r.names.size(); ++f) {
+      r.names[f] = readText(kTablePaymentNames, f);
+      r.namesRead = f + 1u;
+    }
   });
   return r;
 }
 
-WriteStatus WritePayments(const std::array<std::string, 16>& names) {
+WriteStatus WritePayments(const std::array<std::string, 16>& names, SkipMask skip) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
   // Payment type 0 (cash) is fixed: its field is never written.
-  for (uint16_t f = 1; f < names.size(); ++f) writeText(kTablePaymentNames, f, names[f]);
+  for (uint16_t f = 1; f < names.size(); ++f)
+    if (!skipped(skip, f)) writeText(kTablePaymentNames, f, names[f]);
   return WriteStatus::Done;
 }
 
@@ -211,7 +219,9 @@ TaxesRead ReadTaxes() {
   r.error = untilFailure([&] {
     for (uint16_t i = 0; i < 6; ++i) {
       t.names[i] = readText(kTableTaxNames, i);
+      ++r.pairsValuesRead;
       t.rates[i] = readText(kTableTaxRates, i);
+      ++r.pairsValuesRead;
     }
     if (r.version >= kVersionTaxOptions) {
       t.taxLine = readText(kTableTaxLine, 0);
@@ -232,15 +242,15 @@ TaxesRead ReadTaxes() {
   return r;
 }
 
-WriteStatus WriteTaxes(uint16_t version, const TaxValues& t) {
+WriteStatus WriteTaxes(uint16_t version, const TaxValues& t, SkipMask skip) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
   const std::string mask = std::to_string(TaxOptionMask(version, t));
   // Options the page could not read are not overwritten with what its
   // hidden controls happen to hold.
   const bool options = version < kVersionTaxOptions || t.optionsKnown;
   for (uint16_t i = 0; i < 6; ++i) {
-    writeText(kTableTaxRates, i, t.rates[i]);
-    writeText(kTableTaxNames, i, t.names[i]);
+    if (!skipped(skip, 6u + i)) writeText(kTableTaxRates, i, t.rates[i]);
+    if (!skipped(skip, i)) writeText(kTableTaxNames, i, t.names[i]);
     if (options) writeText(kTableTaxOptions, i, mask);
   }
   if (version >= kVersionTaxOptions && t.optionsKnown) writeText(kTableTaxLine, 0, t.taxLine);
@@ -260,18 +270,23 @@ DepartmentsRead ReadDepartments() {
   r.version = RegisterVersion();
   r.offset = DepartmentOffset(r.version);
   r.error = untilFailure([&] {
-    for (uint16_t i = 0; i < r.names.size(); ++i)
+    for (uint16_t i = 0; i < r.names.size(); ++i) {
       r.names[i] = readText(kTableDepartments, static_cast<uint16_t>(r.offset + i));
+      ++r.valuesRead;
+    }
     r.zSection = readText(kTableZSection, 0);
+    ++r.valuesRead;
   });
   return r;
 }
 
-WriteStatus WriteDepartments(uint16_t version, const std::array<std::string, 6>& names, const std::string& zSection) {
+WriteStatus WriteDepartments(uint16_t version, const std::array<std::string, 6>& names, const std::string& zSection,
+                             SkipMask skip) {
   if (IsShiftOpen()) return WriteStatus::ShiftOpen;
   const uint16_t offset = DepartmentOffset(version);
-  for (uint16_t i = 0; i < names.size(); ++i) writeText(kTableDepartments, static_cast<uint16_t>(offset + i), names[i]);
-  writeText(kTableZSection, 0, zSection);
+  for (uint16_t i = 0; i < names.size(); ++i)
+    if (!skipped(skip, i)) writeText(kTableDepartments, static_cast<uint16_t>(offset + i), names[i]);
+  if (!skipped(skip, 6)) writeText(kTableZSection, 0, zSection);
   return WriteStatus::Done;
 }
 

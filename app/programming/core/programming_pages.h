@@ -108,15 +108,21 @@ struct LinesRead {
 
 inline constexpr std::size_t kLineChars = 40;
 
+// Settings a write leaves as the register holds them: bit n set skips the
+// n-th value of the write's order (a value whose read failed and which the
+// user has not changed is never written blind).
+using SkipMask = uint32_t;
+
 // Table 20 fields 0 to 3.
 LinesRead ReadHeader();
 // Shift test; table 20 fields 0 to 3, each line exactly as typed cut to 40
-// characters; pause 50 ms; TRMA_Init.
-WriteStatus WriteHeader(const std::array<std::string, 4>& lines);
+// characters (bit f of `skip`: field f not written); pause 50 ms; TRMA_Init.
+WriteStatus WriteHeader(const std::array<std::string, 4>& lines, SkipMask skip = 0);
 // Table 21 fields 0 and 1.
 LinesRead ReadFooter();
-// Shift test; table 21 fields 0 and 1; no pause, no re-initialisation.
-WriteStatus WriteFooter(const std::array<std::string, 2>& lines);
+// Shift test; table 21 fields 0 and 1 (bit f of `skip`: field f not
+// written); no pause, no re-initialisation.
+WriteStatus WriteFooter(const std::array<std::string, 2>& lines, SkipMask skip = 0);
 
 // ---- payment types (CFRPayment, 145) ------------------------------------
 
@@ -124,13 +130,14 @@ inline constexpr std::size_t kPaymentNameChars = 18;  // the boxes' typing limit
 
 struct PaymentsRead {
   std::array<std::string, 16> names;  // names not read stay empty; read ones are kept after a failure
+  std::size_t namesRead = 0;          // fields 0..namesRead-1 were read
   std::optional<uint16_t> error;
 };
 // Table 22 fields 0 to 15.
 PaymentsRead ReadPayments();
-// Shift test; table 22 fields 1 to 15 (cut to 40).  names[0] is never
-// written, whatever it holds.
-WriteStatus WritePayments(const std::array<std::string, 16>& names);
+// Shift test; table 22 fields 1 to 15 (cut to 40; bit f of `skip`: field f
+// not written).  names[0] is never written, whatever it holds.
+WriteStatus WritePayments(const std::array<std::string, 16>& names, SkipMask skip = 0);
 
 // ---- taxes (CFRTaxes, 154) -----------------------------------------------
 
@@ -155,6 +162,9 @@ struct TaxesRead {
   bool showOptions = false;
   bool showNoZeroSums = false;
   unsigned optionMask = 0;  // table 12 field 0 as the register holds it (125 and higher)
+  // Read in pairs, name i then rate i: this many of names[0], rates[0],
+  // names[1], ... were read.
+  std::size_t pairsValuesRead = 0;
   std::optional<uint16_t> error;
 };
 
@@ -167,8 +177,9 @@ bool ShowsNoZeroSums(uint16_t version, bool printZ);
 // option controls are hidden and never filled.
 uint8_t TaxOptionMask(uint16_t version, const TaxValues& values);
 // Shift test; for i = 0..5: table 24 field i, table 23 field i, table 12
-// field i (the mask); from 125 on table 25.
-WriteStatus WriteTaxes(uint16_t version, const TaxValues& values);
+// field i (the mask); from 125 on table 25.  Bit i of `skip`: name i not
+// written; bit 6 + i: rate i not written.
+WriteStatus WriteTaxes(uint16_t version, const TaxValues& values, SkipMask skip = 0);
 
 // ---- departments (CFRGroups, 160) ----------------------------------------
 
@@ -177,14 +188,17 @@ struct DepartmentsRead {
   uint16_t offset = 0;               // table 26 field of row 0
   std::array<std::string, 6> names;  // 1142..1147
   std::string zSection;              // 1139, table 27
+  std::size_t valuesRead = 0;        // of names[0..5] then zSection
   std::optional<uint16_t> error;
 };
 // Labels of the rows 1149..1154: "0".."5" below 201, "1".."6" from 201 on.
 std::array<std::string, 6> DepartmentRowLabels(uint16_t version);
 // GetVersion; table 26 fields offset..offset+5; table 27.
 DepartmentsRead ReadDepartments();
-// Shift test; table 26 fields offset..offset+5; table 27.
-WriteStatus WriteDepartments(uint16_t version, const std::array<std::string, 6>& names, const std::string& zSection);
+// Shift test; table 26 fields offset..offset+5; table 27.  Bit i of `skip`:
+// name i not written; bit 6: table 27 not written.
+WriteStatus WriteDepartments(uint16_t version, const std::array<std::string, 6>& names, const std::string& zSection,
+                             SkipMask skip = 0);
 
 // ---- logo flag (table 5), read for the settings overview -------------------
 std::optional<bool> ReadLogoFlag(std::optional<uint16_t>* error = nullptr);

@@ -17,6 +17,7 @@ inline CFRFunction* ShowProgrammingPage(CFRMainDlg& main, const QString& caption
     QTreeWidgetItem* item = main.m_tree->topLevelItem(i);
     if (item->text(0) == caption) {
       main.m_tree->setCurrentItem(item);
+      WaitPageFilled(main);
       return main.CurrentPage();
     }
   }

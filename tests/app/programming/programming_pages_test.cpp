@@ -37,6 +37,7 @@ class ProgrammingPageTest : public AppTest {
     for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
       if (main.m_tree->topLevelItem(i)->text(0) == caption) {
         main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+        WaitPageFilled(main);
         return main.CurrentPage();
       }
     return nullptr;
@@ -199,13 +200,60 @@ TEST_F(ProgrammingPageTest, HeaderReadFailureLeavesEveryLineEmpty) {
   for (int id : {1046, 1047, 1048, 1049}) EXPECT_TRUE(Box(page, id)->text().isEmpty()) << id;
   EXPECT_EQ(CountMessages(DriverText(3)), 1);
   EXPECT_EQ(m_main->StatusText(0), DriverText(3));
-  // The page still works: a save writes the four lines as typed.
+  // The page still works: a save writes the lines typed, and leaves the
+  // register's lines the user never saw as they are.
   m_sim->setFaults({});
   Box(page, 1048)->setText(" ");
   Box(page, 1049)->setText(QString(45, QChar(0x0416)));
   Save(page);
-  EXPECT_EQ(Writes(), (QStringList{"20|0|", "20|1|", "20|2| ", "20|3|" + QString(40, QChar(0x0416))}));
+  EXPECT_EQ(Writes(), (QStringList{"20|2| ", "20|3|" + QString(40, QChar(0x0416))}));
+  EXPECT_EQ(m_sim->table(20, 0), "МАГАЗИН");
   EXPECT_EQ(m_main->StatusText(0), "Готов");
+}
+
+// A page whose reads failed part-way writes what it read and what the user
+// changed, never an unread box left as it was.
+TEST_F(ProgrammingPageTest, NoPageWritesBlindWhatItCouldNotRead) {
+  OpenRegister(201);
+  const auto fields = [&] {
+    QStringList w;
+    for (const QString& s : Writes()) w << s.section('|', 0, 1);
+    return w;
+  };
+  const auto open = [&](const char* failAt, const QString& caption) {
+    FailAt(failAt);
+    CFRFunction* page = Page(caption);
+    m_sim->setFaults({});
+    return page;
+  };
+
+  CFRFunction* footer = open("A1 21 1", QStringLiteral("Рекламный текст"));
+  ASSERT_NE(footer, nullptr);
+  Box(footer, 1049)->setText(QStringLiteral("Ждем вас"));
+  Save(footer);
+  EXPECT_EQ(fields(), QStringList{"21|1"});
+
+  CFRFunction* payments = open("A1 22 3", QStringLiteral("Типы платежей"));
+  ASSERT_NE(payments, nullptr);
+  Box(payments, 11165 + 7)->setText(QStringLiteral("БОНУСЫ"));
+  Save(payments);
+  EXPECT_EQ(fields(), (QStringList{"22|1", "22|2", "22|7"}));
+
+  // Name 2 read, rate 2 failed.
+  CFRFunction* taxes = open("A1 24 2", QStringLiteral("Налоги"));
+  ASSERT_NE(taxes, nullptr);
+  Box(taxes, 1110 + 3)->setText(QStringLiteral("18"));
+  Save(taxes);
+  EXPECT_EQ(fields(), (QStringList{"24|0", "23|0", "24|1", "23|1", "23|2", "24|3"}));
+
+  const int offset = static_cast<int>(termina::app::DepartmentOffset(201));
+  const std::string failAt = "A1 26 " + std::to_string(offset + 2);
+  CFRFunction* groups = open(failAt.c_str(), QStringLiteral("Товарные группы"));
+  ASSERT_NE(groups, nullptr);
+  Box(groups, 1139)->setText(QStringLiteral("ОТДЕЛЫ"));
+  Save(groups);
+  EXPECT_EQ(fields(),
+            (QStringList{QStringLiteral("26|%1").arg(offset), QStringLiteral("26|%1").arg(offset + 1), "27|0"}));
 }
 
 TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {

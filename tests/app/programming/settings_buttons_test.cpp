@@ -78,6 +78,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
       main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
       main.ShowPage(main.m_tree->currentItem());
     }
+  WaitPageFilled(main);
   const QPointer<CFRFunction> before = main.CurrentPage();
   ASSERT_NE(dynamic_cast<CFRTaxes*>(before.data()), nullptr);
   EXPECT_EQ(tk::Item<QLineEdit>(before, 1104)->text(), "ИНОЕ");
@@ -98,6 +99,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   EXPECT_EQ(m_sim->table(20, 0), "ОРИГИНАЛ");
   EXPECT_EQ(main.m_wVersion, 301) << "the version the load read";
   // The selected page again, a new one that read the register anew.
+  WaitPageFilled(main);
   CFRFunction* after = main.CurrentPage();
   EXPECT_NE(after, before.data());
   EXPECT_TRUE(before.isNull() || before->IsRetired());

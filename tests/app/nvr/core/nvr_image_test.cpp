@@ -179,6 +179,26 @@ TEST(NvrForm, MoneyTextsAndTheTransferOrder) {
   EXPECT_EQ(r.deferred, 0.0);
 }
 
+// The payment totals are sums, shown and never typed: a sum beyond what a
+// typed number may be, or any text in their boxes, does not stop the
+// transfer, and the record keeps the computed sums.
+TEST(NvrForm, PaymentTotalsAreNeverParsedBack) {
+  NvrRecord r = ZeroRecord(kLong);
+  r.sales[0] = r.sales[1] = 500000000000000.0;
+  r.returns[3] = 500000000000000.0;
+  r.returns[4] = 600000000000000.0;
+  RecomputeNvrTotals(r);
+  std::map<int, std::string> texts = NvrEditTexts(r);
+  texts[kNvrEditCash] = "7";
+  EXPECT_EQ(TakeNvrEditTexts(r, texts), std::nullopt);
+  EXPECT_EQ(r.cash, 7.0);
+  texts[kNvrEditSalesTotal] = "garbage";
+  texts[kNvrEditReturnsTotal] = "";
+  EXPECT_EQ(TakeNvrEditTexts(r, texts), std::nullopt);
+  EXPECT_EQ(r.salesTotal, 1000000000000000.0);
+  EXPECT_EQ(r.returnsTotal, 1100000000000000.0);
+}
+
 TEST(NvrForm, RowsPerVersionAndTheArrayDialogs) {
   EXPECT_EQ(NvrHiddenControls(201), std::vector<int>{});
   EXPECT_EQ(NvrHiddenControls(125), (std::vector<int>{11147, 11148}));

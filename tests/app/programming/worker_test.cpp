@@ -1,0 +1,219 @@
+// The register worker seen from the window: navigation while a page reads
+// or a command runs, the event loop during a silent register, closing the
+// window while the worker waits, and the guard against driver calls on the
+// UI thread.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "programming_pages.h"
+
+namespace apptest {
+namespace {
+
+using termina::sim::Config;
+using termina::sim::Request;
+
+// Holds the reply to one chosen request until the test releases it, so
+// that the test acts while the driver call of that request is in progress.
+class Gate {
+ public:
+  std::function<void(const Request&)> Hook() {
+    return [this](const Request& r) {
+      std::unique_lock lock(m_mutex);
+      if (!m_armed || !m_match(r)) return;
+      m_armed = false;
+      m_reached = true;
+      m_held = r.bodyUtf8;
+      m_cv.notify_all();
+      // A test that never releases fails on its own waits, not here.
+      m_cv.wait_for(lock, std::chrono::seconds(10), [&] { return m_released; });
+    };
+  }
+  void Arm(std::function<bool(const Request&)> match) {
+    std::lock_guard lock(m_mutex);
+    m_match = std::move(match);
+    m_armed = true;
+    m_reached = m_released = false;
+  }
+  bool Reached() {
+    std::lock_guard lock(m_mutex);
+    return m_reached;
+  }
+  void Release() {
+    std::lock_guard lock(m_mutex);
+    m_released = true;
+    m_cv.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::function<bool(const Request&)> m_match;
+  bool m_armed = false, m_reached = false, m_released = false;
+  std::string m_held;
+};
+
+class WorkerTest : public AppTest {
+ protected:
+  CFRMainDlg& OpenProgramming(uint16_t version = 201) {
+    Config c;
+    c.version = version;
+    c.onRequest = m_gate.Hook();
+    StartRegister(c);
+    CFRMainDlg& main = Open();
+    for (int i = 0; i < main.m_tab->count(); ++i)
+      if (main.m_tab->tabText(i) == QStringLiteral("Программирование")) main.m_tab->setCurrentIndex(i);
+    EXPECT_TRUE(WaitPageFilled(main));
+    return main;
+  }
+  QTreeWidgetItem* Node(const QString& caption) const {
+    return m_main->m_tree->findItems(caption, Qt::MatchExactly).value(0);
+  }
+  QStringList Bodies() const {
+    QStringList l;
+    for (const Request& r : m_sim->requests()) l << QString::fromStdString(r.bodyUtf8);
+    return l;
+  }
+  bool WorkerIdle() {
+    return tk::PumpUntil([] { return !WorkerBusy(); }, 20000);
+  }
+  Gate m_gate;
+};
+
+// Clicking another node while a page reads: the call in progress ends, no
+// later read of that page starts, and the new page's frames follow: the
+// same frames the new page sends when it is chosen with nothing running.
+TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
+  CFRMainDlg& main = OpenProgramming();
+  int reads = 0;
+  m_gate.Arm([&reads](const Request& r) { return r.code == "A1" && ++reads == 3; });
+  m_sim->clearLog();
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Параметры кассы")));
+  ASSERT_TRUE(tk::PumpUntil([&] { return m_gate.Reached(); }, 20000));
+  QPointer<CFRFunction> params = main.CurrentPage();
+  ASSERT_TRUE(params && params->IsReading());
+  // The reply comes once the click has been taken.
+  QTimer::singleShot(0, [&] { m_gate.Release(); });
+  const int held = static_cast<int>(Bodies().size());
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  ASSERT_TRUE(WaitPageFilled(main));
+  ASSERT_TRUE(WorkerIdle());
+  const QStringList after = Bodies().mid(held);
+  EXPECT_TRUE(params.isNull() || params->IsRetired());
+
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Рекламный текст")));
+  ASSERT_TRUE(WaitPageFilled(main));
+  ASSERT_TRUE(WorkerIdle());
+  m_sim->clearLog();
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  ASSERT_TRUE(WaitPageFilled(main));
+  ASSERT_TRUE(WorkerIdle());
+  EXPECT_EQ(after, Bodies());
+  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+}
+
+// A node clicked while "СТАТУС" waits for its reply: the click's check
+// waits its turn, the status dialog opens, start-up does not run again, and
+// the clicked page is shown.
+TEST_F(WorkerTest, NodeClickedWhileStatusRunsWaitsItsTurn) {
+  CFRMainDlg& main = OpenProgramming();
+  m_gate.Arm([](const Request&) { return true; });
+  m_sim->clearLog();
+  m_prompts.messages.clear();
+  Button(main.CurrentPage(), CFRFunction::kStatusId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return m_gate.Reached(); }, 20000));
+  QTimer::singleShot(0, [&] { m_gate.Release(); });
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  ASSERT_TRUE(WaitPageFilled(main));
+  ASSERT_TRUE(WorkerIdle());
+  EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101}) << Bodies().join(QStringLiteral(" / ")).toStdString()
+                                                      << m_prompts.Texts().join(QStringLiteral("+")).toStdString();
+  EXPECT_EQ(main.CurrentPage()->TemplateId(), 143);
+  EXPECT_EQ(main.m_tree->currentItem()->text(0), QStringLiteral("Клише предприятия"));
+  for (const Request& r : m_sim->requests()) {
+    EXPECT_NE(r.code, "00") << "no start-up run";
+    EXPECT_TRUE(r.checksumOk);
+  }
+  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+}
+
+// The window's event loop goes on while a silent register is waited out.
+TEST_F(WorkerTest, EventLoopTurnsWhileASilentRegisterIsWaitedOut) {
+  CFRMainDlg& main = OpenProgramming();
+  termina::sim::Faults f;
+  f.silent = true;
+  m_sim->setFaults(f);
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(10);
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  // The click has come back: the check failed and start-up ran again
+  // against the silent register, all while the timer kept firing.
+  EXPECT_GT(ticks, 1);
+  EXPECT_TRUE(m_prompts.Texts().join('|').contains(QStringLiteral("Регистратор не обнаружен")))
+      << m_prompts.Texts().join('|').toStdString();
+}
+
+// Closing the window while the worker waits on a silent register: the
+// window goes, and no later driver call reaches the register.
+TEST_F(WorkerTest, WindowClosesWhileTheWorkerWaitsOnASilentRegister) {
+  CFRMainDlg& main = OpenProgramming();
+  bool endedNow = false;
+  main.SetEndNow([&] { endedNow = true; });
+  termina::sim::Faults f;
+  f.silent = true;
+  m_sim->setFaults(f);
+  m_sim->clearLog();
+  std::size_t framesAtClose = 0;
+  QTimer::singleShot(0, [&] {
+    framesAtClose = m_sim->requests().size();
+    main.close();
+  });
+  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  EXPECT_FALSE(main.isVisible());
+  ASSERT_TRUE(WorkerIdle());
+  EXPECT_TRUE(main.Ended());
+  EXPECT_EQ(m_sim->requests().size(), framesAtClose) << "nothing sent after the close";
+  // Ended at once unless the call in progress had ended within a second.
+  EXPECT_TRUE(endedNow || reg::Worker::Get().Stopping());
+}
+
+// The parameters page's box 1056 is a setting, not the interrupt: ticking
+// it while "СТАТУС" runs sends no CAN and shows no "Отчет прерван".
+TEST_F(WorkerTest, ParamsBox1056IsNoInterrupt) {
+  OpenProgramming();
+  CFRFunction* page = ShowProgrammingPage(*m_main, QStringLiteral("Параметры кассы"));
+  ASSERT_NE(page, nullptr) << m_prompts.Texts().join('|').toStdString() << m_main->StatusText(0).toStdString();
+  m_sim->clearLog();
+  m_prompts.messages.clear();
+  Button(page, CFRFunction::kStatusId)->click();
+  ASSERT_TRUE(page->IsCommandRunning());
+  tk::Item<QCheckBox>(page, 1056)->click();
+  ASSERT_TRUE(WaitIdle(page));
+  for (const termina::sim::WireEvent& e : m_sim->events()) EXPECT_NE(e.kind, termina::sim::WireEvent::Can);
+  EXPECT_EQ(CountMessages(QStringLiteral("Отчет прерван")), 0);
+}
+
+#ifndef NDEBUG
+// The rule is kept by the build: a driver call on the UI thread aborts.
+TEST(DriverGuardDeathTest, ADriverCallOnTheUiThreadAbortsNamingIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        reg::Worker::Get();
+        uint16_t version = 0;
+        TRMA_GetVersion(&version);
+      },
+      "TRMA_GetVersion called on the user-interface thread");
+}
+#endif
+
+}  // namespace
+}  // namespace apptest
