@@ -3,12 +3,12 @@
 # its __wrap_ in the program (the UI-thread guard), but for the two made to
 # be called from any thread.  Usage: check_driver_guard.sh PROGRAM
 syms=$(nm "$1") || exit 2
-need=$(printf '%s\n' "$syms" | awk '$1 == "U" && $2 ~ /^TRMA_/ {print $2}' | sort -u)
+need=$(printf '%s\n' "$syms" | awk '$(NF - 1) == "U" && $NF ~ /^TRMA_/ {print $NF}' | sort -u)
 [ -n "$need" ] || { echo "no driver call found in $1"; exit 2; }
 bad=0
 for s in $need; do
   case $s in TRMA_CancelReport | TRMA_GetErrorMessage) continue ;; esac
-  if ! printf '%s\n' "$syms" | awk -v w="__wrap_$s" '$1 == "T" && $2 == w {f = 1} END {exit !f}'; then
+  if ! printf '%s\n' "$syms" | awk -v w="__wrap_$s" '$(NF - 1) == "T" && $NF == w {f = 1} END {exit !f}'; then
     echo "$s is called without the guard (add it to driver_guard.cpp and TERMINA_WRAPPED_CALLS)"
     bad=1
   fi
