@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The session interface: one exchange through termina.h against the
-// simulated register (compared, in the table, with the raw ping-pong of
-// bench_exchange), and two sessions on two pseudo-terminals at 19200 baud
-// working at once from two threads, against the slower of them alone.
+// Two sessions of the session interface on two pseudo-terminals at 19200
+// baud working at once from two threads, against the slower of them alone.
+// (One exchange through the session interface against the raw ping-pong is
+// in bench_exchange, measured beside it.)
 #include "bench_support.h"
 #include "termina.h"
 
@@ -18,11 +18,9 @@ namespace {
 using namespace termina;
 using namespace termina::bench;
 
-double minOf(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
-
-// A register on its own pty (and TCP port) with a session to it.
+// A register on its own pty with a session to it.
 struct Register {
-  explicit Register(const DriverRoot& root, int com, Transport t, unsigned baud = 0) {
+  explicit Register(const DriverRoot& root, int com, unsigned baud) {
     sim::Config cfg;
     cfg.logLimit = 64;
     cfg.lineBaud = baud;
@@ -30,9 +28,7 @@ struct Register {
     sim->setReady();
     const std::string link = root.com(com);
     sim->openPty(link);
-    const uint16_t port = sim->listenTcp();
-    rc = t == Transport::Pty ? termina_open_serial(link.c_str(), 19200, nullptr, &s)
-                             : termina_open_tcp("127.0.0.1", port, nullptr, &s);
+    rc = termina_open_serial(link.c_str(), 19200, nullptr, &s);
   }
   ~Register() {
     if (s) termina_close(s);
@@ -42,46 +38,10 @@ struct Register {
   int rc = -1;
 };
 
-bool status(termina_session* s) {
-  termina_status st;
-  return termina_get_status(s, &st) == 0;
-}
-
 bool block(termina_session* s) {
   uint8_t b[32];
   return termina_read_mem_block(s, 3, 0xF000, sizeof b, b, sizeof b) == 0;
 }
-
-void BM_Session(benchmark::State& state, Transport t, bool isBlock) {
-  DriverRoot root;
-  Register r(root, 1, t);
-  if (r.rc != 0) {
-    state.SkipWithError("the session did not open");
-    return;
-  }
-  for (auto _ : state) {
-    if (!(isBlock ? block(r.s) : status(r.s))) {
-      state.SkipWithError("exchange failed");
-      break;
-    }
-  }
-}
-BENCHMARK_CAPTURE(BM_Session, pty_status, Transport::Pty, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime()
-    ->ComputeStatistics("min", minOf);
-BENCHMARK_CAPTURE(BM_Session, tcp_status, Transport::Tcp, false)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime()
-    ->ComputeStatistics("min", minOf);
-BENCHMARK_CAPTURE(BM_Session, pty_block, Transport::Pty, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime()
-    ->ComputeStatistics("min", minOf);
-BENCHMARK_CAPTURE(BM_Session, tcp_block, Transport::Tcp, true)
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime()
-    ->ComputeStatistics("min", minOf);
 
 // n memory block exchanges on one session; seconds, or -1 on a failure.
 double blocks(termina_session* s, int n) {
@@ -94,7 +54,7 @@ double blocks(termina_session* s, int n) {
 void BM_TwoSessions(benchmark::State& state) {
   const int n = static_cast<int>(envSeconds("TERMINA_BENCH_TWO_SESSIONS_N", 40));
   DriverRoot root;
-  Register a(root, 1, Transport::Pty, 19200), b(root, 2, Transport::Pty, 19200);
+  Register a(root, 1, 19200), b(root, 2, 19200);
   if (a.rc != 0 || b.rc != 0) {
     state.SkipWithError("the sessions did not open");
     return;
