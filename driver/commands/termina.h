@@ -27,7 +27,8 @@
  * coming back is written into caller buffers whose size in bytes is passed
  * beside them; when it does not fit, the buffer holds as many whole
  * characters as fit and the call returns TERMINA_E_BUFFER (the command
- * itself has run).  TERMINA_TEXT_MAX bytes always suffice for a field.
+ * itself has run).  TERMINA_TEXT_MAX bytes hold any field of up to 40
+ * characters, which covers every field the register's commands return.
  *
  * Outputs are written on every return: the register's values on 0, zero or
  * empty text otherwise.  The driver never keeps a caller's pointer.
@@ -56,27 +57,27 @@ extern "C" {
 
 enum {
   TERMINA_OK = 0,
-  TERMINA_E_NODATA = 64,      /* register: no data                              */
-  TERMINA_E_ARGUMENT = 256,   /* a null session, pointer or buffer, a size of 0,
-                                 a text the register cannot take, a bad speed   */
-  TERMINA_E_CLOSED = 257,     /* the session was closed (or never opened)       */
-  TERMINA_E_BUFFER = 258,     /* the result did not fit the caller's buffer     */
-  TERMINA_E_DEADLINE = 259,   /* the call's deadline passed (see set_deadline)  */
-  TERMINA_E_BUSY = 260,       /* called from the trace callback of the same
-                                 session, which would break the running call    */
-  TERMINA_E_INTERNAL = 261    /* out of memory or another failure of the host   */
+  TERMINA_E_NODATA = 64,    /* register: no data                              */
+  TERMINA_E_ARGUMENT = 256, /* a null session, pointer or buffer, a size of 0,
+                               a text the register cannot take, a bad speed   */
+  TERMINA_E_CLOSED = 257,   /* the session was closed (or never opened)       */
+  TERMINA_E_BUFFER = 258,   /* the result did not fit the caller's buffer     */
+  TERMINA_E_DEADLINE = 259, /* the call's deadline passed (see set_deadline)  */
+  TERMINA_E_BUSY = 260,     /* called from the trace callback of the same
+                               session, which would break the running call    */
+  TERMINA_E_INTERNAL = 261  /* out of memory or another failure of the host   */
 };
 
-/* Bytes that hold any text field the register returns, with its NUL. */
+/* Bytes that hold a returned field of up to 40 characters, with its NUL. */
 #define TERMINA_TEXT_MAX 128
 /* Bytes that hold any result code's text, with its NUL. */
 #define TERMINA_MESSAGE_MAX 1024
 
 /* Character limits of the texts sent to the register. */
-#define TERMINA_TEXT_CHARS 40     /* general text, article, discount, caption */
-#define TERMINA_NAME_CHARS 20     /* operator name, article code, display line */
-#define TERMINA_PASSWORD_CHARS 10 /* tax inspector password                   */
-#define TERMINA_NUMBER_CHARS 12   /* registration number, INN, serial number  */
+#define TERMINA_TEXT_CHARS 40          /* general text, article, discount, caption */
+#define TERMINA_NAME_CHARS 20          /* operator name, article code, display line */
+#define TERMINA_PASSWORD_CHARS 10      /* tax inspector password                   */
+#define TERMINA_NUMBER_CHARS 12        /* registration number, INN, serial number  */
 #define TERMINA_LINK_PASSWORD_CHARS 59 /* data-exchange password              */
 
 /* ---- Shared types --------------------------------------------------------- */
@@ -181,9 +182,9 @@ TERMINA_API int termina_cancel_report(termina_session* s);
 /* ---- The exchange trace ---------------------------------------------------- */
 
 enum termina_trace_direction {
-  TERMINA_TRACE_OUT = 0,  /* sent to the register      */
-  TERMINA_TRACE_IN = 1,   /* received from it          */
-  TERMINA_TRACE_NOTE = 2  /* an event of the driver's  */
+  TERMINA_TRACE_OUT = 0, /* sent to the register      */
+  TERMINA_TRACE_IN = 1,  /* received from it          */
+  TERMINA_TRACE_NOTE = 2 /* an event of the driver's  */
 };
 
 enum termina_trace_kind {
@@ -272,14 +273,13 @@ TERMINA_API int termina_activate_eej(termina_session* s);
 TERMINA_API int termina_close_eej_archive(termina_session* s);
 TERMINA_API int termina_x_report(termina_session* s, const char* operator_name);
 TERMINA_API int termina_z_report(termina_session* s, const char* operator_name);
-TERMINA_API int termina_fisc_shift_report(termina_session* s, unsigned type, unsigned first_shift,
-                                          unsigned last_shift, const char* password);
+TERMINA_API int termina_fisc_shift_report(termina_session* s, unsigned type, unsigned first_shift, unsigned last_shift,
+                                          const char* password);
 TERMINA_API int termina_fisc_date_report(termina_session* s, unsigned type, const termina_date* first,
                                          const termina_date* last, const char* password);
 TERMINA_API int termina_eej_journal(termina_session* s, unsigned shift);
 TERMINA_API int termina_get_receipt(termina_session* s, uint32_t kpk);
-TERMINA_API int termina_eej_shift_report(termina_session* s, unsigned type, unsigned first_shift,
-                                         unsigned last_shift);
+TERMINA_API int termina_eej_shift_report(termina_session* s, unsigned type, unsigned first_shift, unsigned last_shift);
 TERMINA_API int termina_eej_date_report(termina_session* s, unsigned type, const termina_date* first,
                                         const termina_date* last);
 TERMINA_API int termina_eej_activate_report(termina_session* s);

@@ -53,7 +53,9 @@ int main(int argc, char** argv) {
   unsigned version = 0;
   int rc;
   /* "Магазин №1" in UTF-8. */
-  const char* shop = "\xD0\x9C\xD0\xB0\xD0\xB3\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD \xE2\x84\x96" "1";
+  const char* shop =
+      "\xD0\x9C\xD0\xB0\xD0\xB3\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD \xE2\x84\x96"
+      "1";
   if (!dll) {
     printf("FAILED: c caller: TERMINA-1.dll does not load (error %lu)\n", (unsigned long)GetLastError());
     return 1;
