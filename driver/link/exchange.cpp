@@ -40,6 +40,16 @@ int serialWaitMs() {
   return static_cast<int>(std::min<long long>(Channel::kSerialTimeoutMs, std::max<long long>(left, 1)));
 }
 
+// After a silent read wait: a serial wait that the deadline cut short ran
+// into it (the last millisecond must not turn into a burst of ENQs), and
+// any wait may have outlasted it.
+void afterSilence(int waitedMs) {
+  const DriverState& s = state();
+  if (!s.deadline) return;
+  if (!s.channel.tcpMode() && waitedMs < Channel::kSerialTimeoutMs) raiseCode(kDeadlinePassed);
+  checkDeadline();
+}
+
 // Patience counter of one reply wait: every silent read wait costs one
 // step; an ACK starts the count again.
 class Patience {
@@ -67,10 +77,11 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence) {
   patience.step();
   for (;;) {
     checkDeadline();
-    std::optional<uint8_t> b = ch.readByte(serialWaitMs());
+    const int wait = serialWaitMs();
+    std::optional<uint8_t> b = ch.readByte(wait);
     if (!b) {
       traceEvent(trace::Dir::Note, trace::Kind::Silence, "silence, collected so far", reply.buffer());
-      checkDeadline();
+      afterSilence(wait);
       onSilence();
       patience.step();
       continue;
@@ -141,10 +152,11 @@ void WriteRawBytes(const void* data, std::size_t count) {
 
 uint8_t ReadByte() {
   checkDeadline();
-  std::optional<uint8_t> b = state().channel.readByte(serialWaitMs());
+  const int wait = serialWaitMs();
+  std::optional<uint8_t> b = state().channel.readByte(wait);
   if (!b) {
     traceEvent(trace::Dir::Note, trace::Kind::Silence, "no byte within the read time-out", {});
-    checkDeadline();
+    afterSilence(wait);
     raiseCode(17);
   }
   traceEvent(trace::Dir::In, *b == ACK ? trace::Kind::Ack : trace::Kind::Raw, "byte",
