@@ -11,6 +11,7 @@
 // port drains the input until 500 ms pass without a byte, and every ACK the
 // register sends while busy is followed by a 100 ms pause.
 #include "bench_support.h"
+#include "termina.h"
 
 #include <benchmark/benchmark.h>
 
@@ -171,6 +172,51 @@ BENCHMARK_CAPTURE(BM_Driver, tcp_status, Transport::Tcp, Kind::Status)
     ->UseRealTime()
     ->ComputeStatistics("min", minOf);
 BENCHMARK_CAPTURE(BM_Driver, tcp_block, Transport::Tcp, Kind::Block)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", minOf);
+
+// ---- through the session interface ------------------------------------
+
+// The same exchanges on a session of termina.h to the same register (the
+// original interface lets go of the line first: the pty is opened
+// exclusively, and the simulator serves one TCP client).
+void BM_Session(benchmark::State& state, Transport t, Kind k) {
+  Env& e = env();
+  e.disconnect();
+  e.sim().setLineBaud(0);
+  termina_session* s = nullptr;
+  const int rc = t == Transport::Pty ? termina_open_serial(e.root().com(1).c_str(), 19200, nullptr, &s)
+                                     : termina_open_tcp("127.0.0.1", e.tcpPort(), nullptr, &s);
+  if (rc != 0) {
+    state.SkipWithError("the session did not open");
+    return;
+  }
+  termina_status st;
+  uint8_t block[32];
+  for (auto _ : state) {
+    const int code = k == Kind::Status ? termina_get_status(s, &st)
+                                       : termina_read_mem_block(s, 3, 0xF000, sizeof block, block, sizeof block);
+    if (code != 0) {
+      state.SkipWithError("exchange failed");
+      break;
+    }
+  }
+  termina_close(s);
+}
+BENCHMARK_CAPTURE(BM_Session, pty_status, Transport::Pty, Kind::Status)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", minOf);
+BENCHMARK_CAPTURE(BM_Session, pty_block, Transport::Pty, Kind::Block)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", minOf);
+BENCHMARK_CAPTURE(BM_Session, tcp_status, Transport::Tcp, Kind::Status)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", minOf);
+BENCHMARK_CAPTURE(BM_Session, tcp_block, Transport::Tcp, Kind::Block)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime()
     ->ComputeStatistics("min", minOf);

@@ -52,6 +52,26 @@ END {
         row(what, us(real[d]), us(real[r]) " raw", sprintf("%.2f", ratio), "≤ 1.5", ratio <= 1.5 ? "yes" : "**no**")
     }
 
+    # 2b. The same exchanges through the session interface.
+    for (i = 1; i in ex; ++i) {
+        d = "BM_Session/" ex[i] "/real_time"; r = "BM_Raw/" ex[i] "/real_time"
+        split(ex[i], q, "_")
+        what = sprintf("2. %s exchange over %s through the session interface: session / raw",
+                       q[2] == "status" ? "status" : "memory block", q[1] == "pty" ? "the pty" : "TCP")
+        if (!has(d)) { missing(what, d); continue }
+        if (!has(r)) { missing(what, r); continue }
+        ratio = real[d] / real[r]
+        row(what, us(real[d]), us(real[r]) " raw", sprintf("%.2f", ratio), "≤ 1.5", ratio <= 1.5 ? "yes" : "**no**")
+    }
+
+    # 2c. Two sessions at once against the slower one alone.
+    n = "BM_TwoSessions/iterations:1/real_time"
+    what = "2. two sessions on two ptys at 19200 baud from two threads, memory block exchanges each: both at once / slower alone"
+    if (!has(n)) missing(what, n)
+    else row(what, sprintf("%.2f s (%d exchanges each)", ctr[n, "both_s"], ctr[n, "exchanges"]),
+             sprintf("%.2f s slower alone", ctr[n, "slower_alone_s"]), sprintf("%.3f", ctr[n, "ratio"]), "≤ 1.1",
+             ctr[n, "ratio"] <= 1.1 ? "yes" : "**no**")
+
     # 3. Against the wire time of an emulated line.
     split("19200|115200", bauds, "|")
     for (b = 1; b in bauds; ++b)

@@ -1,40 +1,45 @@
 // trma find: probes serial ports for registers, every port at once.
 //
-// The driver keeps one channel per process, so each port is probed by a
-// child process of its own (fork, no exec) that runs the driver's own open
-// and probe, TRMA_CheckPort, and then the version query.  A child works in
-// a driver root of its own in the temporary folder: an INI file naming COM1
-// and the speed to try, and a COM1 link to the port's device, so that the
-// user's INI file is untouched by the scan.  The child tries the speeds in
-// order and stops at the first that answers; it reports each step as one
-// text line on a pipe.  The parent only waits on the pipes, shows progress,
-// and stops every child on Ctrl+C (the children die with their ports
-// closed by the kernel) or when one runs over its time.
+// Each port is probed by a thread of its own over a driver session: the
+// session's open makes the driver's own drain, presence probe and password
+// settling, then the version query follows.  Sessions name the device
+// directly, so the user's INI file is untouched by the scan.  A thread
+// tries the speeds in order and stops at the first that answers; it reports
+// each step as one text line on a socket pair.  The main thread only waits
+// on the sockets, shows progress, and stops the scan on Ctrl+C or when a
+// port runs over its time: a thread still inside the driver then is left to
+// the end of the process, which closes its port (the process ends at once,
+// without running static destructors under a running thread).
 #include "find.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include "find_lists.h"
 #include "ini.h"
 #include "paths.h"
 #include "port_check.h"
 #include "speeds.h"
+#include "codepage.h"
+#include "termina.h"
 #include "termina1.h"
 #include "versions.h"
 
@@ -49,7 +54,7 @@ constexpr int kExitInterrupted = 130;
 // What one speed may cost at most: the drain on open and the probe take
 // about a second, the version query up to TRMATMOUT waits of 500 ms; a line
 // that never falls silent keeps the drain going forever.  Past this the
-// child is stopped.
+// port's probe is given up.
 std::chrono::milliseconds speedBudget() {
   return std::chrono::milliseconds(3000 + 2 * 500 * static_cast<long>(TRMATMOUT));
 }
@@ -65,15 +70,14 @@ enum class Outcome { Pending, Found, Unusable, Silent, Failed, TimedOut, Died };
 
 struct Probe {
   Port port;
-  pid_t pid = -1;
-  int fd = -1;  // read end of the child's pipe
-  std::string root;
-  std::string pending;  // an unfinished line from the pipe
+  std::thread thread;   // joinable while it runs or until it is joined
+  int fd = -1;          // the main thread's end of the probe's socket pair
+  std::string pending;  // an unfinished line from the socket
   std::chrono::steady_clock::time_point deadline;
   Outcome outcome = Outcome::Pending;
   ProbeEvent last;  // the event that settled the outcome
   std::vector<unsigned> silentAt;
-  int childStatus = 0;
+  int status = 0;  // the probe's own: 0, or 3 when the main thread had gone
 };
 
 std::string realPath(const std::string& p) {
@@ -181,93 +185,71 @@ class StopSignals {
   }, oldTerm_{};
 };
 
-// ---- the child ------------------------------------------------------------
+// ---- the probe thread ------------------------------------------------------
 
-void send(int fd, const ProbeEvent& e) {
+// False when the main thread has stopped listening.
+bool send(int fd, const ProbeEvent& e) {
   const std::string line = formatProbeEvent(e);
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    const ssize_t n = ::send(fd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ::_exit(3);  // the parent has gone
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
-[[noreturn]] void runChild(const Probe& p, const std::vector<unsigned>& speeds, int out) {
-  const std::string ini = p.root + "/c/Program Files/Orvelsoft/TERMINA.INI";
-  ::setenv("TERMINA_ROOT", p.root.c_str(), 1);
-  const PortDiagnosis d = diagnosePort(p.port.device);
+// The probe of one port; its socket end is closed when it returns, which
+// tells the main thread that the probe is over.
+void probePort(const Port& port, const std::vector<unsigned>& speeds, const std::string& password, int out,
+               int& status) {
+  struct CloseAtEnd {
+    int fd;
+    ~CloseAtEnd() { ::close(fd); }
+  } closeAtEnd{out};
+  const auto tell = [&](const ProbeEvent& e) {
+    if (send(out, e)) return true;
+    status = 3;
+    return false;
+  };
+  const PortDiagnosis d = diagnosePort(port.device);
   if (d.problem != PortProblem::None) {
-    send(out, {ProbeEvent::Unusable, 0, 0, 0, 0, static_cast<int>(d.problem), d.error});
-    ::_exit(0);
+    tell({ProbeEvent::Unusable, 0, 0, 0, 0, static_cast<int>(d.problem), d.error});
+    return;
   }
   for (unsigned speed : speeds) {
-    send(out, {ProbeEvent::Trying, speed, 0, 0, 0, 0, 0});
-    if (!ini::writeString(ini, "General", "Speed", std::to_string(speed))) ::_exit(4);
-    try {
-      TRMA_CheckPort(true);
-      uint16_t version = 0;
-      const uint16_t rc = TRMA_GetVersion(&version);
-      TRMA_ClosePort();
-      send(out, {ProbeEvent::Found, speed, version, rc, 0, 0, 0});
-      ::_exit(0);
-    } catch (uint16_t code) {
-      TRMA_ClosePort();
-      if (code == TRMA_E_NOREGISTER) {
-        send(out, {ProbeEvent::Silent, speed, 0, 0, 0, 0, 0});
-        continue;
-      }
-      if (code == TRMA_E_PORT) {
-        const PortDiagnosis again = diagnosePort(p.port.device);
-        if (again.problem != PortProblem::None) {
-          send(out, {ProbeEvent::Unusable, 0, 0, 0, 0, static_cast<int>(again.problem), again.error});
-          ::_exit(0);
-        }
-      }
-      send(out, {ProbeEvent::Failed, speed, 0, 0, code, 0, 0});
+    if (!tell({ProbeEvent::Trying, speed, 0, 0, 0, 0, 0})) return;
+    termina_session* s = nullptr;
+    const int code = termina_open_serial(port.device.c_str(), speed, password.c_str(), &s);
+    if (code == 0) {
+      unsigned version = 0;
+      const int rc = termina_get_version(s, &version);
+      termina_close(s);
+      tell({ProbeEvent::Found, speed, version, static_cast<unsigned>(rc), 0, 0, 0});
+      return;
     }
+    if (code == TRMA_E_NOREGISTER) {
+      if (!tell({ProbeEvent::Silent, speed, 0, 0, 0, 0, 0})) return;
+      continue;
+    }
+    if (code == TRMA_E_PORT) {
+      const PortDiagnosis again = diagnosePort(port.device);
+      if (again.problem != PortProblem::None) {
+        tell({ProbeEvent::Unusable, 0, 0, 0, 0, static_cast<int>(again.problem), again.error});
+        return;
+      }
+    }
+    if (!tell({ProbeEvent::Failed, speed, 0, 0, static_cast<unsigned>(code), 0, 0})) return;
   }
-  ::_exit(0);
 }
 
 // ---- the parent -----------------------------------------------------------
 
-// A driver root of the child's own: COM1 leads to the port, the INI file
-// names COM1 over the serial line and carries the user's password.
-bool prepareRoot(Probe& p, const std::string& password) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "trma-find-XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) return false;
-  p.root = tmpl;
-  const std::string iniDir = p.root + "/c/Program Files/Orvelsoft";
-  if (!paths::makeDirs(iniDir) || !paths::makeDirs(p.root + "/dev")) return false;
-  const std::string device =
-      p.port.device.front() == '/' ? p.port.device : std::filesystem::absolute(p.port.device).string();
-  if (::symlink(device.c_str(), (p.root + "/dev/com1").c_str()) != 0) return false;
-  const std::string ini = iniDir + "/TERMINA.INI";
-  return ini::writeString(ini, "General", "Port", "1") && ini::writeString(ini, "TCP", "Mode", "0") &&
-         ini::writeString(ini, "General", "pswd", password);
-}
-
-void removeRoot(const Probe& p) {
-  if (p.root.empty()) return;
-  std::error_code ec;
-  std::filesystem::remove_all(p.root, ec);
-}
-
+// Stops listening to a probe.
 void reap(Probe& p) {
-  if (p.pid > 0) {
-    while (::waitpid(p.pid, &p.childStatus, 0) < 0 && errno == EINTR) {}
-    p.pid = -1;
-  }
   if (p.fd >= 0) ::close(p.fd);
   p.fd = -1;
-}
-
-void stopAll(std::vector<Probe>& probes) {
-  for (Probe& p : probes)
-    if (p.pid > 0) ::kill(p.pid, SIGKILL);
-  for (Probe& p : probes) reap(p);
 }
 
 void progress(Context& ctx, const Probe& p, const ProbeEvent& e) {
@@ -307,7 +289,7 @@ void take(Context& ctx, Probe& p, const ProbeEvent& e) {
   }
 }
 
-// Reads what the child wrote; false at the end of the pipe.
+// Reads what the probe wrote; false at the end of its socket.
 bool readChild(Context& ctx, Probe& p) {
   char buf[512];
   const ssize_t n = ::read(p.fd, buf, sizeof buf);
@@ -358,8 +340,6 @@ std::string resultLine(const Probe& p, std::chrono::milliseconds budget) {
     case Outcome::Pending:
     case Outcome::Died: break;
   }
-  if (WIFSIGNALED(p.childStatus))
-    return head + deviceText(p.port) + ": проверка порта прервана сигналом " + std::to_string(WTERMSIG(p.childStatus));
   return head + deviceText(p.port) + ": проверка порта не завершилась";
 }
 
@@ -470,46 +450,50 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
     ctx.err << "trma: нет портов для поиска\n";
     return TRMA_E_NOREGISTER;
   }
-  const std::string password = ini::readString(paths::iniPath(), "General", "pswd", "WKRD", 60);
+  // The password as the driver would take it from the INI file (code page
+  // 1251, at most 59 characters), in UTF-8 for the session.
+  std::string password = ini::readString(paths::iniPath(), "General", "pswd", "WKRD", 60);
+  if (password.size() > TERMINA_LINK_PASSWORD_CHARS) password.resize(TERMINA_LINK_PASSWORD_CHARS);
+  password = cp::ansiToUtf8(password);
   const auto budget = speedBudget() * static_cast<long>(a.speeds.size());
 
   StopSignals signals;
   ctx.out.flush();
   ctx.err.flush();
-  const pid_t parent = ::getpid();
-  const auto cleanup = [&] {
-    stopAll(probes);
-    for (const Probe& p : probes) removeRoot(p);
+  // The scan's end: a probe still inside the driver (a port that never
+  // falls silent, or Ctrl+C) ends with the process, at once.
+  const auto finish = [&](int code) {
+    bool left = false;
+    for (Probe& p : probes) {
+      reap(p);
+      if (p.thread.joinable()) {
+        p.thread.detach();
+        left = true;
+      }
+    }
+    if (left) {
+      ctx.out.flush();
+      ctx.err.flush();
+      std::fflush(nullptr);
+      std::_Exit(code);
+    }
+    return code;
   };
   for (Probe& p : probes) {
-    int pipeFds[2];
-    if (!prepareRoot(p, password) || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-      cleanup();
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
       ctx.err << "trma: не удалось подготовить проверку " << portName(p.port) << ": " << std::strerror(errno) << "\n";
-      return kExitFile;
+      return finish(kExitFile);
     }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      // Only the own pipe stays open, so that each pipe ends with its child.
-      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (::getppid() != parent) ::_exit(5);
-      ::signal(SIGINT, SIG_DFL);
-      ::signal(SIGTERM, SIG_DFL);
-      ::close(pipeFds[0]);
-      for (const Probe& q : probes)
-        if (q.fd >= 0) ::close(q.fd);
-      ::close(signals.fd());
-      runChild(p, a.speeds, pipeFds[1]);
+    try {
+      p.thread = std::thread(probePort, p.port, a.speeds, password, ends[1], std::ref(p.status));
+    } catch (const std::system_error& e) {
+      ::close(ends[0]);
+      ::close(ends[1]);
+      ctx.err << "trma: не удалось запустить проверку порта: " << e.what() << "\n";
+      return finish(kExitFile);
     }
-    ::close(pipeFds[1]);
-    if (pid < 0) {
-      ::close(pipeFds[0]);
-      cleanup();
-      ctx.err << "trma: не удалось запустить проверку порта: " << std::strerror(errno) << "\n";
-      return kExitFile;
-    }
-    p.pid = pid;
-    p.fd = pipeFds[0];
+    p.fd = ends[0];
     p.deadline = std::chrono::steady_clock::now() + budget;
   }
 
@@ -529,25 +513,24 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
         ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(0, std::min<long>(wait.count(), 1000))) + 1);
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) {
-      cleanup();
       ctx.err << "\ntrma: поиск прерван, все порты закрыты\n";
-      return kExitInterrupted;
+      return finish(kExitInterrupted);
     }
     for (std::size_t i = 0; i < watched.size(); ++i) {
       Probe& p = *watched[i];
       if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) && !readChild(ctx, p)) {
+        // The probe closed its end on the way out of its thread.
         reap(p);
+        p.thread.join();
         if (p.outcome == Outcome::Pending) p.outcome = Outcome::Died;
-        if (p.outcome == Outcome::Silent && p.silentAt.size() < a.speeds.size() && p.childStatus != 0)
+        if (p.outcome == Outcome::Silent && p.silentAt.size() < a.speeds.size() && p.status != 0)
           p.outcome = Outcome::Died;
       } else if (p.fd >= 0 && std::chrono::steady_clock::now() >= p.deadline) {
-        ::kill(p.pid, SIGKILL);
         reap(p);
         if (p.outcome != Outcome::Found && p.outcome != Outcome::Unusable) p.outcome = Outcome::TimedOut;
       }
     }
   }
-  cleanup();
 
   std::vector<const Probe*> found;
   for (const Probe& p : probes) {
@@ -555,9 +538,9 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
     if (p.outcome == Outcome::Found) found.push_back(&p);
   }
   ctx.err << "trma: найдено регистраторов: " << found.size() << "\n";
-  if (found.empty()) return TRMA_E_NOREGISTER;
-  if (a.save) return save(ctx, found);
-  return 0;
+  if (found.empty()) return finish(TRMA_E_NOREGISTER);
+  const int code = a.save ? save(ctx, found) : 0;
+  return finish(code);
 }
 
 }  // namespace termina::cli

@@ -17,7 +17,7 @@ struct PortSpec {
   bool operator==(const PortSpec&) const = default;
 };
 
-// At most this many ports in one scan: each is a process of its own.
+// At most this many ports in one scan: each is a thread of its own.
 inline constexpr std::size_t kMaxScanPorts = 64;
 
 // "1,3,5-8,COM12,/dev/ttyUSB0": COM numbers 1..255 (with or without "COM",

@@ -37,7 +37,7 @@ add_custom_command(TARGET termina1 POST_BUILD
 install(TARGETS termina1
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES commands/termina1.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES commands/termina1.h commands/termina.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # The runtime DLLs, found where the compiler keeps its libraries.
 set(TERMINA_RUNTIME_DLLS)

@@ -16,21 +16,14 @@ constexpr std::size_t kPiece = 256;  // bytes per logo stream write
 
 }  // namespace
 
-extern "C" {
+namespace termina::cmd {
 
-uint16_t TRMA_CALLEE TRMA_ClearLogo(void) {
-  try {
-    Body body(0xE3);
-    return run(body);
-  } catch (uint16_t code) { return code; }
-}
-
-uint16_t TRMA_LoadLogo(TRMA_LOGO_NAME* path) {
+uint16_t loadLogo(const std::string& hostFile) {
   {
     Body clear(0xE3);
     run(clear);
   }
-  std::ifstream file(paths::hostPath(text(path)), std::ios::binary);
+  std::ifstream file(hostFile, std::ios::binary);
   if (!file) link::raiseCode(3);
   std::vector<char> data(1, static_cast<char>(link::ESC));
   data.insert(data.end(), std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -60,6 +53,19 @@ uint16_t TRMA_LoadLogo(TRMA_LOGO_NAME* path) {
   link::raiseIfError(code);
   return code;
 }
+
+}  // namespace termina::cmd
+
+extern "C" {
+
+uint16_t TRMA_CALLEE TRMA_ClearLogo(void) {
+  try {
+    Body body(0xE3);
+    return run(body);
+  } catch (uint16_t code) { return code; }
+}
+
+uint16_t TRMA_LoadLogo(TRMA_LOGO_NAME* path) { return loadLogo(paths::hostPath(text(path))); }
 
 uint16_t TRMA_ReadMemBlock(uint16_t area, uint16_t address, uint16_t count, uint8_t* out) {
   uint16_t code = 0;

@@ -70,4 +70,8 @@ uint16_t runLong(Body& body);
 // reply field, on 64 zero.
 uint16_t runNumeric(Body& body, double* result);
 
+// The logo upload from a file of this host: the clear, then the header and
+// the stream; 3 when the file cannot be opened.
+uint16_t loadLogo(const std::string& hostFile);
+
 }  // namespace termina::cmd

@@ -4,7 +4,7 @@
 
 namespace termina::link {
 
-std::optional<uint8_t> Channel::readByte() {
+std::optional<uint8_t> Channel::readByte(int serialTimeoutMs) {
   {
     std::lock_guard g(lock_);
     if (aheadPos_ < aheadLen_) return ahead_[aheadPos_++];
@@ -13,7 +13,7 @@ std::optional<uint8_t> Channel::readByte() {
   // never held up by a silent line.
   std::array<uint8_t, 256> buf;
   std::size_t n =
-      tcpMode() ? tcp.receive(buf.data(), buf.size()) : serial.read(buf.data(), buf.size(), kSerialTimeoutMs);
+      tcpMode() ? tcp.receive(buf.data(), buf.size()) : serial.read(buf.data(), buf.size(), serialTimeoutMs);
   if (n == 0) return std::nullopt;
   std::lock_guard g(lock_);
   std::memcpy(ahead_.data(), buf.data(), n);
@@ -45,9 +45,19 @@ void Channel::closeAll() {
   closeSerial();
 }
 
+namespace {
+thread_local DriverState* t_bound = nullptr;
+}
+
 DriverState& state() {
+  if (t_bound) return *t_bound;
   static DriverState s;
   return s;
 }
+
+DriverState* boundSession() { return t_bound; }
+
+SessionScope::SessionScope(DriverState& s) : previous_(t_bound) { t_bound = &s; }
+SessionScope::~SessionScope() { t_bound = previous_; }
 
 }  // namespace termina::link

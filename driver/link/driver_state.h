@@ -1,14 +1,19 @@
-// The process-wide driver state: the channel (serial port or TCP link), the
-// data-exchange password, the packet id and the long-reply event.  Created
-// when the library loads, closed when it unloads.  Commands run one at a
-// time; the only calls that may overlap a running command are the raw
-// control-byte writes (CAN), so the read-ahead buffer that both the reader
-// and a purge touch is the one piece kept under a lock.
+// A session's driver state: the channel (serial port or TCP link), the
+// data-exchange password, the packet id and the long-reply event, with the
+// session's patience, the deadline of its running call and its trace sink.
+// The original interface works on the default session, created when the
+// library loads and closed when it unloads; the session interface binds its
+// own sessions to the calling thread for the length of a call (SessionScope),
+// and the link layer works on whichever state() gives.  Commands on one
+// session run one at a time; the only calls that may overlap a running
+// command are the raw control-byte writes (CAN), so the read-ahead buffer
+// that both the reader and a purge touch is the one piece kept under a lock.
 #pragma once
 
 #include "event.h"
 #include "serial.h"
 #include "tcp.h"
+#include "trace.h"
 
 #include <array>
 #include <cstdint>
@@ -29,7 +34,7 @@ class Channel {
   // One byte, waiting at most 500 ms (serial) or the socket's receive
   // time-out (TCP).  Bytes beyond the first that one system call brought
   // are kept for the next calls.
-  std::optional<uint8_t> readByte();
+  std::optional<uint8_t> readByte(int serialTimeoutMs = kSerialTimeoutMs);
 
   // Serial: discards pending input (read-ahead included) when asked, then
   // writes with the 500 ms write limit.  TCP: sends the bytes as they are.
@@ -54,11 +59,32 @@ struct DriverState {
   std::string password;  // at most kMaxPassword characters
   uint8_t packetId = 0x20;
   sys::ManualResetEvent longReply{true};
+  // Silent read waits before 48; 0 follows TRMATMOUT.
+  unsigned patience = 0;
+  // The running call's overall limit; none for the original interface.
+  std::optional<sys::Deadline> deadline;
+  // Receives the session's exchange events decoded; none by default.
+  trace::Sink* sink = nullptr;
 
   static constexpr std::size_t kMaxPassword = 59;
   void setPassword(std::string_view text) { password = std::string(text.substr(0, kMaxPassword)); }
 };
 
+// The session bound to the calling thread, else the default session.
 DriverState& state();
+// The session bound to the calling thread, or null.
+DriverState* boundSession();
+
+// Binds a session to the calling thread until the scope ends.
+class SessionScope {
+ public:
+  explicit SessionScope(DriverState& s);
+  ~SessionScope();
+  SessionScope(const SessionScope&) = delete;
+  SessionScope& operator=(const SessionScope&) = delete;
+
+ private:
+  DriverState* previous_;
+};
 
 }  // namespace termina::link

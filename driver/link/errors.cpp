@@ -1,5 +1,6 @@
 #include "errors.h"
 
+#include "driver_state.h"
 #include "trace.h"
 
 #include <cstdio>
@@ -9,6 +10,7 @@ namespace termina::link {
 void raiseCode(uint16_t code) {
   if (trace::enabled())
     trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
+  if (trace::Sink* sink = state().sink) sink->event(trace::Dir::Note, trace::Kind::Failure, {}, {}, code);
   throw static_cast<uint16_t>(code);
 }
 

@@ -8,6 +8,9 @@
 
 namespace termina::link {
 
+// The session interface's code for a call whose deadline passed.
+inline constexpr uint16_t kDeadlinePassed = 259;
+
 // 0 and 64 pass (64: the command finishes as for an error and returns 64);
 // any other code is thrown as the bare uint16_t.
 void raiseIfError(uint16_t code);

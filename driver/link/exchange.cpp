@@ -8,12 +8,46 @@
 #include "termina1.h"
 #include "trace.h"
 
+#include <algorithm>
+
 namespace termina::link {
 
 namespace {
 
+// One event to the trace file (when TERMINA_TRACE is set) and to the
+// session's sink (when it has one).
+void traceEvent(trace::Dir dir, trace::Kind kind, std::string_view what, std::string_view line,
+                std::string_view frame = {}) {
+  if (trace::enabled()) trace::bytes(dir, what, line);
+  if (trace::Sink* sink = state().sink) sink->event(dir, kind, line, frame, -1);
+}
+
 void traceBytes(trace::Dir dir, std::string_view what, std::string_view data) {
   if (trace::enabled()) trace::bytes(dir, what, data);
+}
+
+// The session's deadline for this call: 259 once it has passed.
+void checkDeadline() {
+  const DriverState& s = state();
+  if (s.deadline && s.deadline->expired()) raiseCode(kDeadlinePassed);
+}
+
+// A serial read wait, cut short by the call's deadline.
+int serialWaitMs() {
+  const DriverState& s = state();
+  if (!s.deadline) return Channel::kSerialTimeoutMs;
+  auto left = s.deadline->remaining().count();
+  return static_cast<int>(std::min<long long>(Channel::kSerialTimeoutMs, std::max<long long>(left, 1)));
+}
+
+// After a silent read wait: a serial wait that the deadline cut short ran
+// into it (the last millisecond must not turn into a burst of ENQs), and
+// any wait may have outlasted it.
+void afterSilence(int waitedMs) {
+  const DriverState& s = state();
+  if (!s.deadline) return;
+  if (!s.channel.tcpMode() && waitedMs < Channel::kSerialTimeoutMs) raiseCode(kDeadlinePassed);
+  checkDeadline();
 }
 
 // Patience counter of one reply wait: every silent read wait costs one
@@ -25,7 +59,8 @@ class Patience {
   // Counts one step; throws 48 when the limit is passed.
   void step() {
     ++count_;
-    if (count_ > factor_ * static_cast<unsigned>(TRMATMOUT)) raiseCode(48);
+    unsigned limit = state().patience ? state().patience : static_cast<unsigned>(TRMATMOUT);
+    if (count_ > factor_ * limit) raiseCode(48);
   }
 
  private:
@@ -41,23 +76,28 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence) {
   Channel& ch = state().channel;
   patience.step();
   for (;;) {
-    std::optional<uint8_t> b = ch.readByte();
+    checkDeadline();
+    const int wait = serialWaitMs();
+    std::optional<uint8_t> b = ch.readByte(wait);
     if (!b) {
-      traceBytes(trace::Dir::Note, "silence, collected so far", reply.buffer());
+      traceEvent(trace::Dir::Note, trace::Kind::Silence, "silence, collected so far", reply.buffer());
+      afterSilence(wait);
       onSilence();
       patience.step();
       continue;
     }
     switch (reply.feed(*b)) {
       case ReplyCollector::Step::Ack:
-        traceBytes(trace::Dir::In, "ACK", std::string_view("\x06", 1));
+        traceEvent(trace::Dir::In, trace::Kind::Ack, "ACK", std::string_view("\x06", 1));
         patience.restart();
         sys::sleepMs(100);
         break;
       case ReplyCollector::Step::More: break;
-      case ReplyCollector::Step::Complete: traceBytes(trace::Dir::In, "reply", reply.buffer()); return;
+      case ReplyCollector::Step::Complete:
+        traceEvent(trace::Dir::In, trace::Kind::Frame, "reply", reply.buffer(), reply.buffer());
+        return;
       case ReplyCollector::Step::Overflow:
-        traceBytes(trace::Dir::In, "reply too long, dropped", reply.buffer());
+        traceEvent(trace::Dir::In, trace::Kind::Raw, "reply too long, dropped", reply.buffer());
         raiseCode(48);
     }
   }
@@ -83,41 +123,55 @@ void SendFrame(std::string_view frame) {
       traceBytes(trace::Dir::Note, "frame too long for the TCP envelope", frame);
       raiseCode(16);
     }
-    traceBytes(trace::Dir::Out, "frame (TCP envelope)", *env);
+    traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame (TCP envelope)", *env, frame);
     if (ch.write(reinterpret_cast<const uint8_t*>(env->data()), env->size(), false) != env->size()) raiseCode(16);
     return;
   }
-  traceBytes(trace::Dir::Out, "frame", frame);
+  traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
   if (ch.write(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), true) != frame.size()) raiseCode(16);
   s.packetId = nextPacketId(s.packetId);
 }
 
 void WriteRawBytes(const void* data, std::size_t count) {
   Channel& ch = state().channel;
-  if (trace::enabled()) {
+  if (trace::enabled() || state().sink) {
     std::string_view bytes(static_cast<const char*>(data), count);
-    const char* what = count == 1 && bytes[0] == static_cast<char>(CAN)   ? "CAN"
-                       : count == 1 && bytes[0] == static_cast<char>(ENQ) ? "ENQ"
-                                                                          : "raw";
-    trace::bytes(trace::Dir::Out, what, bytes);
+    const bool can = count == 1 && bytes[0] == static_cast<char>(CAN);
+    const bool enq = count == 1 && bytes[0] == static_cast<char>(ENQ);
+    traceEvent(trace::Dir::Out,
+               can   ? trace::Kind::Can
+               : enq ? trace::Kind::Enq
+                     : trace::Kind::Raw,
+               can   ? "CAN"
+               : enq ? "ENQ"
+                     : "raw",
+               bytes);
   }
   if (ch.write(static_cast<const uint8_t*>(data), count, true) != count) raiseCode(16);
 }
 
 uint8_t ReadByte() {
-  std::optional<uint8_t> b = state().channel.readByte();
+  checkDeadline();
+  const int wait = serialWaitMs();
+  std::optional<uint8_t> b = state().channel.readByte(wait);
   if (!b) {
-    traceBytes(trace::Dir::Note, "no byte within the read time-out", {});
+    traceEvent(trace::Dir::Note, trace::Kind::Silence, "no byte within the read time-out", {});
+    afterSilence(wait);
     raiseCode(17);
   }
-  traceBytes(trace::Dir::In, "byte", std::string_view(reinterpret_cast<const char*>(&*b), 1));
+  traceEvent(trace::Dir::In, *b == ACK ? trace::Kind::Ack : trace::Kind::Raw, "byte",
+             std::string_view(reinterpret_cast<const char*>(&*b), 1));
   return *b;
 }
 
 void SendEnq() {
   DriverState& s = state();
-  s.longReply.wait();
-  traceBytes(trace::Dir::Out, "ENQ", std::string_view("\x05", 1));
+  if (s.deadline) {
+    if (!s.longReply.waitFor(s.deadline->remaining())) raiseCode(kDeadlinePassed);
+  } else {
+    s.longReply.wait();
+  }
+  traceEvent(trace::Dir::Out, trace::Kind::Enq, "ENQ", std::string_view("\x05", 1));
   const uint8_t enq = ENQ;
   if (s.channel.write(&enq, 1, false) != 1) raiseCode(16);
 }

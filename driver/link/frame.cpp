@@ -123,4 +123,43 @@ std::string encodeHex(const uint8_t* data, std::size_t count) {
   return s;
 }
 
+namespace {
+
+// Fields of a body, each ended by FS; text after the last FS counts as one
+// more field when there is any.
+std::vector<std::string> splitFields(std::string_view text) {
+  std::vector<std::string> out;
+  while (!text.empty()) {
+    std::size_t pos = text.find(static_cast<char>(FS));
+    out.push_back(cp::oemToUtf8(text.substr(0, pos)));
+    if (pos == std::string_view::npos) break;
+    text.remove_prefix(pos + 1);
+  }
+  return out;
+}
+
+}  // namespace
+
+DecodedFrame decodeRequest(std::string_view frame, std::size_t passwordLength) {
+  DecodedFrame d;
+  if (frame.empty() || static_cast<uint8_t>(frame[0]) != STX || frame.size() < passwordLength + 4) return d;
+  std::string_view body = frame.substr(passwordLength + 2);
+  std::size_t etx = body.rfind(static_cast<char>(ETX));
+  if (etx != std::string_view::npos) body = body.substr(0, etx);
+  if (body.size() < 2 || hexDigit(body[0]) < 0 || hexDigit(body[1]) < 0) return d;
+  d.command = hexDigit(body[0]) * 16 + hexDigit(body[1]);
+  d.fields = splitFields(body.substr(2));
+  return d;
+}
+
+DecodedFrame decodeReply(std::string_view reply) {
+  DecodedFrame d;
+  if (reply.size() < 7 || static_cast<uint8_t>(reply[0]) != STX) return d;
+  auto rt = splitResult(stripReply(reply));
+  if (!rt) return d;
+  d.result = rt->code;
+  d.fields = splitFields(rt->fields);
+  return d;
+}
+
 }  // namespace termina::link

@@ -107,6 +107,19 @@ std::string nextField(std::string& text);
 // and returns how many it decoded.
 std::size_t decodeHexPairs(std::string_view text, uint8_t* out, std::size_t count);
 
+// A request or reply frame taken apart for the exchange trace: the command
+// code of a request, the result code of a reply (-1 when the frame has
+// none) and the fields, converted from code page 866 to UTF-8.
+struct DecodedFrame {
+  int command = -1;
+  int result = -1;
+  std::vector<std::string> fields;
+};
+// A request frame built with a password of passwordLength bytes.
+DecodedFrame decodeRequest(std::string_view frame, std::size_t passwordLength);
+// A reply frame, STX through the checksum.
+DecodedFrame decodeReply(std::string_view reply);
+
 // Encodes bytes as uppercase hexadecimal digit pairs.
 std::string encodeHex(const uint8_t* data, std::size_t count);
 

@@ -12,6 +12,19 @@ namespace termina::link::trace {
 
 enum class Dir { Out, In, Note };
 
+// What an event is, for a session's sink (values as the session interface's
+// trace kinds).
+enum class Kind { Frame = 0, Enq = 1, Ack = 2, Can = 3, Raw = 4, Silence = 5, Failure = 6 };
+
+// A session's receiver of its exchange events: `line` the bytes as they
+// went over the line, `frame` the request or reply frame within them (empty
+// when the event is no frame), `code` the code of a failure.
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual void event(Dir dir, Kind kind, std::string_view line, std::string_view frame, int code) = 0;
+};
+
 // Re-reads TERMINA_TRACE (done at load and by every port check).
 void configure();
 

@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "find_lists.h"
@@ -215,6 +217,48 @@ TEST_F(Find, CtrlCStopsAtOnceAndClosesEveryPort) {
     EXPECT_TRUE(findHolders(s->ptyPath()).empty()) << s->ptyPath();
     EXPECT_EQ(termina::cli::diagnosePort(s->ptyPath()).problem, termina::cli::PortProblem::None);
   }
+}
+
+// The scan runs in one process: a thread per port, no child processes and
+// no temporary driver roots.
+TEST_F(Find, ProbesEveryPortFromThreadsOfOneProcess) {
+  termina::sim::Faults silent;
+  silent.silent = true;
+  std::vector<std::unique_ptr<Simulator>> sims;
+  for (int com = 1; com <= 2; ++com) {
+    sims.push_back(std::make_unique<Simulator>());
+    sims.back()->openPty(root + "/dev/com" + std::to_string(com));
+    sims.back()->setFaults(silent);
+  }
+  TempDir tmp;
+  std::vector<std::string> store{TRMA_EXE, "--root", root, "find", "--ports", "1,2"};
+  std::vector<char*> argv;
+  for (auto& s : store) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execv(TRMA_EXE, argv.data());
+    ::_exit(127);
+  }
+  for (auto& s : sims) ASSERT_TRUE(s->waitForEvents(1, 10s));
+  std::size_t threads = 0;
+  std::string children;
+  const std::string task = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& t : std::filesystem::directory_iterator(task)) {
+    ++threads;
+    std::ifstream in(t.path() / "children");
+    children += std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(children, "") << "no child processes";
+  EXPECT_GE(threads, 3u) << "the main thread and one per port";
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "no temporary driver roots";
 }
 
 TEST(FindLists, PortsAndSpeedsAsTyped) {

@@ -110,15 +110,18 @@ set(CPACK_COMPONENT_LIB_DESCRIPTION "driver library for TERMINA fiscal registers
 TERMINA-1 speaks the framed text protocol of the TERMINA-1, -2 and -3 fiscal
 registers over a serial line or a TCP gateway and offers one TRMA_ function
 per register command: receipts, reports, the electronic control tape,
-configuration tables, the logo and memory blocks.")
+configuration tables, the logo and memory blocks; and the same commands as
+termina_ functions over sessions, several registers at once.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtermina1-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DEPENDS lib)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "driver library for TERMINA fiscal registers - development files
-The header termina1.h, the unversioned link, termina1.pc for pkg-config and
-the CMake package config (find_package(termina1), target termina1::termina1)
-for programs that use the TERMINA-1 driver.")
+The headers termina1.h (the original interface) and termina.h (the session
+interface for C and every other language: codes returned, text in UTF-8,
+several registers at once), the unversioned link, termina1.pc for pkg-config
+and the CMake package config (find_package(termina1), target
+termina1::termina1) for programs that use the TERMINA-1 driver.")
 
 set(CPACK_DEBIAN_APP_PACKAGE_NAME terminatool)
 set(CPACK_DEBIAN_APP_PACKAGE_SECTION utils)
