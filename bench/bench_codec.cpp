@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame work of one exchange without the line: building a request
 // (code page conversion and checksum included), wrapping it for TCP, and
 // collecting, checking and unpacking a reply.  Reported in bytes per second;

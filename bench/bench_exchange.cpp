@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One exchange through the driver against the simulated register, over a
 // pseudo-terminal and over loopback TCP: the status request (A0, a short
 // reply) and the reading of one memory block of 32 bytes (E1, a reply of 64

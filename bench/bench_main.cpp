@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of every benchmark program: Google Benchmark's own, plus
 // --tsv=FILE, which also writes every result as one tab-separated line
 // (name, aggregate, real time, CPU time, time unit, iterations, error, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's responsiveness while the register works: the main window on
 // the offscreen platform, the real driver, the simulated register over its
 // pseudo-terminal on an emulated 19200 baud line, then answering every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's save (49 table reads) and load (47 table writes)
 // against the simulated register on an emulated 19200 baud line, measured
 // against their floor: the wire time of every byte that crossed the line

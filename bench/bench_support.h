@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the benchmarks: the INI file of a temporary driver root
 // pointing at a simulated register, the driver connected over a
 // pseudo-terminal or loopback TCP, CPU time of the process, and durations

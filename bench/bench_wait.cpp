@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the driver costs while it waits, and what the command-line tool
 // occupies:
 //  - KeepAlive: CPU time (user + system) of the process while a long report

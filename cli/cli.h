@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma: the command-line front end of the driver.  Options set up the INI
 // file and the driver, then one command from the table runs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table of trma and its handlers.  A handler checks its
 // arguments first, then connects and calls the driver; a driver failure is
 // thrown as the bare uint16_t code and reported by run().

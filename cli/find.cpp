@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma find: probes serial ports for registers, every port at once.
 //
 // Each port is probed by a thread of its own over a driver session: the

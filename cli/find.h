@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma find: looks for registers on the serial ports.
 #pragma once
 

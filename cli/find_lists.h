@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts `trma find` reads: the --ports and --speeds lists a user types,
 // and the lines a port's probing process sends back to the scan.  Plain
 // functions without the driver, so that they can be fuzzed alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma's logo and clock commands: the logo page's and the date/time page's
 // register sequences from the command line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma nvr: the NVR emergency recovery from the command line, doing what
 // the recovery dialog does: read the shift totals from the register's NVR
 // image into a .nvr file, write a file's totals back as a rebuilt image,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a serial device cannot be opened, as far as this process can see.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts that trma prints, as plain functions of the register's answers, so
 // that they can be checked without a register.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma's fiscal-memory reports and EEJ operations (rows in commands.cpp).
 // A long report shows that it waits, with the register's ACKs counted, and
 // Ctrl+C sends one CAN, as "ПРЕРВАТЬ" does in the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma settings: the register's programmable settings by name, and the
 // .frc settings file saved from one register and loaded into another, with
 // the same sequences as the program's pages and buttons.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma test-sale: the program's test sale from the command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wire codec of the simulator: request frame parsing, reply frame building,
 // the TCP envelope and the code page 866 conversion.
 #pragma once

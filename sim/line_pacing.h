@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timing of a serial line at a given rate, 8N1: every byte takes ten bit
 // times on the wire.  The simulator's transports (a pseudo-terminal, a local
 // socket) move bytes at memory speed; with pacing on, what the simulator

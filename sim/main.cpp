@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termina-sim: runs the register simulator on a pseudo-terminal and/or a TCP
 // port until SIGINT or SIGTERM.
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register model: construction, the switches tests and the program use,
 // and the register clock.  The commands are in model_<family>.cpp.
 #include "model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register model: status bytes, configuration tables, shift and receipt,
 // fiscal data, EEJ, memory with the NVR image and the logo.  Not locked; the
 // simulator serialises all access.  The commands live in one file per family

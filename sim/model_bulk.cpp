@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bulk data: memory blocks (E1, E7) and the logo stream (E2, E3).
 #include <cctype>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Devices: the cash drawer and the customer display.
 #include "model.h"
 #include "model_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one table of commands: code -> handler.  Adding a command is its
 // handler in the family's file (model_<family>.cpp, declared in model.h)
 // and one line here.

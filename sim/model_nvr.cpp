@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NVR image in memory area 3: its layouts per version, its checksum,
 // and keeping it and the shift totals in step.
 #include <algorithm>

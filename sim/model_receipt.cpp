@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receipts: opening, lines, storno, discounts and markups, subtotal,
 // payment, closing and cancelling, and paying cash in and out.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reports and the EEJ: X and Z reports, the long reports printed from the
 // fiscal memory and the EEJ, and the EEJ unit itself.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Service and queries: function 0, clock, installation, registration,
 // register queries and the configuration tables.
 #include "model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state file: the whole register as text.  After the line
 // "termina-sim-state 1" comes one "key=value" line per value; text is
 // escaped (\\, \n, \xHH for the other control bytes), byte strings are hex.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Status: the status bytes, the state snapshot and the status commands.
 #include <ctime>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the register model's command families share: result codes, status
 // bits, the reply builder and the parsers and formatters of field text.
 // Internal to the model (model*.cpp); the simulator and tests use model.h.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termina-sim: a fiscal register simulator for the ТЕРМИНА family.
 //
 // The simulator serves one pseudo-terminal and/or one TCP listener on its own

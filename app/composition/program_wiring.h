@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's composition: which page class each tree node gets, and the
 // dialogs and buttons the shell reaches through ShellWiring.
 #pragma once

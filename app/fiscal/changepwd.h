@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CChangePwd: asks for the data-exchange password after the register
 // refused the program's one (template 162, "Ошибка").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages of the "ЭКЛЗ" tab that make one driver call each: activating
 // the EEJ, closing its archive and printing its activation report (plain
 // template 134, the whole main window disabled during the call), a shift's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFiscRegister: the page "Фискализация / перерегистрация" (template 141).
 // Seven digits-only fields; the empty ones are refused before the command
 // starts, the repeated ones compared when it runs, then the register is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRInstall: installs the fiscal module with the register's factory
 // number (template 152, "Инсталляция ККМ").
 #pragma once

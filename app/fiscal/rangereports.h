@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report pages over a range: CEEJDateReport (template 135) and
 // CEEJShiftReport (136) print the EEJ report, short or full, for a range of
 // dates or shifts; CFiscDateReport (139) and CFiscShiftReport (140) add the

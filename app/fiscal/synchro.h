@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSynchro: the page "Синхронизация" (template 151).  Shows the computer's
 // date and its time, ticking once a second, and sets the register's clock
 // from them.

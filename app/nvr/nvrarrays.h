@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The array dialogs of the NVR recovery: the sixteen sums by payment type
 // (CMonByPmnt, template 150), the six sums by tax (CTaxMoney, 155) and the
 // six sums by department (CDepSum, 161).  Each edits an array of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CRepairNVR: the NVR emergency recovery dialog (template 147,
 // "Аварийное восстановление NVR").  Opening reads what is left of the
 // register's NVR image into the recovery record; the engineer corrects the

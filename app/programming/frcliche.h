@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRCliche: the receipt header page (template 143), four lines under a
 // 40-column ruler in configuration table 20.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRConnectParams: the date/time and data-password page (template 156).
 // Shows the register's clock beside the computer's and the last fiscal
 // operation, sets the register's clock from the computer's, and changes the

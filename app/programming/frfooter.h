@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRFooter: the advertising text page (template 144), two lines under a
 // 40-column ruler in configuration table 21.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRGroups: the departments page (template 160): six department names
 // (configuration table 26) and the section header of the Z-report
 // (table 27).

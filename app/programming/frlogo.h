@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRLogo: the logo page (template 146).  Chooses and previews a bitmap
 // file, uploads it to the register ("ЗАГРУЗИТЬ"), removes the register's
 // logo ("УДАЛИТЬ") and stores whether the logo is printed ("СОХРАНИТЬ").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRParams: the device parameters page (template 142): the cash-desk
 // number, the option check boxes, the customer display type and the
 // receipt design, in configuration tables 1 to 13 and 30.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRPayment: the payment types page (template 145), sixteen names in
 // configuration table 22.  Payment type 0 is shown but cannot be changed
 // from the keyboard and is never written.

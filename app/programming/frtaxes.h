@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRTaxes: the taxes page (template 154): six tax names and rates
 // (configuration tables 23 and 24), the tax printing options and the
 // calculation mode (table 12) and the preliminary tax line (table 25).

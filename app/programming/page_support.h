@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the programming pages share: the status texts, the refusal while
 // the register's shift is open, the column rulers lined up over their
 // boxes, and the keyboard filters of some boxes.

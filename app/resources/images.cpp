@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmaps 138 (the program title), 143 (the logo) and icon 144, drawn at
 // run time so that they follow the dialog font and need no binary files.
 #include <QIcon>

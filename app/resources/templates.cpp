@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog templates of the program by number.  Each template is a Qt
 // Designer form in this folder, named after its number and role.
 #include <QWidget>

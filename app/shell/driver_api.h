@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's Qt side of the driver boundary: text crosses it in code
 // page 1251, and these are the only conversions between it and Qt strings.
 // The driver calls themselves are made by the register sequences (core/).

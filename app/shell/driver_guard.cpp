@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every driver call of the program passes through here: the program is
 // linked with the linker's symbol wrapping (app/CMakeLists.txt), so a call
 // of TRMA_X reaches __wrap_TRMA_X, which checks the thread and forwards to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CEditEx: an edit box of at most 40 characters that can be limited to a
 // decimal number (digits and one point).
 #pragma once

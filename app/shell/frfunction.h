@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRFunction: the base of every function page.  A page is a child dialog
 // placed right of the tree; its command button runs the page's Execute()
 // on a command thread of its own, its status button shows the register

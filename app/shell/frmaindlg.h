@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRMainDlg: the main window (template 102).  Connects to the register,
 // decides from its answers what the user may do, and shows the page of the
 // function selected in the tree.  Pages reach it through PageHost.

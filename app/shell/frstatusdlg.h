@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CFRStatusDlg: the register status dialog (template 101, "Статус ФР").
 #pragma once
 

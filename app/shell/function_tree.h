@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The function nodes of the three tabs and the decisions taken from the
 // register's version number.  Plain data, no widgets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a page may ask of the window that hosts it.  Pages get the host
 // handed to them at construction and reach the main window only through
 // it.  All calls are made on the UI thread.

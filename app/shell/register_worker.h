@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register worker: the one thread of the program that talks to the
 // register.  Every register job (start-up, the device check, a page's
 // reads, a command, the settings file, the NVR dialog) is queued here and

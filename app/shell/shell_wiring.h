@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the shell needs from the rest of the program, handed to the main
 // window by the program's composition: the page of a tree node, the
 // dialogs start-up may open, and the settings file buttons.  The shell

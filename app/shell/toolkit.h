@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog toolkit of TerminaTool on Qt Widgets: dialog templates with
 // numbered controls, prompts (message boxes, file dialogs, modal dialogs)
 // behind one replaceable interface, and the marshalling that lets a command

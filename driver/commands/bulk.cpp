@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Logo upload and memory blocks: transfers larger than one frame.
 #include "command.h"
 #include "frame.h"

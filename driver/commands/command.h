@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Shared shape of the command functions: building a request body from the
 // caller's values, and taking typed results out of the reply fields.
 // Numbers are formatted and parsed independently of the process locale

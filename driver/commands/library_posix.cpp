@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Library load: the driver state is created, the INI file's folder is made
 // so that INI writes can succeed, and the exchange trace reads its setting.
 // At unload the state's destructor closes the TCP link, the serial port and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Library load and unload on Windows.  At the process attach the driver
 // state is created, the exchange trace reads its setting and the INI file's
 // folder is made so that INI writes can succeed.  At the process detach the

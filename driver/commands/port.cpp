@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Port management: reading the INI file, opening the serial port or the TCP
 // link, the presence probe and the password the connection settles on.
 #include "command.h"

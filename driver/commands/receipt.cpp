@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Receipt commands: one exchange each, the first reply field as the result
 // of the line, discount, subtotal, payment and cash commands.
 #include "command.h"

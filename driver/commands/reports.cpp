@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Report and EEJ commands.  The long ones wait with twice the patience and
 // may be cancelled from another thread with CAN while they wait.
 #include "command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Service, query and configuration-table commands, the password change and
 // the two raw-frame calls.
 #include "command.h"

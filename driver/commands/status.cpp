@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Status queries and the texts of the result codes.
 #include "codepage.h"
 #include "command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 /*
  * termina1.h - public interface of the TERMINA-1 driver library.
  *

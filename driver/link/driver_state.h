@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // A session's driver state: the channel (serial port or TCP link), the
 // data-exchange password, the packet id and the long-reply event, with the
 // session's patience, the deadline of its running call and its trace sink.

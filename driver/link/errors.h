@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Result codes: the raise rule and the texts.  Texts are kept here in UTF-8;
 // TRMA_GetErrorMessage converts them to code page 1251 for the caller.
 #pragma once

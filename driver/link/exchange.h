@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The exchange over the open channel: request frames out, replies in, with
 // the ACK/ENQ handshake and the patience counter.  Every failure is thrown
 // as the bare uint16_t result code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Frame layout of the register protocol, as pure functions over bytes: no
 // channel, no driver state.  The exchange code feeds them what it reads; the
 // fuzzers feed them anything.

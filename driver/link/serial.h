@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Serial port seam.  serial_posix.cpp implements it on a terminal device,
 // serial_win32.cpp on a Windows COM port; the build picks one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The serial port on Windows: a COM device opened exclusively, its line set
 // through the device control block and its time-outs through COMMTIMEOUTS.
 // The device is opened for overlapped I/O: Windows runs the synchronous

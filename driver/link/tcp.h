@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // TCP link seam: the stream socket to a network gateway in front of the
 // register.  The connection rules are in tcp.cpp, the socket primitives of
 // each platform behind tcp_socket.h (tcp_posix.cpp, tcp_win32.cpp).

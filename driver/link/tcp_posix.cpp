@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Socket primitives on POSIX systems.
 #include "tcp_socket.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Socket primitives of one platform, under the connection rules of tcp.cpp:
 // tcp_posix.cpp (BSD sockets) or tcp_win32.cpp (Winsock).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Socket primitives on Windows, over Winsock 2.2.  The library is started
 // for each connection and released when it closes.
 #include "tcp_socket.h"

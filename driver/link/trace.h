@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Exchange trace: when TERMINA_TRACE names a file, every event on the line
 // (frame sent, reply received, ACK, ENQ, CAN, raw bytes, time-out, raised
 // code) is appended to it as one line: a timestamp, the direction, the bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary root with the driver's INI file, the simulated register on a
 // pseudo-terminal linked as COM1, scripted prompts and the main window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One QApplication on the offscreen platform for all tests.
 #include <QApplication>
 #include <QStyleFactory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small bitmap files made in the tests: whole, valid pictures (Qt can show
 // them) of any size and colour depth, with their header fields open to
 // spoiling.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For tests of the program's register sequences without a window: a driver
 // root of its own, the simulated register on a pseudo-terminal as COM1, and
 // an Interaction that answers from a script and records what was asked.

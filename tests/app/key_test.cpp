@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys and robustness of the shell as a user meets them: Enter in the tree
 // starts nothing, Enter in a page field runs the command even after the
 // command button has lost the focus, Delete works in a full CEditEx box,

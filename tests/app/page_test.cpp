@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page framework and page hosting: placement, one page per selection,
 // the command thread, status and interrupt buttons, deferred deletion.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's decisions that need no register: node lists and version
 // classes, the edit filter, the status dialog, the UI channel.
 #include <QCheckBox>

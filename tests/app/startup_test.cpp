@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up decisions of the main window against the simulated register.
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma find against simulated registers on pseudo terminals: two registers
 // at different speeds, a link to a missing device and a port another
 // process holds; the time of the parallel scan; --save; Ctrl+C.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma nvr: the real trma executable against the simulated register over a
 // pseudo terminal, with .nvr files in a temporary folder.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma's report and EEJ commands, the real executable against the
 // simulator: what they send, how they refuse, and Ctrl+C during a report.
 #include <fcntl.h>

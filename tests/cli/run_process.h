@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program with a bounded wait and collects its output.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma settings against simulated registers over pseudo terminals: a save
 // from one register loaded into a second one, the version question without
 // a terminal, and the overview by name.

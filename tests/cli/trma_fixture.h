@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A driver root of its own for runs of the real trma: the folder of the
 // INI file and of the COM<n> links, and trma started with --root in an
 // environment of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trma's logo and clock commands: the real trma executable against the
 // simulated register on a pseudo terminal.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real trma executable against the simulator: over a pseudo terminal
 // linked at $TERMINA_ROOT/dev/com1 and over loopback TCP.
 #include <arpa/inet.h>

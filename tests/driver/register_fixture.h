@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated register on a real pseudo-terminal (opened by the driver as
 // COM1) or on real loopback TCP, with the driver's INI file in a temporary
 // root.  Each test starts connected, with a small patience counter so that

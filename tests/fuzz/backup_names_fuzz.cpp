@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backups' names from any bytes: a registration number the register
 // sends becomes a name part that cannot leave the folder or be empty, and a
 // directory entry is taken for a backup exactly when it builds back into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code page conversion.  866 -> 1251 -> 866 gives back every byte that 1251
 // has a character for, and the substitute for the others; the same the
 // other way round; lengths never change; UTF-8 output is well formed and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field splitting and number conversion.  The input is taken three ways:
 // as a reply text (result code, then fields), whose fields are converted
 // with the number readers; as request fields built with Body and split

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists a user gives trma find and the lines a port's probing process
 // sends back.  An accepted port list holds at most the scan's limit of
 // distinct entries, each a COM number 1..255 or an absolute path; an

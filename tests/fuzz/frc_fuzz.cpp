@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a settings file (.frc) from any bytes.  A file is accepted
 // exactly when it holds the whole layout and begins with the mark "fr";
 // what is accepted builds back into the file's first 1749 bytes, so no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A check that holds in every build of the harnesses: a broken property
 // prints what broke and aborts, which libFuzzer reports as a crash and the
 // corpus replay as a failed test.

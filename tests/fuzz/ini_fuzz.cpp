@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI reader and writer on file content in memory.  The input is
 // content, section, key and value separated by 0x00 bytes.  Setting a value
 // must either be refused for a name or value that would break the line

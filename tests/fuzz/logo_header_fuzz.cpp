@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logo file check on the first bytes of a file.  The input is one byte
 // choosing the register model, four bytes of the file's length (little-
 // endian), then the file's first bytes.  The check must read nothing past

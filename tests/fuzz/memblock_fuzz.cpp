@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory-block decoder.  The input's first byte is the block size
 // asked for (0..32 as the driver asks, larger values too); the rest is the
 // reply text after the result code.  The decoder must never write past the

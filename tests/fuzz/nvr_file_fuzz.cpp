@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a .nvr file.  A file is taken only when it has exactly 544 bytes
 // and every money value is one the image can hold; then writing the record
 // again gives the same bytes and the payment totals are the sums.  A file

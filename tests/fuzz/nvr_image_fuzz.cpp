@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling the NVR recovery record from an image read from the register.
 // The input's first two bytes are the register version (little-endian), the
 // rest the bytes read.  Filling must read only the bytes given and leave

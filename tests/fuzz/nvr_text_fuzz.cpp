@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the NVR recovery takes from its edits.  A money text that is
 // accepted is a value the image can hold, reads the same leniently, and
 // shows as a text that reads back to the same two decimals; a count that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every file of the given folders (or single files) through the
 // harness once, the way libFuzzer replays a corpus, so the stored corpus and
 // every crash input ever found are regression tests in a build without

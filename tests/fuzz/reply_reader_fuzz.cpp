@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply reader fed an arbitrary incoming stream.  The input is a script
 // of records, each starting with one header byte h:
 //   h >> 6 == 0: the next (h & 0x3F) + 1 input bytes arrive as one chunk;

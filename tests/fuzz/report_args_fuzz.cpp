@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report arguments a user types: a DDMMYY date for trma and the text of
 // a number edit.  A date is accepted only as a day of the calendar and
 // formats back to the same six digits; an edit's number stays in the 32-bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test sale's amount text, as typed on the page or given to trma.
 // The result is always a finite number; only the first 24 characters
 // count; text of plain digits gives exactly the decimal value of its first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's reading of its input: the split of the incoming stream
 // into ENQ, CAN, bare frames, TCP envelopes and stray bytes, then the
 // request parser and the envelope decoder on what it delimits.

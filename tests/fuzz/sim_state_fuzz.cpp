@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's state file loader.  A file either loads or is refused
 // as a whole (the model keeps what it had); what a loaded model saves loads
 // again into a fresh model and saves to the same text, so a save and load

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange trace's frame decoder fed arbitrary bytes: the first input
 // byte is the password length of a request, the rest the frame, decoded
 // both as a request and as a reply.  Neither may read outside the bytes,

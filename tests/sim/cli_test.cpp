@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termina-sim program: start-up line, options, stop on SIGTERM.
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line faults that spoil a reply in time: a line that breaks half-way,
 // bytes that trickle in one at a time, a storm of ACKs before the reply,
 // and a register that restarts while a request arrives.

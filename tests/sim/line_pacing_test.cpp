@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line emulation: bytes never cross faster than the line rate allows.  Only
 // lower bounds on time are checked; a slow machine can only make the
 // exchange take longer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register behind the line: commands sent as request frames over TCP,
 // replies checked field by field.
 #include <gtest/gtest.h>

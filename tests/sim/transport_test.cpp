@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator seen from the line: literal request bytes in, reply bytes out.
 #include <gtest/gtest.h>
 #include <termios.h>

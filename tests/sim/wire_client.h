@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Raw byte clients for the simulator's transports: a pty opened like a
 // serial port, and a TCP socket.  Every read is bounded by a time-out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting a test's driver to its simulated register.  On a loaded
 // machine the simulator's thread may not get to answer the presence probe
 // within the driver's 500 ms read limit, or the settling of the password

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A driver root of its own ($TERMINA_ROOT) in the temporary directory, with
 // the folder of the driver's INI file and the folder of the COM<n> links,
 // removed again with everything in it at the end; and the INI settings that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A caller linked against the import library (libTERMINA-1.dll.a) with the
 // header, as a program built with the same compiler is: the names it imports
 // must be the ones the library exports.  Without a register attached the

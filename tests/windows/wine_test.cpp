@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads TERMINA-1.dll by name, as a point-of-sale program does, and calls it
 // through pointers of the declared conventions against a simulated register.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders TerminaTool's windows to PNG files:
 //   terminatool-screenshots OUTDIR
 // A simulated register runs on a pseudo-terminal in a temporary root; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clock synchronization: the register's clock set to the computer's local
 // date and time, and the texts the page shows of that time.
 #pragma once

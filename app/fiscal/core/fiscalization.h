@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fiscalization and re-registration: the seven fields of the page, their
 // checks, and the registration followed by function 0 with the computer's
 // date and time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report pages' inputs as the driver's arguments: days, number edits
 // and the DDMMYY dates trma reads.  Pure functions, without the driver.
 #pragma once

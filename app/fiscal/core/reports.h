@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fiscal-memory reports and the EEJ operations: the inputs of their
 // pages turned into the driver's arguments, and one driver call each.
 // Shared by TerminaTool's report pages and trma.

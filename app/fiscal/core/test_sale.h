@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test sale: one cash receipt of a fixed test article for the amount
 // typed, optionally followed by a Z report that closes the shift with the
 // cash collected to zero.  Shared by the page "Тестовая продажа" and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backup of the NVR recovery: before a rebuilt image is written, the
 // record read when the recovery opened is kept as an .nvr file in the
 // backups folder (backups.h), so that the shift totals the register held

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .nvr file: the recovery record's numbers and money values as a flat
 // run of 544 little-endian bytes without header, the same for every
 // register version (the date and the version are not kept).

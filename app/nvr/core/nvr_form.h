@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the recovery dialog and its three array dialogs show, without the
 // widgets: control identifiers, money and number texts and their parsing,
 // the transfer of edit texts into the record in the dialog's order, the

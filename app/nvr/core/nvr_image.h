@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shift totals of the register's non-volatile memory (NVR) as the
 // recovery works with them: the recovery record (money in roubles, as the
 // engineer sees it), and the image the register keeps in memory area 3 at

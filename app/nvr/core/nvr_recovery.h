@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register sequences of the NVR recovery: reading the image into the
 // recovery record when the dialog opens, writing a rebuilt image on OK, and
 // saving and loading the record as a .nvr file, with the messages the

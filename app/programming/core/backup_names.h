@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the backups kept before a load or an NVR write:
 //     <model>_<registration>_<YYYYMMDD>-<HHMMSS>[-<n>].<frc|nvr>
 // The registration number comes from the register, so only letters, digits

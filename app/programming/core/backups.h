@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backups folder: a copy of what the register held, written before a
 // settings load or an NVR write changes it, so that the change can be
 // undone.  The folder is "backups" in the driver's root ($TERMINA_ROOT, or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date/time and data-password page's register sequences: the register's
 // clock beside the computer's, the last fiscal operation, setting the
 // register's clock from the computer's (with a question when the computer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register's configuration tables as the program uses them: every
 // (table, field) pair it reads or writes, what the value means, how it is
 // encoded as text, from which firmware version it is used and whether the

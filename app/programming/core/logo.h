@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logo page's register sequences: the print switch (table 5), the
 // upload of a checked bitmap file and the removal of the logo.
 #pragma once

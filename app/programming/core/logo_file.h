@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check of a logo file before it is uploaded: the bitmap's two
 // headers against four rules, tested in order, the first broken one giving
 // its message.  Reads only the headers, never the picture; needs no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register sequences of the six programming pages (parameters, receipt
 // header, advertising text, payment types, taxes, departments), without a
 // window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a settings load writes, as a list: the plan the load runs, the
 // names of its settings (as `trma settings show` names them), and the
 // difference between what the register holds and what a file would write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file (.frc): a register's programmable settings in a flat
 // 1749-byte layout, saved from one register and loaded into another.
 //

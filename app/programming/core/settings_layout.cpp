@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte layout of the settings file, apart from the sequences that fill
 // it, so that the reader can be fuzzed without a driver.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers every register sequence uses: the driver's text for a
 // result code, the computer's local date and time in the driver's records,
 // the short pauses between writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a file the user keeps (a settings file, an NVR backup) so that a
 // failure never leaves a half-written file where a good one stood: the
 // bytes go to a temporary file beside the target, which is then renamed

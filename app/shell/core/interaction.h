@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a register sequence asks the user something or tells the user
 // something without knowing who the user is: the program answers with its
 // message boxes, trma with a flag or the terminal, tests with a script.

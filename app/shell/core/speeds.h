@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line rates the program offers for the serial port, in the order of
 // its list: 19200 (the driver's default) first.  trma find tries them in
 // this order.

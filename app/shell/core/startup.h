@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up sequence of the program and the checks made before a
 // command: what the register says decides what the program shows, opens
 // and allows.  The dialogs that start-up may open (NVR recovery, fiscal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program makes of the register's version number: the model name,
 // the tab layout, whether the version is supported, whether the settings
 // file buttons may show, and the notice after the tree is built.  The one

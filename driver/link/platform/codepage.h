@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Conversion between the Windows Cyrillic code page 1251 (text at the
 // library boundary), the DOS Cyrillic code page 866 (text on the wire) and
 // UTF-8 (text shown to a Linux user).  Static tables only; nothing is looked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Events, sleeps and deadlines for the link layer and the tools.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Private-profile (Windows INI) files: "[section]" lines, "key=value" lines,
 // ';' comment lines.  Section and key names match without regard to ASCII
 // case; blanks around names and values are ignored.  CRLF and LF line ends

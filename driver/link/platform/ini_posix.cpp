@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI files on a POSIX file system: read whole, changed in memory by the
 // rules of ini.cpp, written to a temporary file that replaces the old one.
 #include "ini.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // INI files on Windows, through the system's private-profile functions, so
 // that the driver and every other program reading the file agree on it.
 #include "ini.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // The Windows file system of the register tools.  On POSIX systems
 // (paths_posix.cpp) it is mapped into one folder on the host: drive C: is
 // root()/c, and COM ports are root()/dev/com<N> when such an entry exists (a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // Paths on Windows: the register tools' paths are real paths, nothing is
 // mapped.
 #include "paths.h"

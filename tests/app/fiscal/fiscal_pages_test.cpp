@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fiscalization, test sale and synchronization pages in the program,
 // against the simulated register through the real driver.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fiscal-memory report pages and the EEJ pages in the program: real
 // widgets offscreen, the real driver, the simulated register.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NVR recovery dialog and its array dialogs: real widgets offscreen,
 // the real driver and the simulated register on a pseudo-terminal.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date/time and data-password page against the simulated register.
 #include <QLineEdit>
 #include <QRegularExpression>

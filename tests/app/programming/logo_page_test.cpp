@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logo page against the simulated register: the file chosen, checked
 // and previewed, the upload and the print switch through the command path,
 // the removal on the UI thread.

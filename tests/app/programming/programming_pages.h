@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reaching a page of the programming tab by its caption in the tree.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The six programming pages as a user meets them: real widgets offscreen,
 // the real driver, the simulated register.  What each control shows per
 // version, what a refused or failed save leaves on the page, and the keys

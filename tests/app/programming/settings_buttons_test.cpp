@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "&Save..." and "&Load..." of the main window against the simulated
 // register, with scripted answers and file names: the questions, the file
 // written and read, the messages, the version and the page after a load.

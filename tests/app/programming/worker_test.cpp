@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register worker seen from the window: navigation while a page reads
 // or a command runs, the event loop during a silent register, closing the
 // window while the worker waits, and the guard against driver calls on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory blocks (32 bytes a frame) and the logo stream (256-byte pieces).
 #include "register_fixture.h"
 

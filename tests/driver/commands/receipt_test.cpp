@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receipt commands: the exact bodies the register receives, the numeric
 // results, and a complete receipt against the simulated register.
 #include "codepage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report commands: bodies, the long wait kept alive by ACKs, and a report
 // cancelled with CAN from a second thread while the first one waits.
 #include "codepage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Service and query commands: bodies, outputs on 0 and 64, buffer bounds,
 // and the data-exchange password change.
 #include "codepage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Status queries and TRMA_GetErrorMessage through the exported API.
 #include "codepage.h"
 #include "register_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange trace: a readable line per event when TERMINA_TRACE names a
 // file, nothing at all otherwise, and never a failed command because of it.
 #include "register_fixture.h"

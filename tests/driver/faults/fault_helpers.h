@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the fault tests: timing a driver call, the patience in
 // seconds over each transport, and the CPU time of the calling thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault matrix: each line fault of the simulated register against the
 // calls it matters for, over the pseudo-terminal and over TCP.  Every cell
 // checks the result code and that the call came back within its bound.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak: a few thousand exchanges against the simulated register with
 // faults switched on and off at random.  Every call must end with the code
 // its fault calls for (all of them from the documented set: 0, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of the result codes and the composition of the wrong-status text.
 #include "errors.h"
 

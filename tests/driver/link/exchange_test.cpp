@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One exchange on the wire: the bytes the register receives, the packet id,
 // and how the driver deals with busy, silent and broken replies.
 #include "register_fixture.h"

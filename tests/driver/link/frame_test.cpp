@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame layer on its own: literal byte vectors for requests, the TCP
 // envelope, reply collection and checksum rules, field splitting and the
 // hexadecimal block decoding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting: what TRMA_CheckPort reads from and writes to the INI file,
 // which channel it opens, and how each way of failing is reported.
 #include "register_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port on a real pseudo-terminal: the input purge before a
 // request drops what is waiting (a late reply) and keeps what follows.
 #include "serial.h"

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated register on a real pseudo-terminal or on real loopback TCP,
 // reached through a session of the session interface.
 #pragma once

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session interface over a pseudo-terminal and TCP: each command family,
 // each failure class returned as a code, bad arguments refused before
 // anything is sent, the trace records, the deadline and the cancel.

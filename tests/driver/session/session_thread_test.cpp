@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: LGPL-2.1-or-later
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sessions from several threads (run under ThreadSanitizer too): two
 // registers served at once, and one session shared by two threads.
 #include "session_fixture.h"

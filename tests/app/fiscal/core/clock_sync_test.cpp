@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clock synchronization: the page's texts of the local time, and the
 // register's clock set from it or its refusal passed on.
 #include "clock_sync.h"

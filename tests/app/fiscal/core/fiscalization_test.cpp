@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fiscalization against the simulated register: the field checks in their
 // order, the registration frames and the registration's failure.
 #include "core_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report and EEJ sequences against the simulator: what each sends, the
 // conversions of the pages' inputs, and the questions asked first.
 #include <cstring>

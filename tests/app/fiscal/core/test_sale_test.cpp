@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test sale against the simulated register: the frames in order with
 // their pauses, the Z report and table 8, the customer display test, and
 // the failure paths.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backup of the NVR recovery's write: the record read at opening kept as
 // an .nvr file in the backups folder before the image is written, and no
 // write without one unless the engineer says so.

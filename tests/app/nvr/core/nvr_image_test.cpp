@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NVR image variants, building an image from the record and filling the
 // record from an image, and the texts of the recovery dialog.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery sequences through the real driver against the simulated
 // register, and the .nvr file on disk.
 #include <signal.h>

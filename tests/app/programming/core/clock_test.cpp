@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clock comparison and the date/time and password sequences, through
 // the real driver against the simulated register.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logo file check and the logo sequences, through the real driver
 // against the simulated register.
 #include <gtest/gtest.h>

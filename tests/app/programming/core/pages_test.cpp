@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The six programming pages' sequences through the real driver against the
 // simulated register: exact reads and writes per version, the shift-open
 // guard, failures at a chosen table, and the values the pages derive.

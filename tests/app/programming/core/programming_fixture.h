@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programming sequences against a simulated register of a chosen
 // version, with the requests it received written out as "code|field|field".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backup of a settings load against the simulated register: its reads
 // and bytes, the list of changes and Cancel, a backup that cannot be made,
 // the way back after a load that fails part-way, and the folder's names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .frc settings file: its byte layout, and the save and load sequences
 // through the real driver against the simulated register, with real files
 // in a temporary directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial-port permission hint: which group it names, when it is given,
 // and that start-up adds it to "Порт недоступен" for a user who may not open
 // the port (root runs that part as an unprivileged child).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up sequence and the status command without a window, through
 // the real driver against the simulated register.
 #include <gtest/gtest.h>
