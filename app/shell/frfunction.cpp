@@ -85,7 +85,7 @@ void CFRFunction::BindCommandButtons() {
   // Only push buttons: a page may use one of these numbers for a control
   // of its own (the parameters page's check box 1056 is no interrupt).
   const auto bind = [this](int id, void (CFRFunction::*handler)()) {
-    auto* b = Item<QPushButton>(id);
+    auto* b = OptionalItem<QPushButton>(id);
     if (!b || b->property("commandBound").toBool()) return;
     b->setProperty("commandBound", true);
     connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
@@ -110,7 +110,7 @@ void CFRFunction::keyPressEvent(QKeyEvent* event) {
       if (focused->isEnabled()) focused->click();
       return;
     }
-    if (auto* b = Item<QPushButton>(kExecuteId); b && b->isVisible() && b->isEnabled()) b->click();
+    if (auto* b = OptionalItem<QPushButton>(kExecuteId); b && b->isVisible() && b->isEnabled()) b->click();
     return;
   }
   tk::CDialog::keyPressEvent(event);
@@ -216,7 +216,7 @@ void CFRFunction::OnStatusButton() {
 
 void CFRFunction::SetCommandControlsEnabled(bool enable) {
   for (int id : {static_cast<int>(kStatusId), 1087, 1129})
-    if (QWidget* w = Item(id)) w->setEnabled(enable);
+    if (QWidget* w = OptionalItem(id)) w->setEnabled(enable);
 }
 
 void CFRFunction::StartCommand(int id) {
@@ -309,7 +309,7 @@ void CFRFunction::OnInterruptButton() {
 void CFRFunction::BeginReading() {
   if (m_readToken) m_readToken->Abandon();
   m_readToken = std::make_shared<reg::JobToken>();
-  QWidget* exit = Item(kExitId);
+  QWidget* exit = OptionalItem(kExitId);
   for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (w == exit || !w->isEnabled()) continue;
     w->setEnabled(false);

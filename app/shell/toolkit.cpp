@@ -18,12 +18,47 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <atomic>
+#include <set>
+
 namespace tk {
 
 int ControlId(const QObject* control) {
   const QVariant v = control ? control->property("ctrlId") : QVariant();
   return v.isValid() ? v.toInt() : 0;
 }
+
+namespace lookups {
+namespace {
+std::atomic<bool> g_checking{false};
+std::mutex g_mutex;
+std::set<Miss> g_misses;
+}  // namespace
+
+void SetChecking(bool on) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_misses.clear();
+  g_checking = on;
+}
+
+bool Checking() { return g_checking; }
+
+std::vector<Miss> Misses() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return {g_misses.begin(), g_misses.end()};
+}
+
+void NoteIfAbsent(const QWidget* root, int id) {
+  if (!root) return;
+  for (const QWidget* w : root->findChildren<QWidget*>())
+    if (ControlId(w) == id) return;  // there, only of another kind
+  int templateId = 0;
+  for (const QWidget* w = root; w && !templateId; w = w->parentWidget())
+    if (const auto* d = qobject_cast<const CDialog*>(w)) templateId = d->TemplateId();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_misses.insert({templateId, id});
+}
+}  // namespace lookups
 
 // ---- Fonts -------------------------------------------------------------
 
@@ -283,8 +318,8 @@ void CDialog::EndDialog(int code) {
 }
 
 void CDialog::BindStandardButtons() {
-  if (auto* ok = Item<QAbstractButton>(IDOK)) connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
-  if (auto* cancel = Item<QAbstractButton>(IDCANCEL))
+  if (auto* ok = OptionalItem<QAbstractButton>(IDOK)) connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
+  if (auto* cancel = OptionalItem<QAbstractButton>(IDCANCEL))
     connect(cancel, &QAbstractButton::clicked, this, [this] { OnCancel(); });
 }
 

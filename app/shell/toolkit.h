@@ -53,9 +53,26 @@ void BuildForm(QWidget* host) {
 // The numeric identifier a template gave a control (0 when none).
 int ControlId(const QObject* control);
 
+// A missing control reads as empty without a word, so a wrong number in
+// the code goes unseen.  While the check is on, every lookup that finds no
+// control of that number at all is noted with the template of the dialog
+// it was made in; tests open every page and dialog and expect none.
+namespace lookups {
+struct Miss {
+  int templateId;
+  int id;
+  bool operator<(const Miss& o) const { return templateId != o.templateId ? templateId < o.templateId : id < o.id; }
+};
+void SetChecking(bool on);
+bool Checking();
+// The misses noted since the check was last turned on.
+std::vector<Miss> Misses();
+void NoteIfAbsent(const QWidget* root, int id);
+}  // namespace lookups
+
 // The control with identifier `id` inside `root` if it is a T, else null.
 template <class T = QWidget>
-T* Item(const QWidget* root, int id) {
+T* OptionalItem(const QWidget* root, int id) {
   if (!root) return nullptr;
   for (QWidget* w : root->findChildren<QWidget*>()) {
     if (ControlId(w) == id) {
@@ -63,6 +80,13 @@ T* Item(const QWidget* root, int id) {
     }
   }
   return nullptr;
+}
+// The same for a control the template must have (see `lookups`).
+template <class T = QWidget>
+T* Item(const QWidget* root, int id) {
+  T* t = OptionalItem<T>(root, id);
+  if (!t && lookups::Checking()) lookups::NoteIfAbsent(root, id);
+  return t;
 }
 
 // Bitmaps 138 (program title) and 143 (logo) and icon 144.
@@ -177,6 +201,11 @@ class CDialog : public QDialog {
   template <class T = QWidget>
   T* Item(int id) const {
     return tk::Item<T>(this, id);
+  }
+  // A control only some templates of the kind have: its absence is not noted.
+  template <class T = QWidget>
+  T* OptionalItem(int id) const {
+    return tk::OptionalItem<T>(this, id);
   }
 
   // Typed access to controls by identifier (UI thread).  A missing control

@@ -27,6 +27,8 @@ class FiscalPagesTest : public AppTest {
   }
   CFRFunction* Select(CFRMainDlg& main, const QString& caption) {
     main.m_tree->setCurrentItem(main.m_tree->findItems(caption, Qt::MatchExactly).value(0));
+    // Its controls take input once its reads have been filled in.
+    EXPECT_TRUE(WaitPageFilled(main));
     return main.CurrentPage();
   }
   QLineEdit* Edit(CFRFunction* page, int id) { return tk::Item<QLineEdit>(page, id); }

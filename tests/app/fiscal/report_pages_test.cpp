@@ -39,6 +39,8 @@ class ReportPages : public AppTest {
       if (main.m_tab->tabText(t) == tab) main.m_tab->setCurrentIndex(t);
     for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
       if (main.m_tree->topLevelItem(i)->text(0) == item) main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+    // Its controls take input once its reads have been filled in.
+    EXPECT_TRUE(WaitPageFilled(main));
     CFRFunction* page = main.CurrentPage();
     EXPECT_TRUE(page && main.m_tree->currentItem() && main.m_tree->currentItem()->text(0) == item)
         << item.toStdString();

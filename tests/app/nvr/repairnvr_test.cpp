@@ -274,30 +274,50 @@ TEST_F(RepairNvr, SaveAndLoadThroughTheFileDialogs) {
 
 // The program's own file dialogs give a name typed without an extension the
 // extension of the filter, as "Save..." and "Load..." expect.
+// Plays the user in the real file dialogs: each one, once it is shown, gets
+// the name typed and is accepted; a box refusing the name is closed and its
+// file dialog cancelled, so that the refusal reads as an empty result.
+class FileDialogUser : public QObject {
+ public:
+  QString typed;
+  int refusals = 0;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::Show) return false;
+    if (auto* d = qobject_cast<QFileDialog*>(o)) {
+      m_dialog = d;
+      QTimer::singleShot(0, d, [d, name = typed] {
+        d->selectFile(name);
+        QMetaObject::invokeMethod(d, "accept");
+      });
+    } else if (auto* box = qobject_cast<QMessageBox*>(o)) {
+      ++refusals;
+      QPointer<QFileDialog> d = m_dialog;
+      QTimer::singleShot(0, box, [box, d] {
+        box->reject();
+        if (d) QTimer::singleShot(0, d.data(), [d] { d->reject(); });
+      });
+    }
+    return false;
+  }
+
+ private:
+  QPointer<QFileDialog> m_dialog;
+};
+
 TEST_F(RepairNvr, FileDialogsAddTheFiltersExtension) {
   std::ofstream(File("backup.nvr"), std::ios::binary) << std::string(kNvrFileSize, '\0');
   tk::QtPrompts prompts;
-  QString typed;
-  bool tried = false;
-  // Types the name once and accepts; a dialog that refuses it is cancelled.
-  QTimer driver;
-  QObject::connect(&driver, &QTimer::timeout, [&] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (auto* box = qobject_cast<QMessageBox*>(w)) {
-      QMetaObject::invokeMethod(box, "reject", Qt::QueuedConnection);
-    } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
-      if (!tried) d->selectFile(typed);
-      QMetaObject::invokeMethod(d, tried ? "reject" : "accept", Qt::QueuedConnection);
-      tried = true;
-    }
-  });
-  driver.start(20);
+  FileDialogUser user;
+  qApp->installEventFilter(&user);
   const QString filter = QStringLiteral("NVR Files (*.nvr);;All Files (*.*)");
-  typed = QString::fromStdString(File("backup"));
+  user.typed = QString::fromStdString(File("backup"));
   EXPECT_EQ(prompts.OpenFileName(nullptr, QStringLiteral("Открыть"), filter).toStdString(), File("backup.nvr"));
-  typed = QString::fromStdString(File("new"));
-  tried = false;
+  user.typed = QString::fromStdString(File("new"));
   EXPECT_EQ(prompts.SaveFileName(nullptr, QStringLiteral("Сохранить как"), filter).toStdString(), File("new.nvr"));
+  qApp->removeEventFilter(&user);
+  EXPECT_EQ(user.refusals, 0);
 }
 
 struct LayoutCase {
