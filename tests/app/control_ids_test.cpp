@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every control number the program's code asks a page or dialog for is in
 // that page's or dialog's template: a missing control reads as empty and
 // ignores writes without a word, so only this walk finds a wrong number.
