@@ -33,15 +33,9 @@ bool CFRCliche::OnInitDialog() {
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
   ReadThenFill<app::LinesRead>(&app::ReadHeader, [this](app::LinesRead& r) {
-    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
     // A failed read leaves every box empty; the status line keeps its text,
     // and the lines are written only once the user has changed them.
-    m_unread.Clear();
-    if (r.error) {
-      for (unsigned i = 0; i < std::size(kLineIds); ++i) m_unread.Mark(i, Item<QLineEdit>(kLineIds[i]));
-      progpage::ReportReadFailure(*this, *r.error);
-    }
+    progpage::FillLines(*this, kLineIds, r, m_unread);
   });
   return true;
 }

@@ -31,15 +31,8 @@ bool CFRFooter::OnInitDialog() {
     if (QWidget* w = Item(id)) w->setFont(m_font);
   progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
 
-  ReadThenFill<app::LinesRead>(&app::ReadFooter, [this](app::LinesRead& r) {
-    for (std::size_t i = 0; i < r.lines.size() && i < std::size(kLineIds); ++i)
-      SetItemTextNow(kLineIds[i], QString::fromStdString(r.lines[i]));
-    m_unread.Clear();
-    if (r.error) {
-      for (unsigned i = 0; i < std::size(kLineIds); ++i) m_unread.Mark(i, Item<QLineEdit>(kLineIds[i]));
-      progpage::ReportReadFailure(*this, *r.error);
-    }
-  });
+  ReadThenFill<app::LinesRead>(&app::ReadFooter,
+                               [this](app::LinesRead& r) { progpage::FillLines(*this, kLineIds, r, m_unread); });
   return true;
 }
 

@@ -95,4 +95,13 @@ QValidator::State TypingLimit::validate(QString& input, int& pos) const {
   return Acceptable;
 }
 
+void FillLines(CFRFunction& page, std::span<const int> ids, const termina::app::LinesRead& r, UnreadBoxes& unread) {
+  for (std::size_t i = 0; i < r.lines.size() && i < ids.size(); ++i)
+    page.SetItemTextNow(ids[i], QString::fromStdString(r.lines[i]));
+  unread.Clear();
+  if (!r.error) return;
+  for (unsigned i = 0; i < ids.size(); ++i) unread.Mark(i, page.Item<QLineEdit>(ids[i]));
+  ReportReadFailure(page, *r.error);
+}
+
 }  // namespace progpage

@@ -10,11 +10,15 @@
 #include <QValidator>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "frfunction.h"
 class QLabel;
 class QLineEdit;
+namespace termina::app {
+struct LinesRead;
+}
 
 namespace progpage {
 
@@ -55,6 +59,11 @@ class UnreadBoxes {
   };
   std::vector<Box> m_boxes;
 };
+
+// UI thread: the text lines of a read into their boxes.  After a failed
+// read every box is marked unread, so that it is written only once the user
+// has changed it, and the failure is reported.
+void FillLines(CFRFunction& page, std::span<const int> ids, const termina::app::LinesRead& r, UnreadBoxes& unread);
 
 // Typed characters other than the digits 0-9 are not passed to the box.
 class DigitsOnly : public QObject {

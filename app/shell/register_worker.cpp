@@ -106,22 +106,31 @@ void Worker::RunEntry(Entry& e) {
   ++m_completed;
 }
 
+Worker::Entry Worker::TakeLocked() {
+  Entry e = std::move(m_queue.front());
+  m_queue.pop_front();
+  ++m_depth;
+  return e;
+}
+
+void Worker::RunTaken(Entry& e) {
+  RunEntry(e);
+  {
+    std::lock_guard lock(m_mutex);
+    --m_depth;
+  }
+  m_cv.notify_all();
+}
+
 void Worker::Loop() {
   for (;;) {
     Entry e;
     {
       std::unique_lock lock(m_mutex);
       m_cv.wait(lock, [&] { return !m_queue.empty(); });
-      e = std::move(m_queue.front());
-      m_queue.pop_front();
-      ++m_depth;
+      e = TakeLocked();
     }
-    RunEntry(e);
-    {
-      std::lock_guard lock(m_mutex);
-      --m_depth;
-    }
-    m_cv.notify_all();
+    RunTaken(e);
   }
 }
 
@@ -136,16 +145,9 @@ void Worker::ServeUntil(const std::function<bool()>& done) {
         m_cv.wait(lock, [&] { return m_wakeups != seen || !m_queue.empty(); });
         if (m_queue.empty()) continue;
       }
-      e = std::move(m_queue.front());
-      m_queue.pop_front();
-      ++m_depth;
+      e = TakeLocked();
     }
-    RunEntry(e);
-    {
-      std::lock_guard lock(m_mutex);
-      --m_depth;
-    }
-    m_cv.notify_all();
+    RunTaken(e);
   }
 }
 

@@ -107,6 +107,11 @@ class Worker {
     std::shared_ptr<JobToken> token;
   };
   void Loop();
+  // The first queued job, counted on the worker's stack; the caller holds
+  // the lock and has seen the queue not empty.
+  Entry TakeLocked();
+  // Runs a job taken with TakeLocked and counts it off again.
+  void RunTaken(Entry& e);
   void RunEntry(Entry& e);
   void PostDone(const std::function<void()>& wake);
 
@@ -122,6 +127,28 @@ class Worker {
   std::thread::id m_id;
 };
 
+namespace detail {
+// One call handed to another thread: its result or exception, and whether
+// the caller may take it.
+template <class R>
+struct CallState {
+  std::atomic<bool> done{false};
+  std::exception_ptr error;
+  std::optional<std::conditional_t<std::is_void_v<R>, bool, R>> result;
+  template <class F>
+  void Call(F& f) {
+    try {
+      if constexpr (std::is_void_v<R>) {
+        f();
+        result.emplace(true);
+      } else {
+        result.emplace(f());
+      }
+    } catch (...) { error = std::current_exception(); }
+  }
+};
+}  // namespace detail
+
 // Posts to the UI thread (defined in the toolkit; repeated here to keep
 // this header free of widget includes).
 void PostToUiThread(std::function<void()> f);
@@ -130,21 +157,9 @@ template <class F>
 auto Worker::Run(F f) -> std::invoke_result_t<F&> {
   using R = std::invoke_result_t<F&>;
   if (OnWorker()) return f();
-  struct State {
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    std::optional<std::conditional_t<std::is_void_v<R>, bool, R>> result;
-  };
-  auto state = std::make_shared<State>();
+  auto state = std::make_shared<detail::CallState<R>>();
   Post([state, &f] {
-    try {
-      if constexpr (std::is_void_v<R>) {
-        f();
-        state->result.emplace(true);
-      } else {
-        state->result.emplace(f());
-      }
-    } catch (...) { state->error = std::current_exception(); }
+    state->Call(f);
     // Done once this call has been taken on the UI thread: what the job
     // posted to the UI before (a question, a dialog) has been taken first.
     PostToUiThread([state] { state->done = true; });
@@ -162,22 +177,10 @@ template <class F>
 auto Worker::OnUi(F f) -> std::invoke_result_t<F&> {
   using R = std::invoke_result_t<F&>;
   if (!OnWorker()) return f();
-  struct State {
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    std::optional<std::conditional_t<std::is_void_v<R>, bool, R>> result;
-  };
-  auto state = std::make_shared<State>();
+  auto state = std::make_shared<detail::CallState<R>>();
   // `f` lives on the worker's stack, which waits below until it has run.
   PostToUiThread([this, state, &f] {
-    try {
-      if constexpr (std::is_void_v<R>) {
-        f();
-        state->result.emplace(true);
-      } else {
-        state->result.emplace(f());
-      }
-    } catch (...) { state->error = std::current_exception(); }
+    state->Call(f);
     state->done = true;
     Wake();
   });
