@@ -158,3 +158,22 @@ def test_cancel_from_another_thread(make_sim):
         assert outcome == [None]
         reg.set_trace(None)
         assert reg.get_version() == 201
+
+
+def test_readme_example_runs(make_sim):
+    import os
+    import re
+    import subprocess
+    import sys
+    from pathlib import Path
+
+    top = Path(__file__).resolve().parents[2]
+    readme = (top / "README.md").read_text(encoding="utf-8")
+    code = re.search(r"<!-- example: sessions.py -->\n```python\n(.*?)```", readme, re.S).group(1)
+    pty, tcp = make_sim("pty"), make_sim("tcp")
+    env = dict(os.environ, PYTHONPATH=str(top / "python"))
+    r = subprocess.run([sys.executable, "-c", code, pty.where, tcp.where.rsplit(":", 1)[1]],
+                       env=env, capture_output=True, text=True, timeout=120)
+    assert r.returncode == 0, r.stderr
+    assert r.stdout.splitlines() == ["3 Неверный параметр функции", "Касса №1 False",
+                                     "3 Неверный параметр функции", "Склад False"]
