@@ -211,13 +211,16 @@ std::string toolHelp() {
        "  --password ПАРОЛЬ  пароль обмена данными (до 59 символов)\n"
        "  --timeout N        терпение ожидания ответа, 1..65535 ожиданий (TRMATMOUT)\n"
        "  --json             результат одним объектом JSON (status, version, shift,\n"
-       "                     registration, eej, clock), ошибка как {\"code\":N,\"text\":\"...\"};\n"
+       "                     registration, eej, clock, settings show), ошибка как {\"code\":N,\"text\":\"...\"};\n"
        "                     ключи: status - version, fatal, status, document, printer,\n"
        "                     no_data; version - version; shift - current_shift,\n"
        "                     last_registration_shift; registration - registration_number,\n"
        "                     inn, fm_last_date, fm_last_time; eej - eej_status_code,\n"
        "                     eej_registration_number, eej_activation_data; clock - computer,\n"
        "                     register_date, register_time, difference_minutes;\n"
+       "                     settings show - version, model, params, print_logo, header,\n"
+       "                     footer, payments, taxes, tax_options, tax_calculation,\n"
+       "                     tax_line, departments, z_section (подробно: man trma);\n"
        "                     пример: {\"version\":201}\n"
        "  --help             эта справка\n"
        "Без команды trma только сохраняет параметры.\n"
@@ -262,9 +265,10 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
       }
       if (p.args.size() < cmd->minArgs || p.args.size() > cmd->maxArgs)
         throw UsageError{"неверное число аргументов команды " + std::string(cmd->name)};
-      if (p.options.json && (!json::supported(cmd->name) || (cmd->name == "clock" && !p.args.empty())))
-        throw UsageError{"команда " + std::string(cmd->name) + (p.args.empty() ? "" : " " + p.args.front()) +
-                         " не выводит JSON (--json)"};
+      // The JSON output belongs to a command with its first word ("settings show").
+      const std::string jsonName = std::string(cmd->name) + (p.args.empty() ? "" : " " + p.args.front());
+      if (p.options.json && !json::supported(jsonName))
+        throw UsageError{"команда " + jsonName + " не выводит JSON (--json)"};
     } else if (!hasSettings(p.options)) {
       err << toolHelp();
       return kExitUsage;

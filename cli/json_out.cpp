@@ -6,7 +6,8 @@
 namespace termina::cli::json {
 
 bool supported(std::string_view command) {
-  static constexpr std::array<std::string_view, 6> names{"status", "version", "shift", "registration", "eej", "clock"};
+  static constexpr std::array<std::string_view, 7> names{"status", "version", "shift",        "registration",
+                                                         "eej",    "clock",   "settings show"};
   for (std::string_view n : names)
     if (n == command) return true;
   return false;

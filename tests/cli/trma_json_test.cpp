@@ -20,8 +20,10 @@ class TrmaJson : public termina::test::TrmaRoot {
   std::string tcp = "127.0.0.1:" + std::to_string(sim.listenTcp());
 
   // trma --json over TCP; the output must be exactly one JSON object line.
-  json run(const std::string& command, int expectedExit = 0) {
-    const ProcessResult r = runTrma({"--timeout", "3", "--tcp", tcp, "--json"}, {command});
+  json run(const std::string& command, int expectedExit = 0) { return run(command, {}, expectedExit); }
+  json run(const std::string& command, std::vector<std::string> args, int expectedExit = 0) {
+    args.insert(args.begin(), command);
+    const ProcessResult r = runTrma({"--timeout", "3", "--tcp", tcp, "--json"}, args);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, expectedExit) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
@@ -79,6 +81,19 @@ TEST_F(TrmaJson, ReadingCommandsMatchTheRegister) {
   EXPECT_NEAR(j["difference_minutes"].get<double>(), 60, 1);
 }
 
+TEST_F(TrmaJson, SettingsShowGivesTheRegistersTexts) {
+  sim.setTable(20, 1, "Касса №1 Ёлка");
+  sim.setTable(26, 2, "Молочный отдел");
+  const json j = run("settings", {"show"});
+  EXPECT_EQ(j["version"], 201);
+  ASSERT_TRUE(j["header"].is_array() && j["header"].size() >= 2) << j;
+  EXPECT_EQ(j["header"][1], "Касса №1 Ёлка");
+  ASSERT_TRUE(j["departments"].is_array() && j["departments"].size() >= 2) << j;
+  EXPECT_EQ(j["departments"][1], sim.table(26, 2));
+  EXPECT_TRUE(j["params"]["compact_print"].is_boolean()) << j;
+  EXPECT_TRUE(j["taxes"].is_array() && j["taxes"][0].contains("rate")) << j;
+}
+
 TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {
   // The register refuses: its code and text, exit status as without --json.
   json j = run("eej", 66);
@@ -92,7 +107,7 @@ TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {
   EXPECT_EQ(j["code"], 80);
 
   // A command without JSON output is refused before anything is sent.
-  const ProcessResult r = runTrma({"--tcp", tcp, "--json"}, {"settings", "show"});
+  const ProcessResult r = runTrma({"--tcp", tcp, "--json"}, {"clock", "set", "--yes"});
   EXPECT_EQ(r.exitCode, 100);
   EXPECT_EQ(r.out, "");
 }
