@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "simulator.h"
+#include "termina.h"
 #include "trma_fixture.h"
 
 namespace {
@@ -92,6 +93,26 @@ TEST_F(TrmaJson, SettingsShowGivesTheRegistersTexts) {
   EXPECT_EQ(j["departments"][1], sim.table(26, 2));
   EXPECT_TRUE(j["params"]["compact_print"].is_boolean()) << j;
   EXPECT_TRUE(j["taxes"].is_array() && j["taxes"][0].contains("rate")) << j;
+}
+
+TEST_F(TrmaJson, NvrShowGivesTheShiftTotals) {
+  sim.setReady();
+  termina_session* s = nullptr;
+  ASSERT_EQ(termina_open_tcp("127.0.0.1", static_cast<unsigned>(std::stoi(tcp.substr(10))), nullptr, &s), 0);
+  double result = 0;
+  ASSERT_EQ(termina_open_receipt(s, 2, 1, "Петров", 1), 0);
+  ASSERT_EQ(termina_add_article(s, "Хлеб", "001", 2, 30.5, 1, &result), 0);
+  ASSERT_EQ(termina_payment(s, 0, 100, &result), 0);
+  ASSERT_EQ(termina_close_receipt(s), 0);
+  termina_close(s);
+
+  const json j = run("nvr", {"show"});
+  const auto st = sim.state();
+  EXPECT_EQ(j["shift"], st.shiftNumber);
+  EXPECT_DOUBLE_EQ(j["cash"].get<double>(), static_cast<double>(st.cashInDrawer) / 10000);
+  ASSERT_EQ(j["sales_by_payment"].size(), 16u) << j;
+  EXPECT_DOUBLE_EQ(j["sales_by_payment"][0].get<double>(), 61.0);
+  EXPECT_DOUBLE_EQ(j["sales_total"].get<double>(), 61.0);
 }
 
 TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {
