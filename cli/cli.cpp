@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "codepage.h"
+#include "json_out.h"
 #include "ini.h"
 #include "paths.h"
 #include "port_check.h"
@@ -65,10 +66,14 @@ void applyOptions(const Options& o) {
   if (o.password) put("General", "pswd", cp::utf8ToAnsi(*o.password));
 }
 
-void reportDriverFailure(uint16_t code, std::ostream& err) {
+std::string driverMessage(uint16_t code) {
   TRMA_ERROR_MESSAGE message{};
   TRMA_GetErrorMessage(code, &message);
-  err << "trma: " << driverTextToUtf8(message) << " (код " << code << ")\n";
+  return driverTextToUtf8(message);
+}
+
+void reportDriverFailure(uint16_t code, const std::string& message, std::ostream& err) {
+  err << "trma: " << message << " (код " << code << ")\n";
   if (code == TRMA_E_PORT) {
     unsigned port = ini::readInt(paths::iniPath(), "General", "Port", 0);
     if (port == 0) port = 1;
@@ -141,6 +146,8 @@ ParsedLine parseCommandLine(const std::vector<std::string>& argv) {
       toAnsiLimited(*o.password, kMaxPassword, "--password");
       if (o.password->find_first_of("\r\n") != std::string::npos)
         throw UsageError{"--password: перевод строки в пароле"};
+    } else if (a == "--json") {
+      o.json = true;
     } else if (optionIs(a, "--timeout")) {
       o.timeout = static_cast<uint16_t>(parseNumber(optionValue(argv, i, "--timeout"), 1, 65535, "--timeout"));
     } else {
@@ -204,6 +211,21 @@ std::string toolHelp() {
        "  --serial           связь через последовательный порт\n"
        "  --password ПАРОЛЬ  пароль обмена данными (до 59 символов)\n"
        "  --timeout N        терпение ожидания ответа, 1..65535 ожиданий (TRMATMOUT)\n"
+       "  --json             результат одним объектом JSON (status, version, shift,\n"
+       "                     registration, eej, clock, settings show, nvr show), ошибка как "
+       "{\"code\":N,\"text\":\"...\"};\n"
+       "                     ключи: status - version, fatal, status, document, printer,\n"
+       "                     no_data; version - version; shift - current_shift,\n"
+       "                     last_registration_shift; registration - registration_number,\n"
+       "                     inn, fm_last_date, fm_last_time; eej - eej_status_code,\n"
+       "                     eej_registration_number, eej_activation_data; clock - computer,\n"
+       "                     register_date, register_time, difference_minutes;\n"
+       "                     settings show - version, model, params, print_logo, header,\n"
+       "                     footer, payments, taxes, tax_options, tax_calculation,\n"
+       "                     tax_line, departments, z_section; nvr show - version, shift,\n"
+       "                     document, report, receipt, shift_opened, cash, sales_by_payment,\n"
+       "                     sales_total, returns_by_payment, ... (подробно: man trma);\n"
+       "                     пример: {\"version\":201}\n"
        "  --help             эта справка\n"
        "Без команды trma только сохраняет параметры.\n"
        "\n"
@@ -247,6 +269,10 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
       }
       if (p.args.size() < cmd->minArgs || p.args.size() > cmd->maxArgs)
         throw UsageError{"неверное число аргументов команды " + std::string(cmd->name)};
+      // The JSON output belongs to a command with its first word ("settings show").
+      const std::string jsonName = std::string(cmd->name) + (p.args.empty() ? "" : " " + p.args.front());
+      if (p.options.json && !json::supported(jsonName))
+        throw UsageError{"команда " + jsonName + " не выводит JSON (--json)"};
     } else if (!hasSettings(p.options)) {
       err << toolHelp();
       return kExitUsage;
@@ -259,12 +285,15 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
   }
   if (!cmd) return 0;
 
-  Context ctx{out, err};
+  Context ctx{out, err, p.options.json};
   int status;
   try {
     status = cmd->handler(ctx, p.args);
   } catch (uint16_t code) {
-    reportDriverFailure(code, err);
+    // The text is composed once: for code 1 it asks the register.
+    const std::string message = driverMessage(code);
+    if (ctx.json) json::print(out, json::failure(code, message));
+    reportDriverFailure(code, message, err);
     status = exitCodeFor(code);
   } catch (const UsageError& e) {
     err << "trma: " << e.message << "\n"

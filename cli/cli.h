@@ -25,6 +25,7 @@ inline constexpr int kExitRefused = 102;
 struct Context {
   std::ostream& out;
   std::ostream& err;
+  bool json = false;  // --json: the result as one JSON object on out
 };
 
 struct Command {
@@ -56,6 +57,7 @@ struct Options {
   std::optional<std::string> password;  // UTF-8 as typed
   std::optional<uint16_t> timeout;
   bool help = false;
+  bool json = false;
 };
 
 struct ParsedLine {

@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "codepage.h"
 #include "find.h"
+#include "json_out.h"
 #include "nvr.h"
 #include "logo_clock.h"
 #include "report.h"
@@ -51,10 +52,59 @@ std::string splitSix(const std::string& s, char sep) {
   return s.substr(0, 2) + sep + s.substr(2, 2) + sep + s.substr(4, 2);
 }
 
+// A reply text field for JSON: null for a register without data.
+nlohmann::json jsonField(const char* ansi, uint16_t rc) {
+  if (rc == TRMA_E_NODATA64) return nullptr;
+  return cp::ansiToUtf8(ansi);
+}
+
+nlohmann::json statusJson(const app::StatusReport& r) {
+  const auto& f = r.bytes.fatal.bits;
+  const auto& s = r.bytes.status.bits;
+  nlohmann::json j = {
+      {"version", r.version},
+      {"fatal",
+       {{"byte", r.bytes.fatal.byte},
+        {"nvr_checksum", f.bNvrChecksum != 0},
+        {"config_crc", f.bConfigCrc != 0},
+        {"spi", f.bSpiError != 0},
+        {"fm_crc", f.bFiscalMemoryCrc != 0},
+        {"fm_write", f.bFiscalMemoryWrite != 0},
+        {"not_installed", f.bNotInstalled != 0},
+        {"eej", f.bEejFatal != 0},
+        {"eej_mismatch", f.bEejMismatch != 0}}},
+      {"status",
+       {{"byte", r.bytes.status.byte},
+        {"no_init", s.bNoInit != 0},
+        {"non_fiscal", s.bNonFiscal != 0},
+        {"shift_open", s.bShiftOpen != 0},
+        {"shift_over_24h", s.bShiftOver24h != 0},
+        {"eej_archive_closed", s.bEejArchiveClosed != 0},
+        {"eej_not_activated", s.bEejNotActivated != 0},
+        {"no_fm_space", s.bNoFiscalMemory != 0},
+        {"wrong_fm_password", s.bWrongFmPassword != 0}}},
+      {"document",
+       {{"byte", r.bytes.doc.byte}, {"type", r.bytes.doc.bits.docType}, {"state", r.bytes.doc.bits.docState}}},
+      {"printer", nullptr},
+      {"no_data", r.bytes.noData}};
+  if (r.versionResult != 0) j["version"] = nullptr;
+  if (r.printerAvailable) {
+    const auto& p = r.printer.bits;
+    j["printer"] = {{"byte", r.printer.byte},          {"no_paper", p.bNoPaper != 0},
+                    {"cover_open", p.bCoverOpen != 0}, {"head_overheat", p.bHeadOverheat != 0},
+                    {"cutter", p.bCutterError != 0},   {"voltage", p.bVoltage != 0}};
+  }
+  return j;
+}
+
 // The program's status command: the same sequence, shown as text.
 int cmdStatus(Context& ctx, const std::vector<std::string>&) {
   connect();
   const app::StatusReport r = app::ReadStatusReport();
+  if (ctx.json) {
+    json::print(ctx.out, statusJson(r));
+    return 0;
+  }
   std::optional<TRMA_PRINTER_STATUS> printer;
   if (r.printerAvailable) printer = r.printer;
   if (r.versionResult != 0)
@@ -66,7 +116,11 @@ int cmdStatus(Context& ctx, const std::vector<std::string>&) {
 
 int cmdVersion(Context& ctx, const std::vector<std::string>&) {
   connect();
-  ctx.out << version() << "\n";
+  const uint16_t v = version();
+  if (ctx.json)
+    json::print(ctx.out, {{"version", v}});
+  else
+    ctx.out << v << "\n";
   return 0;
 }
 
@@ -139,6 +193,11 @@ int cmdShift(Context& ctx, const std::vector<std::string>&) {
   uint16_t current = 0, lastReg = 0;
   const uint16_t rc1 = TRMA_GetCurrentShift(&current);
   const uint16_t rc2 = TRMA_GetLastRegShift(&lastReg);
+  if (ctx.json) {
+    const auto value = [](uint16_t n, uint16_t rc) { return rc == 0 ? nlohmann::json(n) : nlohmann::json(nullptr); };
+    json::print(ctx.out, {{"current_shift", value(current, rc1)}, {"last_registration_shift", value(lastReg, rc2)}});
+    return 0;
+  }
   const auto show = [](uint16_t n, uint16_t rc) {
     return rc == TRMA_E_NODATA64 ? std::string("нет данных") : std::to_string(n);
   };
@@ -154,6 +213,14 @@ int cmdRegistration(Context& ctx, const std::vector<std::string>&) {
   const uint16_t rcReg = TRMA_GetRegNumber(&reg);
   const uint16_t rcInn = TRMA_GetINN(inn);
   const uint16_t rcFm = TRMA_GetFMLastData(date, time);
+  if (ctx.json) {
+    const bool fm = rcFm != TRMA_E_NODATA64;
+    json::print(ctx.out, {{"registration_number", jsonField(reg, rcReg)},
+                          {"inn", jsonField(inn, rcInn)},
+                          {"fm_last_date", fm ? json::isoDate(cp::ansiToUtf8(date)) : nullptr},
+                          {"fm_last_time", fm ? json::isoTime(cp::ansiToUtf8(time)) : nullptr}});
+    return 0;
+  }
   ctx.out << "Регистрационный номер: " << field(reg, rcReg) << "\n";
   ctx.out << "ИНН: " << field(inn, rcInn) << "\n";
   ctx.out << "Последняя запись в ФП: ";
@@ -170,6 +237,12 @@ int cmdEej(Context& ctx, const std::vector<std::string>&) {
   TRMA_STRING number{}, act{};
   const uint16_t rcNum = TRMA_EEJRegNum(number);
   const uint16_t rcAct = TRMA_GetEEJActData(act);
+  if (ctx.json) {
+    json::print(ctx.out, {{"eej_status_code", rc},
+                          {"eej_registration_number", jsonField(number, rcNum)},
+                          {"eej_activation_data", jsonField(act, rcAct)}});
+    return 0;
+  }
   ctx.out << "Состояние ЭКЛЗ: " << (rc == TRMA_E_NODATA64 ? "нет данных" : "без ошибок") << "\n";
   ctx.out << "Регистрационный номер ЭКЛЗ: " << field(number, rcNum) << "\n";
   ctx.out << "Данные активизации ЭКЛЗ: " << field(act, rcAct) << "\n";

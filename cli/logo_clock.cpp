@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <iostream>
 #include <ostream>
 
 #include "clock.h"
+#include "json_out.h"
 #include "driver_text.h"
 #include "logo.h"
 #include "termina1.h"
@@ -79,6 +81,17 @@ int showClocks(Context& ctx) {
   TRMATM time;
   app::LocalDateTime(&date, &time);
   const app::RegisterClock reg = app::ReadRegisterClock();
+  if (ctx.json) {
+    const auto diff = app::ClockDifferenceMinutes(date, time, reg);
+    char computer[32];
+    std::snprintf(computer, sizeof computer, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{date.year}, unsigned{date.month},
+                  unsigned{date.day}, unsigned{time.hour}, unsigned{time.minute}, unsigned{time.second});
+    json::print(ctx.out, {{"computer", computer},
+                          {"register_date", json::isoDate(reg.date)},
+                          {"register_time", json::isoTime(reg.time)},
+                          {"difference_minutes", diff ? nlohmann::json(*diff) : nlohmann::json(nullptr)}});
+    return 0;
+  }
   ctx.out << "Компьютер: " << app::DateText(date) << " " << app::TimeText(time) << "\n";
   ctx.out << "ККМ: " << clockText(reg) << "\n";
   const auto diff = app::ClockDifferenceMinutes(date, time, reg);

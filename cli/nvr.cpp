@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "json_out.h"
 #include "nvr_backup.h"
 #include "nvr_recovery.h"
 #include "termina1.h"
@@ -88,8 +89,63 @@ int nvrWrite(Context& ctx, const std::string& path, bool backup) {
   return 0;
 }
 
+// Money as a number of roubles with at most four decimals, as the image holds it.
+double money(double roubles) { return static_cast<double>(app::MoneyToUnits(roubles)) / 10000.0; }
+
+nlohmann::json moneyArray(const app::NvrRecord& r, app::NvrArray a) {
+  nlohmann::json out = nlohmann::json::array();
+  for (double v : app::NvrArrayValues(r, a)) out.push_back(money(v));
+  return out;
+}
+
+nlohmann::json nvrJson(const app::NvrRecord& r) {
+  using app::NvrArray;
+  const app::NvrLayout layout = app::NvrLayoutFor(r.version);
+  const app::NvrDateTime d = app::NvrDateAsShown(r.opened);
+  char opened[40];
+  std::snprintf(opened, sizeof opened, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{d.year}, unsigned{d.month},
+                unsigned{d.day}, unsigned{d.hour}, unsigned{d.minute}, unsigned{d.second});
+  nlohmann::json j = {{"version", r.version},
+                      {"image_bytes", app::NvrImageLength(r.version)},
+                      {"shift", r.shift},
+                      {"document", r.document},
+                      {"report", r.report},
+                      {"receipt", r.receipt},
+                      {"shift_opened", opened},
+                      {"shift_opened_valid", app::IsValidNvrDate(r.opened)},
+                      {"cash", money(r.cash)},
+                      {"carried", money(r.carried)},
+                      {"sales_by_payment", moneyArray(r, NvrArray::SalesByPayment)},
+                      {"sales_total", money(r.salesTotal)},
+                      {"returns_by_payment", moneyArray(r, NvrArray::ReturnsByPayment)},
+                      {"returns_total", money(r.returnsTotal)},
+                      {"annulled", money(r.annulled)},
+                      {"paid_in", money(r.paidIn)},
+                      {"paid_out", money(r.paidOut)}};
+  if (layout.taxRows) {
+    j["deferred"] = money(r.deferred);
+    j["discounts_sales"] = money(r.discSales);
+    j["markups_sales"] = money(r.markupSales);
+    j["discounts_returns"] = money(r.discReturns);
+    j["markups_returns"] = money(r.markupReturns);
+    j["tax_sales"] = moneyArray(r, NvrArray::TaxSales);
+    j["tax_returns"] = moneyArray(r, NvrArray::TaxReturns);
+  }
+  if (layout.departmentButtons) {
+    j["department_sales"] = moneyArray(r, NvrArray::DeptSales);
+    j["department_returns"] = moneyArray(r, NvrArray::DeptReturns);
+  }
+  return j;
+}
+
 int nvrShow(Context& ctx) {
   connect();
+  if (ctx.json) {
+    // One object: the totals, or the failure of a read that did not finish.
+    const app::NvrRecord r = readRecord();
+    json::print(ctx.out, nvrJson(r));
+    return 0;
+  }
   app::NvrRecord r = app::NewNvrRecord(app::NvrRecoveryVersion());
   // What was read is shown also when the read fails half-way.
   const uint16_t rc = app::ReadNvrRecord(r);

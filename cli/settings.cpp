@@ -11,6 +11,7 @@
 #include "config_map.h"
 #include "driver_text.h"
 #include "interaction.h"
+#include "json_out.h"
 #include "programming_pages.h"
 #include "settings_diff.h"
 #include "settings_file.h"
@@ -129,7 +130,83 @@ void showLines(Context& ctx, const char* title, const std::vector<std::string>& 
   for (std::size_t i = 0; i < lines.size(); ++i) line(ctx, std::to_string(i + 1), "\"" + lines[i] + "\"");
 }
 
+template <typename T>
+nlohmann::json optionalJson(const std::optional<T>& v) {
+  return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
+}
+
+// The overview as one JSON object, the same reads in the same order.
+int showJson(Context& ctx) {
+  nlohmann::json j;
+  const uint16_t v = RegisterVersion();
+  const std::string model = ModelName(v);
+  j["version"] = v;
+  j["model"] = model.empty() ? nlohmann::json(nullptr) : nlohmann::json(model);
+
+  const ParamsRead r = ReadParams();
+  check(r.error);
+  const ParamsValues& p = r.values;
+  nlohmann::json params = {{"cash_desk", p.cashDesk},
+                           {"compact_print", p.compactPrint},
+                           {"external_numbering", p.externalNumbering},
+                           {"auto_drawer", p.autoDrawer},
+                           {"no_cash_control", p.noCashControl},
+                           {"z_report_options", nullptr},
+                           {"collect_to_zero", nullptr},
+                           {"display_type", nullptr},
+                           {"auto_display", nullptr},
+                           {"partial_cut", nullptr},
+                           {"receipt_design", nullptr},
+                           {"auto_payment", nullptr}};
+  if (UsedOn(MapEntry(kTableZReportOptions), r.version)) {
+    params["z_report_options"] = p.zReport;
+    params["collect_to_zero"] = p.collectToZero;
+    if (!HidesDisplayRows(r.version)) {
+      params["display_type"] = optionalJson(p.displayType);
+      params["auto_display"] = p.autoDisplay;
+      params["partial_cut"] = p.partialCut.value_or(false);
+    }
+  }
+  if (UsedOn(MapEntry(kTableReceiptDesign), r.version)) {
+    params["receipt_design"] = optionalJson(p.design);
+    params["auto_payment"] = p.autoPayment;
+  }
+  j["params"] = params;
+
+  std::optional<uint16_t> error;
+  const std::optional<bool> logo = ReadLogoFlag(&error);
+  check(error);
+  j["print_logo"] = logo.value_or(false);
+  const LinesRead header = ReadHeader();
+  check(header.error);
+  j["header"] = header.lines;
+  const LinesRead footer = ReadFooter();
+  check(footer.error);
+  j["footer"] = footer.lines;
+  const PaymentsRead pay = ReadPayments();
+  check(pay.error);
+  j["payments"] = pay.names;
+
+  const TaxesRead tax = ReadTaxes();
+  check(tax.error);
+  nlohmann::json taxes = nlohmann::json::array();
+  for (std::size_t i = 0; i < tax.values.names.size(); ++i)
+    taxes.push_back({{"name", tax.values.names[i]}, {"rate", tax.values.rates[i]}});
+  j["taxes"] = taxes;
+  j["tax_options"] = tax.showOptions ? nlohmann::json(tax.optionMask) : nlohmann::json(nullptr);
+  j["tax_calculation"] = tax.showOptions ? optionalJson(tax.values.calculation) : nlohmann::json(nullptr);
+  j["tax_line"] = tax.showOptions ? nlohmann::json(tax.values.taxLine) : nlohmann::json(nullptr);
+
+  const DepartmentsRead dep = ReadDepartments();
+  check(dep.error);
+  j["departments"] = dep.names;
+  j["z_section"] = dep.zSection;
+  json::print(ctx.out, j);
+  return 0;
+}
+
 int show(Context& ctx) {
+  if (ctx.json) return showJson(ctx);
   const uint16_t v = RegisterVersion();
   const std::string model = ModelName(v);
   ctx.out << "Версия прошивки: " << v << (model.empty() ? "" : " (" + model + ")") << "\n";

@@ -1,0 +1,136 @@
+// `trma --json`: the real trma against the simulator, its output parsed back
+// and compared with the simulated register's state.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "simulator.h"
+#include "termina.h"
+#include "trma_fixture.h"
+
+namespace {
+
+using nlohmann::json;
+using termina::sim::Simulator;
+using termina::test::ProcessResult;
+
+class TrmaJson : public termina::test::TrmaRoot {
+ protected:
+  Simulator sim;
+  std::string tcp = "127.0.0.1:" + std::to_string(sim.listenTcp());
+
+  // trma --json over TCP; the output must be exactly one JSON object line.
+  json run(const std::string& command, int expectedExit = 0) { return run(command, {}, expectedExit); }
+  json run(const std::string& command, std::vector<std::string> args, int expectedExit = 0) {
+    args.insert(args.begin(), command);
+    const ProcessResult r = runTrma({"--timeout", "3", "--tcp", tcp, "--json"}, args);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, expectedExit) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    json j = json::parse(r.out, nullptr, false);
+    EXPECT_TRUE(j.is_object()) << r.out;
+    return j;
+  }
+};
+
+TEST_F(TrmaJson, ReadingCommandsMatchTheRegister) {
+  sim.setStatus(0x81, 0x04, 0x21);
+  sim.setPrinterStatus(0x06);
+  json j = run("status");
+  EXPECT_EQ(j["version"], 201);
+  EXPECT_EQ(j["fatal"]["byte"], 0x81);
+  EXPECT_EQ(j["fatal"]["nvr_checksum"], true);
+  EXPECT_EQ(j["fatal"]["eej_mismatch"], true);
+  EXPECT_EQ(j["fatal"]["spi"], false);
+  EXPECT_EQ(j["status"]["shift_open"], true);
+  EXPECT_EQ(j["status"]["no_init"], false);
+  EXPECT_EQ(j["document"], (json{{"byte", 0x21}, {"type", 1}, {"state", 2}}));
+  EXPECT_EQ(j["printer"]["no_paper"], true);
+  EXPECT_EQ(j["printer"]["cover_open"], true);
+  EXPECT_EQ(j["printer"]["voltage"], false);
+  EXPECT_EQ(j["no_data"], false);
+  sim.setStatus(0, 0, 0);
+
+  EXPECT_EQ(run("version"), (json{{"version", 201}}));
+
+  // Unregistered: the register has no data, which is null, not text.
+  j = run("registration");
+  EXPECT_TRUE(j["registration_number"].is_null() && j["inn"].is_null() && j["fm_last_date"].is_null()) << j;
+
+  // Registered, journal activated, shifts closed: the same commands again.
+  sim.setReady();
+  sim.addFiscalHistory(3);
+
+  const auto st = sim.state();
+  j = run("registration");
+  EXPECT_EQ(j["registration_number"], st.registrationNumber);
+  EXPECT_EQ(j["inn"], st.inn);
+  EXPECT_TRUE(j["fm_last_date"].is_string() && j["fm_last_time"].is_string()) << j;
+  j = run("shift");
+  EXPECT_EQ(j["current_shift"], st.shiftNumber);
+  EXPECT_TRUE(j["last_registration_shift"].is_number()) << j;
+  j = run("eej");
+  EXPECT_EQ(j["eej_status_code"], 0);
+  // The simulator keeps no activation data after a one-step set-up: null.
+  EXPECT_EQ(j["eej_activation_data"], st.eejActivationData.empty() ? json(nullptr) : json(st.eejActivationData));
+
+  sim.setClockOffset(-3600);
+  j = run("clock");
+  EXPECT_TRUE(j["register_date"].is_string() && j["register_time"].is_string()) << j;
+  ASSERT_TRUE(j["difference_minutes"].is_number()) << j;
+  EXPECT_NEAR(j["difference_minutes"].get<double>(), 60, 1);
+}
+
+TEST_F(TrmaJson, SettingsShowGivesTheRegistersTexts) {
+  sim.setTable(20, 1, "Касса №1 Ёлка");
+  sim.setTable(26, 2, "Молочный отдел");
+  const json j = run("settings", {"show"});
+  EXPECT_EQ(j["version"], 201);
+  ASSERT_TRUE(j["header"].is_array() && j["header"].size() >= 2) << j;
+  EXPECT_EQ(j["header"][1], "Касса №1 Ёлка");
+  ASSERT_TRUE(j["departments"].is_array() && j["departments"].size() >= 2) << j;
+  EXPECT_EQ(j["departments"][1], sim.table(26, 2));
+  EXPECT_TRUE(j["params"]["compact_print"].is_boolean()) << j;
+  EXPECT_TRUE(j["taxes"].is_array() && j["taxes"][0].contains("rate")) << j;
+}
+
+TEST_F(TrmaJson, NvrShowGivesTheShiftTotals) {
+  sim.setReady();
+  termina_session* s = nullptr;
+  ASSERT_EQ(termina_open_tcp("127.0.0.1", static_cast<unsigned>(std::stoi(tcp.substr(10))), nullptr, &s), 0);
+  double result = 0;
+  ASSERT_EQ(termina_open_receipt(s, 2, 1, "Петров", 1), 0);
+  ASSERT_EQ(termina_add_article(s, "Хлеб", "001", 2, 30.5, 1, &result), 0);
+  ASSERT_EQ(termina_payment(s, 0, 100, &result), 0);
+  ASSERT_EQ(termina_close_receipt(s), 0);
+  termina_close(s);
+
+  const json j = run("nvr", {"show"});
+  const auto st = sim.state();
+  EXPECT_EQ(j["shift"], st.shiftNumber);
+  EXPECT_DOUBLE_EQ(j["cash"].get<double>(), static_cast<double>(st.cashInDrawer) / 10000);
+  ASSERT_EQ(j["sales_by_payment"].size(), 16u) << j;
+  EXPECT_DOUBLE_EQ(j["sales_by_payment"][0].get<double>(), 61.0);
+  EXPECT_DOUBLE_EQ(j["sales_total"].get<double>(), 61.0);
+}
+
+TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {
+  // The register refuses: its code and text, exit status as without --json.
+  json j = run("eej", 66);
+  EXPECT_EQ(j["code"], 66);
+  EXPECT_FALSE(j["text"].get<std::string>().empty());
+  EXPECT_EQ(j.size(), 2u);
+
+  // Nothing listens: the driver's own code.
+  tcp = "127.0.0.1:1";
+  j = run("version", 80);
+  EXPECT_EQ(j["code"], 80);
+
+  // A command without JSON output is refused before anything is sent.
+  const ProcessResult r = runTrma({"--tcp", tcp, "--json"}, {"clock", "set", "--yes"});
+  EXPECT_EQ(r.exitCode, 100);
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
