@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine-readable output of `trma --json`: one JSON object per run,
 // English keys that do not change between versions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `trma --json`: the real trma against the simulator, its output parsed back
 // and compared with the simulated register's state.
 #include <gtest/gtest.h>

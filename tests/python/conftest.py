@@ -1,4 +1,4 @@
-# SPDX-License-Identifier: LGPL-2.1-or-later
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Simulated registers for the package's tests: termina-sim started as a
 subprocess over a pseudo-terminal or loopback TCP."""
 
