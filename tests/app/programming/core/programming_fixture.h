@@ -3,12 +3,21 @@
 // version, with the requests it received written out as "code|field|field".
 #pragma once
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core_fixture.h"
 
 namespace termina::apptest {
+
+// A file's bytes (none when it cannot be read).
+inline std::vector<uint8_t> fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class ProgrammingTest : public CoreTest {
  protected:

@@ -23,11 +23,6 @@ using namespace termina::app;
 using List = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Answers from a script, and on the restore question first lets the
