@@ -33,12 +33,26 @@
 #include "nvr_image.h"
 #include "nvrarrays.h"
 #include "paths.h"
+#include "register_worker.h"
 #include "repairnvr.h"
 #include "simulator.h"
 #include "termina1.h"
 #include "toolkit.h"
 
 namespace {
+
+// Every driver call goes through the register worker, as in the program.
+void ClosePort() {
+  reg::Worker::Get().Run([] { TRMA_ClosePort(); });
+}
+
+// Keeps the event loop turning until the worker has run every job queued
+// (a page's reads, a button's command), so that a picture shows a page as
+// its reads left it.
+void Settle() {
+  tk::PumpUntil([] { return !reg::Worker::Get().Busy(); }, 30000);
+  QApplication::processEvents();
+}
 
 QString g_out;
 
@@ -80,14 +94,14 @@ bool MainWindow(uint16_t version, int tab, const QString& name, const QString& n
       }
     }
     main.m_tree->setFocus();
-    QApplication::processEvents();
+    Settle();
     if (act) {
       act(main);
-      QApplication::processEvents();
+      Settle();
     }
     ok = Save(main, name) && ok;
   }
-  TRMA_ClosePort();
+  ClosePort();
   return ok;
 }
 
@@ -135,12 +149,12 @@ bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDia
   termina::sim::Simulator sim(cfg);
   sim.openPty(termina::paths::root() + "/dev/com1");
   sim.setMemory(termina::app::kNvrArea, termina::app::kNvrAddress, termina::app::BuildNvrImage(SampleTotals(version)));
-  bool ok = TRMA_CheckPort(false) == 0;
+  bool ok = reg::Worker::Get().Run([] { return TRMA_CheckPort(false) == 0; });
   {
     CRepairNVR dlg;
     dlg.InitDialog();
     dlg.show();
-    QApplication::processEvents();
+    Settle();
     ok = Save(dlg, name) && ok;
     if (!subDialog.isEmpty()) {
       CMonByPmnt payments(false, dlg.m_record.sales.data(), &dlg, QStringLiteral("Сумма продаж по платежам"));
@@ -150,7 +164,7 @@ bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDia
       ok = Save(payments, subDialog) && ok;
     }
   }
-  TRMA_ClosePort();
+  ClosePort();
   return ok;
 }
 
