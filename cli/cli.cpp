@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "codepage.h"
+#include "exchange_trace.h"
 #include "json_out.h"
 #include "ini.h"
 #include "paths.h"
@@ -47,6 +48,7 @@ bool hasSettings(const Options& o) { return o.port || o.speed || o.tcpHost || o.
 void applyOptions(const Options& o) {
   if (o.root) ::setenv("TERMINA_ROOT", o.root->c_str(), 1);
   if (o.timeout) TRMATMOUT = *o.timeout;
+  if (o.trace) exchange_trace::toStandardError();
   if (!hasSettings(o)) return;
 
   const std::string file = paths::iniPath();
@@ -148,6 +150,8 @@ ParsedLine parseCommandLine(const std::vector<std::string>& argv) {
         throw UsageError{"--password: перевод строки в пароле"};
     } else if (a == "--json") {
       o.json = true;
+    } else if (a == "--trace") {
+      o.trace = true;
     } else if (optionIs(a, "--timeout")) {
       o.timeout = static_cast<uint16_t>(parseNumber(optionValue(argv, i, "--timeout"), 1, 65535, "--timeout"));
     } else {
@@ -226,6 +230,8 @@ std::string toolHelp() {
        "                     document, report, receipt, shift_opened, cash, sales_by_payment,\n"
        "                     sales_total, returns_by_payment, ... (подробно: man trma);\n"
        "                     пример: {\"version\":201}\n"
+       "  --trace            обмен с регистратором по мере его хода в stderr, строка\n"
+       "                     на кадр или управляющий байт (как пишет TERMINA_TRACE)\n"
        "  --help             эта справка\n"
        "Без команды trma только сохраняет параметры.\n"
        "\n"
@@ -269,8 +275,10 @@ int run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& e
       }
       if (p.args.size() < cmd->minArgs || p.args.size() > cmd->maxArgs)
         throw UsageError{"неверное число аргументов команды " + std::string(cmd->name)};
-      // The JSON output belongs to a command with its first word ("settings show").
-      const std::string jsonName = std::string(cmd->name) + (p.args.empty() ? "" : " " + p.args.front());
+      // The JSON output belongs to a command with its first word ("settings
+      // show"), unless that is an option ("find --ports 1-4").
+      const bool word = !p.args.empty() && p.args.front().rfind('-', 0) != 0;
+      const std::string jsonName = std::string(cmd->name) + (word ? " " + p.args.front() : "");
       if (p.options.json && !json::supported(jsonName))
         throw UsageError{"команда " + jsonName + " не выводит JSON (--json)"};
     } else if (!hasSettings(p.options)) {

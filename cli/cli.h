@@ -58,6 +58,7 @@ struct Options {
   std::optional<uint16_t> timeout;
   bool help = false;
   bool json = false;
+  bool trace = false;  // --trace: the exchange on standard error
 };
 
 struct ParsedLine {

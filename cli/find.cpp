@@ -35,6 +35,7 @@
 #include <thread>
 
 #include "find_lists.h"
+#include "json_out.h"
 #include "ini.h"
 #include "paths.h"
 #include "port_check.h"
@@ -344,6 +345,57 @@ std::string resultLine(const Probe& p, std::chrono::milliseconds budget) {
   return head + deviceText(p.port) + ": проверка порта не завершилась";
 }
 
+const char* outcomeName(Outcome o) {
+  switch (o) {
+    case Outcome::Found: return "found";
+    case Outcome::Unusable: return "unusable";
+    case Outcome::Silent: return "silent";
+    case Outcome::Failed: return "failed";
+    case Outcome::TimedOut: return "timed_out";
+    case Outcome::Pending:
+    case Outcome::Died: break;
+  }
+  return "unfinished";
+}
+
+const char* problemName(int problem) {
+  switch (static_cast<PortProblem>(problem)) {
+    case PortProblem::Missing: return "missing";
+    case PortProblem::NoPermission: return "no_permission";
+    case PortProblem::Busy: return "busy";
+    case PortProblem::NotTerminal: return "not_terminal";
+    case PortProblem::None: return "none";
+    case PortProblem::Other: break;
+  }
+  return "other";
+}
+
+// The object of one port for --json; "text" is the line the text output
+// shows for it.
+nlohmann::json resultJson(const Probe& p, std::chrono::milliseconds budget) {
+  nlohmann::json j{{"com", p.port.com ? nlohmann::json(p.port.com) : nlohmann::json(nullptr)},
+                   {"device", p.port.real.empty() ? p.port.device : p.port.real},
+                   {"by_id", p.port.byId.empty() ? nlohmann::json(nullptr) : nlohmann::json(p.port.byId)},
+                   {"outcome", outcomeName(p.outcome)}};
+  switch (p.outcome) {
+    case Outcome::Found: {
+      j["speed"] = p.last.speed;
+      j["version_code"] = p.last.versionResult;
+      const auto version = static_cast<uint16_t>(p.last.version);
+      const std::string model = app::ModelName(version);
+      j["version"] = p.last.versionResult == 0 ? nlohmann::json(version) : nlohmann::json(nullptr);
+      j["model"] = p.last.versionResult == 0 && !model.empty() ? nlohmann::json(model) : nlohmann::json(nullptr);
+      break;
+    }
+    case Outcome::Unusable: j["problem"] = problemName(p.last.problem); break;
+    case Outcome::Silent: j["silent_speeds"] = p.silentAt; break;
+    case Outcome::Failed: j["code"] = p.last.code; break;
+    default: break;
+  }
+  j["text"] = resultLine(p, budget);
+  return j;
+}
+
 // A free COM number for a device that has none: no link of that number in
 // the driver root and no host port it would fall back to.
 unsigned freeComNumber() {
@@ -371,7 +423,8 @@ bool linkCom(unsigned n, const std::string& device) {
   return true;
 }
 
-int save(Context& ctx, const std::vector<const Probe*>& found) {
+int save(Context& ctx, const std::vector<const Probe*>& found, nlohmann::json& saved) {
+  std::ostream& said = ctx.json ? ctx.err : ctx.out;
   if (found.size() > 1) {
     ctx.err << "trma: найдено несколько регистраторов:";
     for (const Probe* p : found) ctx.err << " " << portName(p->port) << " (" << deviceText(p->port) << ")";
@@ -389,7 +442,8 @@ int save(Context& ctx, const std::vector<const Probe*>& found) {
       ctx.err << "trma: не удалось связать номер COM с " << target << "; ничего не сохранено\n";
       return kExitFile;
     }
-    ctx.out << "COM" << com << " теперь ведет к " << target << " (" << paths::root() << "/dev/com" << com << ")\n";
+    said << "COM" << com << " теперь ведет к " << target << " (" << paths::root() << "/dev/com" << com << ")\n";
+    saved["linked"] = target;
   }
   const std::string file = paths::iniPath();
   paths::makeDirs(std::filesystem::path(file).parent_path().string());
@@ -401,7 +455,10 @@ int save(Context& ctx, const std::vector<const Probe*>& found) {
     ctx.err << "trma: не удалось записать Port и Speed в " << file << "\n";
     return kExitFile;
   }
-  ctx.out << "Сохранено в " << file << ": Port=" << com << ", Speed=" << p.last.speed << "\n";
+  said << "Сохранено в " << file << ": Port=" << com << ", Speed=" << p.last.speed << "\n";
+  saved["port"] = com;
+  saved["speed"] = p.last.speed;
+  saved["file"] = file;
   return 0;
 }
 
@@ -449,6 +506,7 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
   }
   if (probes.empty()) {
     ctx.err << "trma: нет портов для поиска\n";
+    if (ctx.json) json::print(ctx.out, json::failure(TRMA_E_NOREGISTER, "нет портов для поиска"));
     return TRMA_E_NOREGISTER;
   }
   // The password as the driver would take it from the INI file (code page
@@ -515,6 +573,7 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
     if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) {
       ctx.err << "\ntrma: поиск прерван, все порты закрыты\n";
+      if (ctx.json) json::print(ctx.out, json::failure(kExitInterrupted, "поиск прерван"));
       return finish(kExitInterrupted);
     }
     for (std::size_t i = 0; i < watched.size(); ++i) {
@@ -534,13 +593,31 @@ int cmdFind(Context& ctx, const std::vector<std::string>& args) {
   }
 
   std::vector<const Probe*> found;
+  nlohmann::json ports = nlohmann::json::array();
+  const auto budgetMs = std::chrono::duration_cast<std::chrono::milliseconds>(budget);
   for (const Probe& p : probes) {
-    ctx.out << resultLine(p, std::chrono::duration_cast<std::chrono::milliseconds>(budget)) << "\n";
+    if (ctx.json)
+      ports.push_back(resultJson(p, budgetMs));
+    else
+      ctx.out << resultLine(p, budgetMs) << "\n";
     if (p.outcome == Outcome::Found) found.push_back(&p);
   }
   ctx.err << "trma: найдено регистраторов: " << found.size() << "\n";
-  if (found.empty()) return finish(TRMA_E_NOREGISTER);
-  const int code = a.save ? save(ctx, found) : 0;
+  nlohmann::json saved = nlohmann::json::object();
+  const int code = found.empty() ? TRMA_E_NOREGISTER : a.save ? save(ctx, found, saved) : 0;
+  if (ctx.json) {
+    // The ports also when none answered: the object then carries the code
+    // and text a failure has.
+    nlohmann::json j{{"ports", ports}, {"found", found.size()}};
+    if (a.save) j["saved"] = saved.empty() ? nlohmann::json(nullptr) : saved;
+    if (found.empty()) {
+      TRMA_ERROR_MESSAGE message{};
+      TRMA_GetErrorMessage(TRMA_E_NOREGISTER, &message);
+      j["code"] = TRMA_E_NOREGISTER;
+      j["text"] = cp::ansiToUtf8(message);
+    }
+    json::print(ctx.out, j);
+  }
   return finish(code);
 }
 

@@ -7,8 +7,8 @@
 namespace termina::cli::json {
 
 bool supported(std::string_view command) {
-  static constexpr std::array<std::string_view, 8> names{"nvr show",     "status", "version", "shift",
-                                                         "registration", "eej",    "clock",   "settings show"};
+  static constexpr std::array<std::string_view, 9> names{"nvr show", "status", "version",       "shift", "registration",
+                                                         "eej",      "clock",  "settings show", "find"};
   for (std::string_view n : names)
     if (n == command) return true;
   return false;

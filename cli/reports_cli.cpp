@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports_cli.h"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +17,7 @@
 #include <thread>
 
 #include "codepage.h"
+#include "exchange_trace.h"
 #include "reports.h"
 #include "termina1.h"
 
@@ -32,69 +31,21 @@ void connect() {
   if (const uint16_t rc = TRMA_CheckPort(false); rc != 0) throw rc;
 }
 
-// The driver's exchange trace, read from its end while a report runs, to
-// count the ACKs the register sends while it prints.  trma traces into a
-// private file of its own unless the user traces already.
+// The ACKs the register sends while it prints a report, counted from the
+// report's start.
 class AckCounter {
  public:
-  AckCounter() {
-    const char* configured = std::getenv("TERMINA_TRACE");
-    if (configured && *configured) {
-      m_path = configured;
-      struct stat st {};
-      if (::stat(m_path.c_str(), &st) == 0) m_offset = st.st_size;
-      return;
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/trma-XXXXXX";
-    if (::mkdtemp(dir.data()) == nullptr) return;  // no count then, the wait is still shown
-    m_dir = dir;
-    m_path = dir + "/trace";
-    ::setenv("TERMINA_TRACE", m_path.c_str(), 1);
-  }
-  ~AckCounter() {
-    if (m_dir.empty()) return;
-    ::unsetenv("TERMINA_TRACE");
-    // Later trace lines of this run fail silently once the folder is gone.
-    ::unlink(m_path.c_str());
-    ::rmdir(m_dir.c_str());
-  }
-  AckCounter(const AckCounter&) = delete;
-  AckCounter& operator=(const AckCounter&) = delete;
-
-  // ACKs received since the counter was made.
-  int Count() {
-    if (m_path.empty()) return 0;
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return m_acks;
-    if (::lseek(fd, m_offset, SEEK_SET) == m_offset) {
-      char buf[4096];
-      ssize_t n;
-      while ((n = ::read(fd, buf, sizeof buf)) > 0) {
-        m_offset += n;
-        m_line.append(buf, static_cast<std::size_t>(n));
-        std::size_t end;
-        while ((end = m_line.find('\n')) != std::string::npos) {
-          if (std::string_view(m_line.data(), end).find(" <- ACK [1] 06") != std::string_view::npos) ++m_acks;
-          m_line.erase(0, end + 1);
-        }
-      }
-    }
-    ::close(fd);
-    return m_acks;
-  }
+  void Restart() { m_start = exchange_trace::acksReceived(); }
+  int Count() const { return exchange_trace::acksReceived() - m_start; }
 
  private:
-  std::string m_path, m_dir;
-  off_t m_offset = 0;
-  std::string m_line;
-  int m_acks = 0;
+  int m_start = exchange_trace::acksReceived();
 };
 
 // A long report in progress: SIGINT is taken from the process's threads and
 // waited for by a watcher thread, which sends CAN once on the first Ctrl+C
-// and shows the wait meanwhile.  Made before the port is opened (the trace
-// is configured there).
+// and shows the wait meanwhile.  Made before the port is opened, so that a
+// Ctrl+C while it opens is taken too.
 class ReportWait {
  public:
   explicit ReportWait(Context& ctx) : m_ctx(ctx), m_tty(::isatty(STDERR_FILENO) == 1) {
@@ -116,6 +67,7 @@ class ReportWait {
     m_ctx.err << what << ": ожидание ответа регистратора (Ctrl+C прерывает отчет)\n";
     m_ctx.err.flush();
     m_started = Clock::now();
+    m_acks.Restart();
     m_thread = std::thread([this] { Watch(); });
   }
   void Stop() {

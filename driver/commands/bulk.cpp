@@ -34,7 +34,7 @@ uint16_t loadLogo(const std::string& hostFile) {
   // The header goes out as raw bytes: the register answers it with a bare
   // ACK before the stream, not with a reply frame.
   std::string header = link::BuildFrame(Body(0xE2).num(static_cast<long long>(n)).str());
-  link::WriteRawBytes(header.data(), header.size());
+  link::WriteRawBytes(header.data(), header.size(), true);
 
   uint16_t code;
   uint8_t answer = link::ReadByte();

@@ -29,64 +29,51 @@ namespace {
 
 constexpr const char* kDefaultPassword = "WKRD";
 
-// The session's trace sink: decodes each event into a record for the
+// The session interface's own codes, as the link layer names them.
+static_assert(TERMINA_E_ARGUMENT == 256 && TERMINA_E_INTERNAL == 261 && TERMINA_E_DEADLINE == link::kDeadlinePassed);
+
+// A session's trace sink: turns each decoded event into a record for the
 // caller's callback.  Records may come from a cancelling thread as well, so
 // the callback is called under its own lock.
 class CallbackSink : public link::trace::Sink {
  public:
-  explicit CallbackSink(link::DriverState& state) : state_(state), opened_(std::chrono::steady_clock::now()) {}
-
   void set(termina_trace_fn fn, void* user) {
     std::lock_guard g(lock_);
     fn_ = fn;
     user_ = user;
+    active_ = fn != nullptr;
   }
-  bool active() {
-    std::lock_guard g(lock_);
-    return fn_ != nullptr;
-  }
+  bool active() const override { return active_.load(std::memory_order_relaxed); }
 
-  void event(link::trace::Dir dir, link::trace::Kind kind, std::string_view line, std::string_view frame,
-             int code) override {
+  void event(const link::trace::Event& e, const std::string& text) override {
     std::lock_guard g(lock_);
     if (!fn_) return;
-    link::DecodedFrame d;
-    if (kind == link::trace::Kind::Frame && dir == link::trace::Dir::Out) {
-      d = link::decodeRequest(frame, state_.password.size());
-      lastCommand_ = d.command;
-    } else if (kind == link::trace::Kind::Frame && dir == link::trace::Dir::In) {
-      d = link::decodeReply(frame);
-      d.command = lastCommand_;
-    }
-    if (kind == link::trace::Kind::Failure) d.result = code;
     std::vector<const char*> fields;
-    for (const std::string& f : d.fields) fields.push_back(f.c_str());
+    for (const std::string& f : e.fields) fields.push_back(f.c_str());
     termina_trace_record r{};
-    r.direction = static_cast<int>(dir);
-    r.kind = static_cast<int>(kind);
-    r.time_ns = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - opened_).count());
-    r.command = d.command;
-    r.result = d.result;
+    r.direction = static_cast<int>(e.dir);
+    r.kind = static_cast<int>(e.kind);
+    r.time_ns = static_cast<uint64_t>(e.since.count());
+    r.command = e.command;
+    r.result = e.result;
     r.field_count = fields.size();
     r.fields = fields.empty() ? nullptr : fields.data();
-    r.bytes = reinterpret_cast<const uint8_t*>(line.data());
-    r.byte_count = line.size();
+    r.bytes = reinterpret_cast<const uint8_t*>(e.line.data());
+    r.byte_count = e.line.size();
+    r.text = text.c_str();
     fn_(user_, &r);
   }
 
  private:
-  link::DriverState& state_;
-  std::chrono::steady_clock::time_point opened_;
   std::mutex lock_;
+  std::atomic<bool> active_{false};
   termina_trace_fn fn_ = nullptr;
   void* user_ = nullptr;
-  int lastCommand_ = -1;
 };
 
 struct Session {
   link::DriverState state;
-  CallbackSink sink{state};
+  CallbackSink sink;
   std::mutex call;      // one call at a time
   std::mutex cancel;    // a cancel's write against the close
   bool closed = false;  // guarded by call and cancel
@@ -232,6 +219,8 @@ int openSession(termina_session** out, F&& open) {
   if (!out) return TERMINA_E_ARGUMENT;
   *out = nullptr;
   try {
+    // Each open reads TERMINA_TRACE again, as each port check does.
+    link::trace::configure();
     auto s = std::make_shared<Session>();
     s->state.sink = &s->sink;
     {
@@ -393,6 +382,7 @@ int termina_open_serial(const char* device, unsigned speed, const char* password
       if (link::trace::enabled()) link::trace::note("cannot open " + path + ": " + ch.serial.errorText());
       link::raiseCode(18);
     }
+    if (link::trace::enabled()) link::trace::note("opened " + path + " at " + std::to_string(baud) + " baud");
     while (ch.readByte()) {}  // what the line still holds from before
     return settle(s.state);
   });
@@ -505,55 +495,21 @@ int termina_set_trace(termina_session* h, termina_trace_fn fn, void* user) {
   });
 }
 
+int termina_set_trma_trace(termina_trace_fn fn, void* user) {
+  // Made once and never freed: the TRMA_ functions may trace from any thread
+  // until the process ends.
+  static CallbackSink* sink = [] {
+    auto* made = new CallbackSink;
+    link::defaultState().sink.store(made, std::memory_order_release);
+    return made;
+  }();
+  sink->set(fn, user);
+  return 0;
+}
+
 // ---- Result codes -------------------------------------------------------------
 
-const char* termina_code_name(int code) {
-  switch (code) {
-    case 0: return "ok";
-    case 1: return "device_status";
-    case 2: return "bad_function";
-    case 3: return "bad_parameter";
-    case 4: return "command_overflow";
-    case 5: return "character_timeout";
-    case 6: return "bad_password";
-    case 7: return "checksum";
-    case 8: return "paper_out";
-    case 9: return "printer_not_ready";
-    case 10: return "shift_over_24h";
-    case 11: return "clock_sync";
-    case 12: return "date_before_last_fiscal";
-    case 13: return "no_document_header";
-    case 14: return "negative_result";
-    case 15: return "no_customer_display";
-    case 16: return "write_failed";
-    case 17: return "no_data_from_register";
-    case 18: return "port_unavailable";
-    case 19: return "no_register";
-    case 32: return "fatal";
-    case 33: return "no_free_memory";
-    case 48: return "reply_timeout";
-    case 64: return "no_data";
-    case 65: return "eej_format";
-    case 66: return "eej_state";
-    case 67: return "eej_failure";
-    case 68: return "eej_crypto_failure";
-    case 69: return "eej_expired";
-    case 70: return "eej_full";
-    case 71: return "eej_date_time";
-    case 72: return "eej_no_data";
-    case 73: return "eej_overflow";
-    case 74: return "eej_no_answer";
-    case 75: return "eej_exchange";
-    case 80: return "tcp_not_connected";
-    case TERMINA_E_ARGUMENT: return "bad_argument";
-    case TERMINA_E_CLOSED: return "session_closed";
-    case TERMINA_E_BUFFER: return "buffer_too_small";
-    case TERMINA_E_DEADLINE: return "deadline_passed";
-    case TERMINA_E_BUSY: return "session_busy";
-    case TERMINA_E_INTERNAL: return "internal";
-    default: return nullptr;
-  }
-}
+const char* termina_code_name(int code) { return link::codeName(code); }
 
 int termina_code_is_driver(int code) {
   switch (code) {

@@ -209,6 +209,8 @@ typedef struct termina_trace_record {
   const uint8_t* bytes;      /* the bytes on the line (a TCP request: with its
                                 envelope)                                        */
   size_t byte_count;
+  const char* text;          /* the event as one readable line, UTF-8, without a
+                                line end: the line TERMINA_TRACE writes          */
 } termina_trace_record;
 
 /* Called on the calling thread, inside the call, once per frame, control
@@ -219,6 +221,11 @@ typedef void (*termina_trace_fn)(void* user, const termina_trace_record* record)
 
 /* Sets (NULL: removes) the session's trace callback. */
 TERMINA_API int termina_set_trace(termina_session* s, termina_trace_fn fn, void* user);
+
+/* Sets (NULL: removes) the trace callback of the original interface's
+ * connection: the one the TRMA_ functions of termina1.h use.  Its records'
+ * times count from the library's load.  Returns 0. */
+TERMINA_API int termina_set_trma_trace(termina_trace_fn fn, void* user);
 
 /* ---- Result codes ---------------------------------------------------------- */
 

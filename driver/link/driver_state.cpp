@@ -50,11 +50,12 @@ namespace {
 thread_local DriverState* t_bound = nullptr;
 }
 
-DriverState& state() {
-  if (t_bound) return *t_bound;
+DriverState& defaultState() {
   static DriverState s;
   return s;
 }
+
+DriverState& state() { return t_bound ? *t_bound : defaultState(); }
 
 DriverState* boundSession() { return t_bound; }
 

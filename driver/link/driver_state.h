@@ -17,6 +17,8 @@
 #include "trace.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -65,7 +67,11 @@ struct DriverState {
   // The running call's overall limit; none for the original interface.
   std::optional<sys::Deadline> deadline;
   // Receives the session's exchange events decoded; none by default.
-  trace::Sink* sink = nullptr;
+  std::atomic<trace::Sink*> sink{nullptr};
+  // The trace's start, and the request the next reply answers.
+  std::chrono::steady_clock::time_point traceEpoch = std::chrono::steady_clock::now();
+  int traceCommand = -1;
+  const char* traceName = nullptr;
 
   static constexpr std::size_t kMaxPassword = 59;
   void setPassword(std::string_view text) { password = std::string(text.substr(0, kMaxPassword)); }
@@ -73,6 +79,8 @@ struct DriverState {
 
 // The session bound to the calling thread, else the default session.
 DriverState& state();
+// The default session: the one the original interface's functions use.
+DriverState& defaultState();
 // The session bound to the calling thread, or null.
 DriverState* boundSession();
 

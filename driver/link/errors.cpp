@@ -9,9 +9,7 @@
 namespace termina::link {
 
 void raiseCode(uint16_t code) {
-  if (trace::enabled())
-    trace::note("raise " + std::to_string(code) + (code == 1 ? std::string() : " " + messageText(code)));
-  if (trace::Sink* sink = state().sink) sink->event(trace::Dir::Note, trace::Kind::Failure, {}, {}, code);
+  trace::emit(trace::Dir::Note, trace::Kind::Failure, {}, {}, {}, code);
   throw static_cast<uint16_t>(code);
 }
 
@@ -68,6 +66,55 @@ std::string messageText(uint16_t code) {
     case 75: return "Ошибка ЭКЛЗ:Ошибка при обмене данными с ЭКЛЗ";
     case 80: return "Соединение с удаленным компьютером не установлено";
     default: return withHex("Неопознанная ошибка, код:", code);
+  }
+}
+
+// The session interface's own codes are 256 to 261 (termina.h).
+const char* codeName(int code) {
+  switch (code) {
+    case 0: return "ok";
+    case 1: return "device_status";
+    case 2: return "bad_function";
+    case 3: return "bad_parameter";
+    case 4: return "command_overflow";
+    case 5: return "character_timeout";
+    case 6: return "bad_password";
+    case 7: return "checksum";
+    case 8: return "paper_out";
+    case 9: return "printer_not_ready";
+    case 10: return "shift_over_24h";
+    case 11: return "clock_sync";
+    case 12: return "date_before_last_fiscal";
+    case 13: return "no_document_header";
+    case 14: return "negative_result";
+    case 15: return "no_customer_display";
+    case 16: return "write_failed";
+    case 17: return "no_data_from_register";
+    case 18: return "port_unavailable";
+    case 19: return "no_register";
+    case 32: return "fatal";
+    case 33: return "no_free_memory";
+    case 48: return "reply_timeout";
+    case 64: return "no_data";
+    case 65: return "eej_format";
+    case 66: return "eej_state";
+    case 67: return "eej_failure";
+    case 68: return "eej_crypto_failure";
+    case 69: return "eej_expired";
+    case 70: return "eej_full";
+    case 71: return "eej_date_time";
+    case 72: return "eej_no_data";
+    case 73: return "eej_overflow";
+    case 74: return "eej_no_answer";
+    case 75: return "eej_exchange";
+    case 80: return "tcp_not_connected";
+    case 256: return "bad_argument";
+    case 257: return "session_closed";
+    case 258: return "buffer_too_small";
+    case 259: return "deadline_passed";
+    case 260: return "session_busy";
+    case 261: return "internal";
+    default: return nullptr;
   }
 }
 

@@ -22,6 +22,10 @@ void raiseIfError(uint16_t code);
 // The text for every code except 1 (which needs the register's status).
 std::string messageText(uint16_t code);
 
+// A short stable name of the code ("ok", "checksum", ...); null for a code
+// without one.
+const char* codeName(int code);
+
 // The text for code 1, composed from the fatal status and status bytes;
 // nullopt stands for a status query that failed.
 struct StatusBytes {

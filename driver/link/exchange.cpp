@@ -15,16 +15,10 @@ namespace termina::link {
 
 namespace {
 
-// One event to the trace file (when TERMINA_TRACE is set) and to the
-// session's sink (when it has one).
+// One event to the trace file and the session's sink.
 void traceEvent(trace::Dir dir, trace::Kind kind, std::string_view what, std::string_view line,
                 std::string_view frame = {}) {
-  if (trace::enabled()) trace::bytes(dir, what, line);
-  if (trace::Sink* sink = state().sink) sink->event(dir, kind, line, frame, -1);
-}
-
-void traceBytes(trace::Dir dir, std::string_view what, std::string_view data) {
-  if (trace::enabled()) trace::bytes(dir, what, data);
+  trace::emit(dir, kind, what, line, frame);
 }
 
 // The session's deadline for this call: 259 once it has passed.
@@ -121,7 +115,7 @@ void SendFrame(std::string_view frame) {
   if (ch.tcpMode()) {
     auto env = wrapEnvelope(frame);
     if (!env) {
-      traceBytes(trace::Dir::Note, "frame too long for the TCP envelope", frame);
+      traceEvent(trace::Dir::Note, trace::Kind::Raw, "frame too long for the TCP envelope", frame);
       raiseCode(16);
     }
     traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame (TCP envelope)", *env, frame);
@@ -133,9 +127,12 @@ void SendFrame(std::string_view frame) {
   s.packetId = nextPacketId(s.packetId);
 }
 
-void WriteRawBytes(const void* data, std::size_t count) {
+void WriteRawBytes(const void* data, std::size_t count, bool isFrame) {
   Channel& ch = state().channel;
-  if (trace::enabled() || state().sink) {
+  if (isFrame) {
+    std::string_view frame(static_cast<const char*>(data), count);
+    traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
+  } else {
     std::string_view bytes(static_cast<const char*>(data), count);
     const bool can = count == 1 && bytes[0] == static_cast<char>(CAN);
     const bool enq = count == 1 && bytes[0] == static_cast<char>(ENQ);

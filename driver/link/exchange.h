@@ -22,7 +22,8 @@ void SendFrame(std::string_view frame);
 
 // Writes bytes as they are (serial: pending input discarded first; TCP: no
 // envelope); the packet id does not move.  16 when not every byte is taken.
-void WriteRawBytes(const void* data, std::size_t count);
+// `isFrame`: the bytes are a whole request frame, traced as one.
+void WriteRawBytes(const void* data, std::size_t count, bool isFrame = false);
 
 // One byte within the read time-out, else 17.
 uint8_t ReadByte();

@@ -2,14 +2,15 @@
 #include "trace.h"
 
 #include "codepage.h"
+#include "driver_state.h"
+#include "errors.h"
+#include "frame.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <string>
 
 namespace termina::link::trace {
 
@@ -19,7 +20,8 @@ namespace {
 // initialisation asks for it, whatever the order of static initialisers.
 struct Settings {
   std::mutex lock;
-  std::string path;  // guarded by lock
+  std::string path;    // guarded by lock; "-" is standard error
+  std::string header;  // guarded by lock: written before the next line
 };
 Settings& settings() {
   static Settings s;
@@ -27,16 +29,12 @@ Settings& settings() {
 }
 std::atomic<bool> g_enabled{false};  // constant-initialised
 
-std::string timestamp() {
-  using namespace std::chrono;
-  auto now = system_clock::now();
-  std::time_t t = system_clock::to_time_t(now);
-  auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+std::string wallClock() {
+  std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+  char buf[64];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
   return buf;
 }
 
@@ -47,6 +45,7 @@ const char* controlName(unsigned char c) {
     case 0x03: return "<ETX>";
     case 0x05: return "<ENQ>";
     case 0x06: return "<ACK>";
+    case 0x15: return "<NAK>";
     case 0x18: return "<CAN>";
     case 0x1B: return "<ESC>";
     case 0x1C: return "<FS>";
@@ -54,8 +53,8 @@ const char* controlName(unsigned char c) {
   }
 }
 
-// The bytes as readable text: printable characters decoded from code page
-// 866, control bytes by name or as \xNN.
+// Bytes from the line as readable text: printable characters decoded from
+// code page 866, control bytes by name or as \xNN.
 std::string readable(std::string_view data) {
   std::string out;
   for (unsigned char c : data) {
@@ -72,46 +71,229 @@ std::string readable(std::string_view data) {
   return out;
 }
 
+// " [n] HH HH ...  |text|"
+std::string dump(std::string_view data) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = " [" + std::to_string(data.size()) + "]";
+  for (unsigned char c : data) {
+    out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  out += "  |" + readable(data) + "|";
+  return out;
+}
+
+// A decoded field in double quotes; quotes, backslashes and control
+// characters escaped so that the line stays one line.
+std::string quoted(std::string_view field) {
+  std::string out = "\"";
+  for (unsigned char c : field) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+// "3 bad_parameter: Неверный параметр функции"
+std::string resultText(int code) {
+  std::string out = std::to_string(code);
+  if (const char* name = codeName(code)) out += std::string(" ") + name;
+  if (code == 1) {
+    out += ": Неверный статус устройства";  // the reasons need a status query
+  } else if (code != 64 && code < 256) {
+    std::string text = messageText(static_cast<uint16_t>(code));
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    out += ": " + text;
+  }
+  return out;
+}
+
 void writeLine(const std::string& line) {
   Settings& st = settings();
   std::lock_guard g(st.lock);
   if (st.path.empty()) return;
+  std::string whole = std::move(st.header) + line + "\n";
+  st.header.clear();
+  if (st.path == "-") {
+    std::fwrite(whole.data(), 1, whole.size(), stderr);
+    std::fflush(stderr);
+    return;
+  }
   if (std::FILE* f = std::fopen(st.path.c_str(), "a")) {
-    std::fputs(line.c_str(), f);
+    std::fputs(whole.c_str(), f);
     std::fclose(f);
   }
 }
+
+std::chrono::nanoseconds sinceEpoch(const DriverState& s) { return std::chrono::steady_clock::now() - s.traceEpoch; }
 
 }  // namespace
 
 void configure() {
   const char* p = std::getenv("TERMINA_TRACE");
+  const std::string path = p ? p : "";
+  Event start;
+  start.since = sinceEpoch(state());
+  const std::string what = "trace started " + wallClock();
+  start.what = what;
   Settings& st = settings();
   std::lock_guard g(st.lock);
-  st.path = p ? p : "";
-  g_enabled = !st.path.empty();
+  // A file may gather the traces of many runs: each start says when it
+  // was, with the first line it writes (so a file replaced before any
+  // event is never made).
+  if (path != st.path) st.header = path.empty() ? std::string() : format(start) + "\n";
+  st.path = path;
+  g_enabled = !path.empty();
 }
 
 bool enabled() { return g_enabled.load(std::memory_order_relaxed); }
 
-void bytes(Dir dir, std::string_view what, std::string_view data) {
-  if (!enabled()) return;
-  static const char* const arrows[] = {"->", "<-", "--"};
-  std::string line = timestamp() + " " + arrows[static_cast<int>(dir)] + " " + std::string(what);
-  line += " [" + std::to_string(data.size()) + "]";
-  static const char digits[] = "0123456789ABCDEF";
-  for (unsigned char c : data) {
-    line += ' ';
-    line += digits[c >> 4];
-    line += digits[c & 15];
+void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std::string_view frame, int code) {
+  DriverState& s = state();
+  Sink* sink = s.sink.load(std::memory_order_acquire);
+  const bool toSink = sink && sink->active();
+  if (!enabled() && !toSink) return;
+
+  Event e;
+  e.dir = dir;
+  e.kind = kind;
+  e.since = sinceEpoch(s);
+  e.what = what;
+  e.line = line;
+  if (kind == Kind::Frame && dir == Dir::Out) {
+    DecodedFrame d = decodeRequest(frame, s.password.size());
+    e.command = d.command;
+    e.fields = std::move(d.fields);
+    e.name = commandName(e.command, e.fields);
+    s.traceCommand = e.command;
+    s.traceName = e.name;
+  } else if (kind == Kind::Frame && dir == Dir::In) {
+    DecodedFrame d = decodeReply(frame);
+    e.result = d.result;
+    e.fields = std::move(d.fields);
+    e.checksumOk = replyChecksumOk(std::string(frame));
+    e.command = s.traceCommand;
+    e.name = s.traceName;
+  } else if (kind == Kind::Failure) {
+    e.result = code;
   }
-  line += "  |" + readable(data) + "|\n";
-  writeLine(line);
+
+  const std::string text = format(e);
+  if (enabled()) writeLine(text);
+  if (toSink) sink->event(e, text);
 }
 
 void note(std::string_view what) {
   if (!enabled()) return;
-  writeLine(timestamp() + " -- " + std::string(what) + "\n");
+  Event e;
+  e.since = sinceEpoch(state());
+  e.what = what;
+  writeLine(format(e));
+}
+
+const char* commandName(int command, const std::vector<std::string>& fields) {
+  const std::string selector = fields.empty() ? std::string() : fields.front();
+  switch (command) {
+    case 0x00: return "Init";
+    case 0x08: return "Register";
+    case 0x09: return "ActivateEEJ";
+    case 0x0A: return "CloseEEJArchive";
+    case 0x20: return "OpenReceipt";
+    case 0x21: return "PrintString";
+    case 0x22: return "CloseReceipt";
+    case 0x23: return "BreakReceipt";
+    case 0x24: return "BarCode";
+    case 0x30: return "AddArticle";
+    case 0x31: return "StornoArticle";
+    case 0x32: return selector == "S" ? "DiscountTotal" : "DiscountPercent";
+    case 0x33: return selector == "S" ? "ExtraTotal" : "ExtraPercent";
+    case 0x34: return "SubTotal";
+    case 0x35: return "Payment";
+    case 0x36: return "CashInOut";
+    case 0x60: return "XReport";
+    case 0x61: return "ZReport";
+    case 0x62: return "FiscShiftReport";
+    case 0x63: return "FiscDateReport";
+    case 0x64: return "EEJJournal";
+    case 0x65: return "GetReceipt";
+    case 0x66: return "EEJShiftReport";
+    case 0x67: return "EEJDateReport";
+    case 0x68: return "EEJActivateReport";
+    case 0x69: return "EEJReport";
+    case 0x80: return "OpenCashDrawer";
+    case 0x81: return "ShowClientDisplayText";
+    case 0xA0: return "GetStatus";
+    case 0xA1: return "ReadConfig";
+    case 0xA2: return "WriteConfig";
+    case 0xA3: return "SetDate";
+    case 0xA4: return selector == "2" ? "GetEEJActData" : "GetEEJStatus";
+    case 0xA5:
+      if (selector == "0") return "GetVersion";
+      if (selector == "1") return "GetCurrentShift";
+      if (selector == "2") return "GetLastRegShift";
+      if (selector == "9") return "GetINN";
+      if (selector == "11") return "EEJRegNum";
+      if (selector == "20") return "GetFMLastData";
+      return "Query";
+    case 0xA6: return "GetRegNumber";
+    case 0xA7: return "GetKKMDataTime";
+    case 0xA9: return "GetPrinterStatus";
+    case 0xE0: return "Install";
+    case 0xE1: return "ReadMemBlock";
+    case 0xE2: return "LoadLogo";
+    case 0xE3: return "ClearLogo";
+    case 0xE7: return "ReadBlock";
+    default: return nullptr;
+  }
+}
+
+std::string format(const Event& e) {
+  static const char* const arrows[] = {"->", "<-", "--"};
+  char head[48];
+  const double seconds = std::chrono::duration<double>(e.since).count();
+  std::snprintf(head, sizeof head, "%8.3f %s", seconds, arrows[static_cast<int>(e.dir)]);
+  std::string out = head;
+
+  switch (e.kind) {
+    case Kind::Enq: return out + " ENQ";
+    case Kind::Ack: return out + " ACK";
+    case Kind::Can: return out + " CAN";
+    case Kind::Failure: return out + " failed " + resultText(e.result);
+    case Kind::Silence:
+      out += " silence";
+      if (!e.line.empty()) out += ", received so far" + dump(e.line);
+      return out;
+    case Kind::Raw:
+      if (e.what.empty()) return out + dump(e.line);
+      out += " " + std::string(e.what);
+      return e.line.empty() ? out : out + dump(e.line);
+    case Kind::Frame: break;
+  }
+
+  const bool decoded = e.dir == Dir::Out ? e.command >= 0 : e.result >= 0;
+  if (!decoded) return out + " frame, not understood" + dump(e.line);
+  if (e.command >= 0) {
+    char code[8];
+    std::snprintf(code, sizeof code, " %02X", e.command);
+    out += code;
+    if (e.name) out += std::string(" ") + e.name;
+  } else {
+    out += " reply";
+  }
+  if (e.dir == Dir::In) out += " = " + resultText(e.result);
+  for (const std::string& f : e.fields) out += " " + quoted(f);
+  if (!e.checksumOk) out += " (checksum wrong)" + dump(e.line);
+  return out;
 }
 
 }  // namespace termina::link::trace

@@ -38,6 +38,7 @@ class CTraceRecord(ctypes.Structure):
         ("fields", ctypes.POINTER(ctypes.c_char_p)),
         ("bytes", ctypes.POINTER(ctypes.c_uint8)),
         ("byte_count", ctypes.c_size_t),
+        ("text", ctypes.c_char_p),
     ]
 
 

@@ -36,7 +36,8 @@ class TraceRecord:
     "ack", "can", "raw", "silence", "failure"; ``time`` seconds since the
     register object was opened; ``command`` the frame's command code and
     ``result`` a reply's or a failure's code (None when there is none);
-    ``fields`` the frame's fields as text; ``data`` the bytes on the line.
+    ``fields`` the frame's fields as text; ``data`` the bytes on the line;
+    ``text`` the event as one readable line, as ``TERMINA_TRACE`` writes it.
     """
 
     direction: str
@@ -46,6 +47,7 @@ class TraceRecord:
     result: Optional[int]
     fields: Tuple[str, ...]
     data: bytes
+    text: str
 
 
 TraceFn = Callable[[TraceRecord], None]
@@ -280,6 +282,7 @@ class Register:
             None if r.result < 0 else r.result,
             fields,
             data,
+            (r.text or b"").decode("utf-8", "replace"),
         )
         trace = self._trace
         if trace is None:

@@ -3,7 +3,11 @@
 // and compared with the simulated register's state.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "simulator.h"
@@ -132,6 +136,74 @@ TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {
   const ProcessResult r = runTrma({"--tcp", tcp, "--json"}, {"clock", "set", "--yes"});
   EXPECT_EQ(r.exitCode, 100);
   EXPECT_EQ(r.out, "");
+}
+
+// --trace: the exchange on standard error, one line per frame or control
+// byte, the very lines the trace file gets (but for their times).
+TEST_F(TrmaJson, TraceShowsARefusedReadAsTheTraceFileDoes) {
+  const auto traceLines = [](const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+      if (l.size() > 9 && l[8] == ' ' && l.find("trace started") == std::string::npos) out.push_back(l.substr(9));
+    return out;
+  };
+  const std::vector<std::string> args{"--root", root, "--timeout", "3", "--tcp", tcp, "config", "get", "999", "0"};
+  const ProcessResult shown =
+      termina::test::runProcess(TRMA_EXE, [&] {
+        auto a = args;
+        a.insert(a.begin(), "--trace");
+        return a;
+      }(), {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE=" + dir.file("ignored.log")});
+  EXPECT_EQ(shown.exitCode, 3);
+  const std::vector<std::string> lines = traceLines(shown.err);
+  const std::vector<std::string> expected{"-> A1 ReadConfig \"999\" \"0\"",
+                                          "<- A1 ReadConfig = 3 bad_parameter: Неверный параметр функции",
+                                          "-- failed 3 bad_parameter: Неверный параметр функции"};
+  EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end()) << shown.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("ignored.log"))) << "--trace takes the place of the file";
+
+  const ProcessResult filed = termina::test::runProcess(
+      TRMA_EXE, args, {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE=" + dir.file("trace.log")});
+  EXPECT_EQ(filed.exitCode, 3);
+  EXPECT_EQ(traceLines(termina::test::readFile(dir.file("trace.log"))), lines);
+}
+
+// find --json: every port with its outcome, the register's speed and model,
+// what --save stored; none found is a failure object with the ports as well.
+TEST_F(TrmaJson, FindListsEveryPort) {
+  termina::sim::Config cfg;
+  cfg.version = 301;
+  cfg.ptySpeed = 9600;
+  Simulator onLine(cfg);
+  const std::string device = onLine.openPty(root + "/dev/com2");
+  ASSERT_EQ(::symlink(dir.file("unplugged").c_str(), (root + "/dev/com3").c_str()), 0);
+
+  ProcessResult r =
+      runTrma({"--timeout", "2", "--json"}, {"find", "--ports", "2,3", "--speeds", "19200,9600", "--save"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  json j = json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(j.is_object()) << r.out;
+  ASSERT_EQ(j["ports"].size(), 2u) << j;
+  const json& found = j["ports"][0];
+  EXPECT_EQ(found["com"], 2);
+  EXPECT_EQ(found["device"], device);
+  EXPECT_EQ(found["outcome"], "found");
+  EXPECT_EQ(found["speed"], 9600);
+  EXPECT_EQ(found["version"], 301);
+  EXPECT_EQ(found["model"], "ТЕРМИНА-3");
+  EXPECT_EQ(j["ports"][1]["outcome"], "unusable");
+  EXPECT_EQ(j["ports"][1]["problem"], "missing");
+  EXPECT_EQ(j["found"], 1);
+  EXPECT_EQ(j["saved"], (json{{"port", 2}, {"speed", 9600}, {"file", ini}}));
+
+  r = runTrma({"--timeout", "2", "--json"}, {"find", "--ports", "3"});
+  EXPECT_EQ(r.exitCode, 19);
+  j = json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(j.is_object()) << r.out;
+  EXPECT_EQ(j["code"], 19);
+  EXPECT_EQ(j["text"], "Регистратор не обнаружен");
+  EXPECT_EQ(j["ports"][0]["outcome"], "unusable");
 }
 
 }  // namespace

@@ -1,14 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The exchange trace: a readable line per event when TERMINA_TRACE names a
+// The exchange trace: a decoded line per event when TERMINA_TRACE names a
 // file, nothing at all otherwise, and never a failed command because of it.
 #include "register_fixture.h"
 
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 using namespace termina;
 using namespace termina::test;
 
-TEST(Trace, AReceiptLeavesEveryFrameAndReply) {
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+bool hasLine(const std::vector<std::string>& all, const std::string& tail) {
+  for (const std::string& l : all)
+    if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(Trace, FramesAreDecodedWithNamesResultsAndFieldsAndNoPassword) {
   Connected c(Transport::Pty);
   std::string path = c.root.path() + "/trace.log";
   ::setenv("TERMINA_TRACE", path.c_str(), 1);
@@ -16,22 +35,24 @@ TEST(Trace, AReceiptLeavesEveryFrameAndReply) {
   TRMADT d{8, 12, 2026};
   TRMATM t{10, 0, 0};
   TRMA_Init(&d, &t);
-  TRMA_OPERATOR_NAME op{};
-  TRMA_OpenReceipt(2, 1, &op, 1);
-  TRMA_BreakReceipt();
+  TRMA_STRING value{};
+  EXPECT_EQ(thrown([&] { TRMA_ReadConfig(999, 0, &value); }), 3);
   ::unsetenv("TERMINA_TRACE");
   TRMA_CheckPort(false);
-  std::string log = readAll(path);
-  EXPECT_NE(log.find("-> frame"), std::string::npos);
-  EXPECT_NE(log.find("<- reply"), std::string::npos);
-  EXPECT_NE(log.find("-> ENQ"), std::string::npos);
-  EXPECT_NE(log.find("<- byte [1] 06"), std::string::npos);
-  // The status request is shown in hex and as text.
-  EXPECT_NE(log.find("02 57 4B 52 44"), std::string::npos);
-  EXPECT_NE(log.find("|<STX>WKRD"), std::string::npos);
-  size_t frames = 0;
-  for (size_t p = log.find("-> frame"); p != std::string::npos; p = log.find("-> frame", p + 1)) ++frames;
-  EXPECT_EQ(frames, 4u);  // version at connect, init, open, cancel
+  const std::vector<std::string> log = lines(readAll(path));
+
+  EXPECT_TRUE(hasLine(log, "-> ENQ"));
+  EXPECT_TRUE(hasLine(log, "<- ACK"));
+  EXPECT_TRUE(hasLine(log, "-> A5 GetVersion \"0\""));
+  EXPECT_TRUE(hasLine(log, "<- A5 GetVersion = 0 ok: Команда выполнена без ошибок \"201\""));
+  EXPECT_TRUE(hasLine(log, "-> 00 Init \"081226\" \"100000\""));
+  EXPECT_TRUE(hasLine(log, "-> A1 ReadConfig \"999\" \"0\""));
+  EXPECT_TRUE(hasLine(log, "<- A1 ReadConfig = 3 bad_parameter: Неверный параметр функции"));
+  EXPECT_TRUE(hasLine(log, "-- failed 3 bad_parameter: Неверный параметр функции"));
+  // Every line starts with the seconds since the start and a direction.
+  const std::regex shape(R"( *\d+\.\d{3} (->|<-|--) .+)");
+  for (const std::string& l : log) EXPECT_TRUE(std::regex_match(l, shape)) << l;
+  for (const std::string& l : log) EXPECT_EQ(l.find("WKRD"), std::string::npos) << "the password shows: " << l;
 }
 
 TEST(Trace, OffByDefaultAndHarmlessWhenUnwritable) {
