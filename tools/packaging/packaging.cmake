@@ -57,7 +57,8 @@ endif()
 
 # Each package's copyright file and changelog.
 configure_file(${TERMINA_PACKAGING_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
-foreach(pair lib:libtermina1 dev:libtermina1-dev app:terminatool tools:termina-tools)
+foreach(pair lib:libtermina1 dev:libtermina1-dev app:terminatool tools:termina-tools
+             python:python3-termina)
   string(REPLACE ":" ";" pair ${pair})
   list(GET pair 0 component)
   list(GET pair 1 package)
@@ -75,6 +76,13 @@ foreach(pair lib:libtermina1 dev:libtermina1-dev app:terminatool tools:termina-t
   endif()
 endforeach()
 
+# The Python package, in the folder every Python 3 of Debian reads: the
+# sources only; postinst byte-compiles them and prerm removes the compiled
+# files again.  Other systems install it from python/ with pip.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/termina
+  DESTINATION lib/python3/dist-packages COMPONENT python
+  FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME termina)
 set(CPACK_PACKAGE_VENDOR "Termina developers")
@@ -85,7 +93,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_SET_DESTDIR OFF)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL lib dev app tools)
+set(CPACK_COMPONENTS_ALL lib dev app tools python)
 set(CPACK_COMPONENTS_GROUPING IGNORE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TERMINA_PACKAGE_MAINTAINER}")
@@ -144,5 +152,26 @@ trma runs the register's commands from the command line for scripts: status,
 configuration tables, reports, the settings file, the NVR image, the clock
 and the logo. termina-sim simulates a register on a pseudo-terminal or a TCP
 port, as a partner for tests and demonstrations.")
+
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-termina)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+# The driver it loads (libtermina1.so.1, the same version) comes from the
+# component dependency; the interpreter as Debian's Python policy names it
+# for pure Python modules.
+set(CPACK_COMPONENT_PYTHON_DEPENDS lib)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3:any (>= 3.9~)")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA
+  ${TERMINA_PACKAGING_DIR}/control/python3-termina/postinst
+  ${TERMINA_PACKAGING_DIR}/control/python3-termina/prerm)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Python 3 interface to the TERMINA fiscal registers' driver
+The package termina calls the session interface of the TERMINA-1 driver
+library with ctypes: one Register object per register, over a serial line
+or a TCP gateway, with the register's commands as methods taking and
+returning Python types. A refusal of the register raises RegisterError, a
+failure of the link LinkError; arguments are checked before anything is
+sent.")
 
 include(CPack)
