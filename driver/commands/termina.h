@@ -209,8 +209,8 @@ typedef struct termina_trace_record {
   const uint8_t* bytes;      /* the bytes on the line (a TCP request: with its
                                 envelope)                                        */
   size_t byte_count;
-  const char* text;          /* the event as one readable line, UTF-8, without a
-                                line end: the line TERMINA_TRACE writes          */
+  const char* text; /* the event as one readable line, UTF-8, without a
+                       line end: the line TERMINA_TRACE writes          */
 } termina_trace_record;
 
 /* Called on the calling thread, inside the call, once per frame, control

@@ -51,8 +51,7 @@ bool enabled();
 // Decodes one event of the calling thread's session (`frame`: the request
 // or reply frame within `line`, empty when the event is no frame; `code`:
 // a failure's code) and hands it on, when anything listens.
-void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std::string_view frame = {},
-          int code = -1);
+void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std::string_view frame = {}, int code = -1);
 
 // A note of the driver's own, to the trace file only.
 void note(std::string_view what);

@@ -149,12 +149,14 @@ TEST_F(TrmaJson, TraceShowsARefusedReadAsTheTraceFileDoes) {
     return out;
   };
   const std::vector<std::string> args{"--root", root, "--timeout", "3", "--tcp", tcp, "config", "get", "999", "0"};
-  const ProcessResult shown =
-      termina::test::runProcess(TRMA_EXE, [&] {
+  const ProcessResult shown = termina::test::runProcess(
+      TRMA_EXE,
+      [&] {
         auto a = args;
         a.insert(a.begin(), "--trace");
         return a;
-      }(), {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE=" + dir.file("ignored.log")});
+      }(),
+      {"TERMINA_ROOT=" + root, "HOME=" + dir.path(), "TERMINA_TRACE=" + dir.file("ignored.log")});
   EXPECT_EQ(shown.exitCode, 3);
   const std::vector<std::string> lines = traceLines(shown.err);
   const std::vector<std::string> expected{"-> A1 ReadConfig \"999\" \"0\"",

@@ -4,8 +4,10 @@
 // both as a request and as a reply.  Neither may read outside the bytes,
 // and whatever they report must be in the frame: the codes in range, each
 // field free of FS and no more fields than the frame has FS bytes plus one.
+// The trace line made of each stays one line.
 #include "frame.h"
 #include "fuzz_check.h"
+#include "trace.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -34,5 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   for (const auto* d : {&req, &rep})
     for (const std::string& f : d->fields) FUZZ_CHECK(f.find(static_cast<char>(link::FS)) == std::string::npos);
+
+  for (const auto* d : {&req, &rep}) {
+    link::trace::Event e;
+    e.kind = link::trace::Kind::Frame;
+    e.dir = d == &req ? link::trace::Dir::Out : link::trace::Dir::In;
+    e.line = frame;
+    e.command = d->command;
+    e.name = link::trace::commandName(req.command, req.fields);
+    e.result = d->result;
+    e.fields = d->fields;
+    e.checksumOk = size % 2 == 0;
+    const std::string line = link::trace::format(e);
+    FUZZ_CHECK(line.find('\n') == std::string::npos && line.find('\r') == std::string::npos);
+  }
   return 0;
 }

@@ -98,6 +98,8 @@ def test_trace_receives_decoded_records(reg):
     assert frames[0].direction == "out" and frames[0].command == 0xA1
     reply = [r for r in frames if r.direction == "in"][-1]
     assert reply.command == 0xA1 and reply.result == 3
+    assert reply.text.endswith("<- A1 ReadConfig = 3 bad_parameter: Неверный параметр функции")
+    assert frames[0].text.endswith('-> A1 ReadConfig "99" "1"')
     assert all(isinstance(r.data, bytes) and r.time >= 0 for r in records)
     reg.set_trace(None)
     records.clear()

@@ -17,7 +17,8 @@ TEST(TraceFormat, DamagedAndUnusualFrames) {
   e.name = "ReadConfig";
   e.result = 0;
   e.fields = {"Касса \"1\"", "a\tb"};
-  EXPECT_EQ(trace::format(e), "   1.234 <- A1 ReadConfig = 0 ok: Команда выполнена без ошибок \"Касса \\\"1\\\"\" \"a\\x09b\"");
+  EXPECT_EQ(trace::format(e),
+            "   1.234 <- A1 ReadConfig = 0 ok: Команда выполнена без ошибок \"Касса \\\"1\\\"\" \"a\\x09b\"");
 
   e.fields.clear();
   e.result = 1;  // the reasons of code 1 need a status query, which a trace never makes
@@ -25,10 +26,15 @@ TEST(TraceFormat, DamagedAndUnusualFrames) {
 
   e.result = 0;
   e.checksumOk = false;
-  e.line = std::string_view("\x02\x20\x20\x20" "00\x03" "99", 9);
-  EXPECT_EQ(trace::format(e),
-            "   1.234 <- A1 ReadConfig = 0 ok: Команда выполнена без ошибок (checksum wrong) [9] 02 20 20 20 30 30 03 39 "
-            "39  |<STX>   00<ETX>99|");
+  e.line = std::string_view(
+      "\x02\x20\x20\x20"
+      "00\x03"
+      "99",
+      9);
+  EXPECT_EQ(
+      trace::format(e),
+      "   1.234 <- A1 ReadConfig = 0 ok: Команда выполнена без ошибок (checksum wrong) [9] 02 20 20 20 30 30 03 39 "
+      "39  |<STX>   00<ETX>99|");
 
   trace::Event garbage;
   garbage.dir = trace::Dir::Out;
