@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // trma find against simulated registers on pseudo terminals: two registers
 // at different speeds, a link to a missing device and a port another
-// process holds; the time of the parallel scan; --save; Ctrl+C.
+// process holds; a thread per port; --save; Ctrl+C.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -91,10 +91,10 @@ class Find : public termina::test::TrmaRoot {
   }
 };
 
-// The scan the issue describes: each register with its speed and model, the
-// missing and the busy port with their reasons; then the scan's time against
-// the slowest port's own, measured now on this machine.
-TEST_F(Find, FindsRegistersAtTheirSpeedsAndExplainsUnusablePortsInAboutTheSlowestPortsTime) {
+// Each register with its speed and model, the missing and the busy port with
+// their reasons.  (That the ports are probed side by side is shown by the
+// threads test below, not by timing the scan.)
+TEST_F(Find, FindsRegistersAtTheirSpeedsAndExplainsUnusablePorts) {
   auto fast = registerAt(1, 115200, 201);
   auto slow = registerAt(2, 9600, 301);
   ASSERT_EQ(::symlink(dir.file("unplugged").c_str(), (root + "/dev/com3").c_str()), 0);
@@ -109,9 +109,7 @@ TEST_F(Find, FindsRegistersAtTheirSpeedsAndExplainsUnusablePortsInAboutTheSlowes
   const std::vector<std::string> speeds{"--speeds", "19200,4800,9600,115200"};
   auto args = speeds;
   args.insert(args.begin(), {"find", "--ports", "1-4"});
-  auto start = Clock::now();
   const ProcessResult all = trma(args);
-  const double scan = seconds(Clock::now() - start);
   ASSERT_FALSE(all.timedOut);
   EXPECT_EQ(all.exitCode, 0) << all.err;
   EXPECT_TRUE(has(all.out, "COM1: " + fast->ptyPath() + " (" + byId + "), 115200 бод: версия 201, ТЕРМИНА-2\n"))
@@ -124,24 +122,6 @@ TEST_F(Find, FindsRegistersAtTheirSpeedsAndExplainsUnusablePortsInAboutTheSlowes
   EXPECT_TRUE(has(all.err, "COM2 " + slow->ptyPath() + ": 4800 бод: нет ответа")) << "progress on stderr: " << all.err;
   EXPECT_TRUE(idle.requests().empty()) << "a busy port is not probed";
   EXPECT_FALSE(std::filesystem::exists(ini)) << "the scan leaves the user's INI file alone";
-
-  // Each register's port alone.
-  std::vector<double> alone;
-  for (const char* port : {"1", "2"}) {
-    args = speeds;
-    args.insert(args.begin(), {"find", "--ports", port});
-    start = Clock::now();
-    const ProcessResult one = trma(args);
-    alone.push_back(seconds(Clock::now() - start));
-    EXPECT_EQ(one.exitCode, 0) << one.err;
-  }
-  const double slowest = std::max(alone[0], alone[1]);
-  const double other = std::min(alone[0], alone[1]);
-  // 0 when the ports are probed side by side, 1 when one after the other;
-  // the bound leaves room for a loaded machine.
-  const double overlapLost = (scan - slowest) / other;
-  EXPECT_LT(overlapLost, 0.5) << "scan " << scan << " s, ports alone " << alone[0] << " s and " << alone[1] << " s";
-  EXPECT_GT(other, 1.0) << "the slower port needs failed speeds first, or the ratio means nothing";
 }
 
 TEST_F(Find, SaveWritesPortAndSpeedForOneRegisterAndNothingForTwo) {
@@ -212,7 +192,9 @@ TEST_F(Find, CtrlCStopsAtOnceAndClosesEveryPort) {
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << text;
-  EXPECT_LT(stopped, 1.0) << "six silent speeds would take several seconds";
+  // Six silent speeds take six seconds or more (each port's own): the bound
+  // tells "at once" from "after the scan" with room for a loaded machine.
+  EXPECT_LT(stopped, 4.0) << "trma went on probing after Ctrl+C";
   EXPECT_TRUE(has(text, "поиск прерван")) << text;
   for (auto& s : sims) {
     EXPECT_TRUE(findHolders(s->ptyPath()).empty()) << s->ptyPath();
