@@ -15,12 +15,6 @@ namespace termina::link {
 
 namespace {
 
-// One event to the trace file and the session's sink.
-void traceEvent(trace::Dir dir, trace::Kind kind, std::string_view what, std::string_view line,
-                std::string_view frame = {}) {
-  trace::emit(dir, kind, what, line, frame);
-}
-
 // The session's deadline for this call: 259 once it has passed.
 void checkDeadline() {
   const DriverState& s = state();
@@ -75,7 +69,7 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence) {
     const int wait = serialWaitMs();
     std::optional<uint8_t> b = ch.readByte(wait);
     if (!b) {
-      traceEvent(trace::Dir::Note, trace::Kind::Silence, "silence, collected so far", reply.buffer());
+      trace::emit(trace::Dir::Note, trace::Kind::Silence, "silence, collected so far", reply.buffer());
       afterSilence(wait);
       onSilence();
       patience.step();
@@ -83,16 +77,16 @@ void collect(ReplyCollector& reply, Patience& patience, OnSilence onSilence) {
     }
     switch (reply.feed(*b)) {
       case ReplyCollector::Step::Ack:
-        traceEvent(trace::Dir::In, trace::Kind::Ack, "ACK", std::string_view("\x06", 1));
+        trace::emit(trace::Dir::In, trace::Kind::Ack, "ACK", std::string_view("\x06", 1));
         patience.restart();
         sys::sleepMs(100);
         break;
       case ReplyCollector::Step::More: break;
       case ReplyCollector::Step::Complete:
-        traceEvent(trace::Dir::In, trace::Kind::Frame, "reply", reply.buffer(), reply.buffer());
+        trace::emit(trace::Dir::In, trace::Kind::Frame, "reply", reply.buffer(), reply.buffer());
         return;
       case ReplyCollector::Step::Overflow:
-        traceEvent(trace::Dir::In, trace::Kind::Raw, "reply too long, dropped", reply.buffer());
+        trace::emit(trace::Dir::In, trace::Kind::Raw, "reply too long, dropped", reply.buffer());
         raiseCode(48);
     }
   }
@@ -115,14 +109,14 @@ void SendFrame(std::string_view frame) {
   if (ch.tcpMode()) {
     auto env = wrapEnvelope(frame);
     if (!env) {
-      traceEvent(trace::Dir::Note, trace::Kind::Raw, "frame too long for the TCP envelope", frame);
+      trace::emit(trace::Dir::Note, trace::Kind::Raw, "frame too long for the TCP envelope", frame);
       raiseCode(16);
     }
-    traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame (TCP envelope)", *env, frame);
+    trace::emit(trace::Dir::Out, trace::Kind::Frame, "frame (TCP envelope)", *env, frame);
     if (ch.write(reinterpret_cast<const uint8_t*>(env->data()), env->size(), false) != env->size()) raiseCode(16);
     return;
   }
-  traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
+  trace::emit(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
   if (ch.write(reinterpret_cast<const uint8_t*>(frame.data()), frame.size(), true) != frame.size()) raiseCode(16);
   s.packetId = nextPacketId(s.packetId);
 }
@@ -131,19 +125,14 @@ void WriteRawBytes(const void* data, std::size_t count, bool isFrame) {
   Channel& ch = state().channel;
   if (isFrame) {
     std::string_view frame(static_cast<const char*>(data), count);
-    traceEvent(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
+    trace::emit(trace::Dir::Out, trace::Kind::Frame, "frame", frame, frame);
   } else {
     std::string_view bytes(static_cast<const char*>(data), count);
-    const bool can = count == 1 && bytes[0] == static_cast<char>(CAN);
-    const bool enq = count == 1 && bytes[0] == static_cast<char>(ENQ);
-    traceEvent(trace::Dir::Out,
-               can   ? trace::Kind::Can
-               : enq ? trace::Kind::Enq
-                     : trace::Kind::Raw,
-               can   ? "CAN"
-               : enq ? "ENQ"
-                     : "raw",
-               bytes);
+    const char only = count == 1 ? bytes[0] : 0;
+    const trace::Kind kind = only == static_cast<char>(CAN)   ? trace::Kind::Can
+                             : only == static_cast<char>(ENQ) ? trace::Kind::Enq
+                                                              : trace::Kind::Raw;
+    trace::emit(trace::Dir::Out, kind, "raw", bytes);
   }
   if (ch.write(static_cast<const uint8_t*>(data), count, true) != count) raiseCode(16);
 }
@@ -153,12 +142,12 @@ uint8_t ReadByte() {
   const int wait = serialWaitMs();
   std::optional<uint8_t> b = state().channel.readByte(wait);
   if (!b) {
-    traceEvent(trace::Dir::Note, trace::Kind::Silence, "no byte within the read time-out", {});
+    trace::emit(trace::Dir::Note, trace::Kind::Silence, "no byte within the read time-out", {});
     afterSilence(wait);
     raiseCode(17);
   }
-  traceEvent(trace::Dir::In, *b == ACK ? trace::Kind::Ack : trace::Kind::Raw, "byte",
-             std::string_view(reinterpret_cast<const char*>(&*b), 1));
+  trace::emit(trace::Dir::In, *b == ACK ? trace::Kind::Ack : trace::Kind::Raw, "byte",
+              std::string_view(reinterpret_cast<const char*>(&*b), 1));
   return *b;
 }
 
@@ -169,7 +158,7 @@ void SendEnq() {
   } else {
     s.longReply.wait();
   }
-  traceEvent(trace::Dir::Out, trace::Kind::Enq, "ENQ", std::string_view("\x05", 1));
+  trace::emit(trace::Dir::Out, trace::Kind::Enq, "ENQ", std::string_view("\x05", 1));
   const uint8_t enq = ENQ;
   if (s.channel.write(&enq, 1, false) != 1) raiseCode(16);
 }

@@ -142,18 +142,25 @@ std::chrono::nanoseconds sinceEpoch(const DriverState& s) { return std::chrono::
 void configure() {
   const char* p = std::getenv("TERMINA_TRACE");
   const std::string path = p ? p : "";
+  Settings& st = settings();
+  {
+    std::lock_guard g(st.lock);
+    if (path == st.path) return;  // every port check and session open ask again
+    st.path = path;
+    st.header.clear();
+    g_enabled = !path.empty();
+  }
+  if (path.empty()) return;
+  // A file may gather the traces of many runs: each start says when it
+  // was, with the first line it writes (so a file replaced before any
+  // event is never made).
   Event start;
   start.since = sinceEpoch(state());
   const std::string what = "trace started " + wallClock();
   start.what = what;
-  Settings& st = settings();
+  const std::string header = format(start) + "\n";
   std::lock_guard g(st.lock);
-  // A file may gather the traces of many runs: each start says when it
-  // was, with the first line it writes (so a file replaced before any
-  // event is never made).
-  if (path != st.path) st.header = path.empty() ? std::string() : format(start) + "\n";
-  st.path = path;
-  g_enabled = !path.empty();
+  if (st.path == path) st.header = header;
 }
 
 bool enabled() { return g_enabled.load(std::memory_order_relaxed); }
