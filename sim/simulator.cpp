@@ -607,7 +607,7 @@ struct Simulator::Impl {
       }
       return;
     }
-    if (writeAll(c, reply)) {
+    if (writeAll(c, reply) && (!f.duplicateReply || writeAll(c, reply))) {
       std::lock_guard lk(m);
       ++replies;
       cv.notify_all();

@@ -120,6 +120,7 @@ struct Faults {
   int busyAcks = 0;                // send this many ACKs, one every ackIntervalMs, before each reply
   int ackIntervalMs = 100;
   int replyDelayMs = 0;             // plain delay before a reply
+  bool duplicateReply = false;      // send every reply twice in a row (a gateway repeating itself)
   bool truncatedMemBlock = false;   // E1: answer with fewer hex digits than asked
   bool lowerCaseMemHex = false;     // E1: hex digits of the data in lower case
   int logoHeaderResult = -1;        // >= 0: answer the E2 header with a reply frame carrying

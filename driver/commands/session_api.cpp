@@ -46,8 +46,17 @@ class CallbackSink : public link::trace::Sink {
   bool active() const override { return active_.load(std::memory_order_relaxed); }
 
   void event(const link::trace::Event& e, const std::string& text) override {
+    // A callback that drives the link itself (through the original
+    // interface, whose calls cannot refuse it) gets no records of that:
+    // they would wait for the lock this thread already holds.
+    static thread_local bool inside = false;
+    if (inside) return;
     std::lock_guard g(lock_);
     if (!fn_) return;
+    struct Inside {
+      Inside() { inside = true; }
+      ~Inside() { inside = false; }
+    } mark;
     std::vector<const char*> fields;
     for (const std::string& f : e.fields) fields.push_back(f.c_str());
     termina_trace_record r{};
@@ -154,15 +163,6 @@ bool toAnsi(const char* utf8, std::size_t maxChars, std::string& out) {
     if (c >= 0x80 && cp::oemToAnsi(cp::ansiToOem(c)) != c) return false;
   }
   return true;
-}
-
-// Optional text: a null pointer reads as empty text.
-bool toAnsiOpt(const char* utf8, std::size_t maxChars, std::string& out) {
-  if (!utf8) {
-    out.clear();
-    return true;
-  }
-  return toAnsi(utf8, maxChars, out);
 }
 
 // Length of the longest prefix of UTF-8 text that ends on a character
@@ -319,7 +319,7 @@ int queryNumber(termina_session* h, const char* selector, unsigned* out) {
 
 int adjust(termina_session* h, uint8_t code, char kind, const char* name, double value, double* result) {
   std::string n;
-  if (!result || !toAnsiOpt(name, TERMINA_TEXT_CHARS, n)) return TERMINA_E_ARGUMENT;
+  if (!result || !toAnsi(name, TERMINA_TEXT_CHARS, n)) return TERMINA_E_ARGUMENT;
   Body body(code);
   body.field(std::string_view(&kind, 1)).field(n).fixed(value, kind == '%' ? 2 : 4);
   return numeric(h, std::move(body), result);
@@ -328,7 +328,7 @@ int adjust(termina_session* h, uint8_t code, char kind, const char* name, double
 int article(termina_session* h, uint8_t code, const char* name, const char* articleCode, double quantity, double price,
             long long n, double* result) {
   std::string a, c;
-  if (!result || !toAnsiOpt(name, TERMINA_TEXT_CHARS, a) || !toAnsiOpt(articleCode, TERMINA_NAME_CHARS, c))
+  if (!result || !toAnsi(name, TERMINA_TEXT_CHARS, a) || !toAnsi(articleCode, TERMINA_NAME_CHARS, c))
     return TERMINA_E_ARGUMENT;
   Body body(code);
   body.field(a).field(c).fixed(quantity, 3).fixed(price, 4).num(n);
@@ -338,7 +338,7 @@ int article(termina_session* h, uint8_t code, const char* name, const char* arti
 // A request with one text field.
 int oneText(termina_session* h, uint8_t code, const char* utf8, std::size_t maxChars, bool isLong = false) {
   std::string t;
-  if (!toAnsiOpt(utf8, maxChars, t)) return TERMINA_E_ARGUMENT;
+  if (!toAnsi(utf8, maxChars, t)) return TERMINA_E_ARGUMENT;
   return onSession(h, [&](Session&) -> int {
     Body body(code);
     body.field(t);
@@ -476,6 +476,9 @@ int termina_cancel_report(termina_session* h) {
   try {
     std::shared_ptr<Session> s = find(h);
     if (!s) return TERMINA_E_CLOSED;
+    // From the session's own trace callback the CAN's trace record would
+    // re-enter the callback that is running.
+    if (link::boundSession() == &s->state) return TERMINA_E_BUSY;
     // Not under the call lock: the report that is to be cancelled holds it.
     std::lock_guard c(s->cancel);
     if (s->closed) return TERMINA_E_CLOSED;
@@ -529,6 +532,10 @@ int termina_error_text(termina_session* h, int code, char* text, std::size_t siz
   text[0] = '\0';
   if (code < 0 || code > 0xFFFF) return TERMINA_E_ARGUMENT;
   try {
+    if (h) {
+      std::shared_ptr<Session> s = find(h);
+      if (s && link::boundSession() == &s->state) return TERMINA_E_BUSY;
+    }
     switch (code) {
       case TERMINA_E_ARGUMENT: return putUtf8("Неверный аргумент вызова", text, size);
       case TERMINA_E_CLOSED: return putUtf8("Сеанс закрыт", text, size);
@@ -605,7 +612,7 @@ int termina_get_printer_status(termina_session* h, uint8_t* printer) {
 
 int termina_open_receipt(termina_session* h, unsigned a, unsigned b, const char* operator_name, uint32_t c) {
   std::string op;
-  if (!fitsU16(a) || !fitsU16(b) || !toAnsiOpt(operator_name, TERMINA_NAME_CHARS, op)) return TERMINA_E_ARGUMENT;
+  if (!fitsU16(a) || !fitsU16(b) || !toAnsi(operator_name, TERMINA_NAME_CHARS, op)) return TERMINA_E_ARGUMENT;
   return onSession(h, [&](Session&) -> int {
     Body body(0x20);
     body.num(a).num(b).field(op).num(static_cast<int32_t>(c));
@@ -619,7 +626,7 @@ int termina_break_receipt(termina_session* h) { return simple(h, 0x23); }
 
 int termina_bar_code(termina_session* h, unsigned n1, unsigned n2, unsigned n3, unsigned n4, const char* text) {
   std::string t;
-  if (!fitsU16(n1) || !fitsU16(n2) || !fitsU16(n3) || !fitsU16(n4) || !toAnsiOpt(text, TERMINA_TEXT_CHARS, t))
+  if (!fitsU16(n1) || !fitsU16(n2) || !fitsU16(n3) || !fitsU16(n4) || !toAnsi(text, TERMINA_TEXT_CHARS, t))
     return TERMINA_E_ARGUMENT;
   return onSession(h, [&](Session&) -> int {
     Body body(0x24);
@@ -663,7 +670,7 @@ int termina_payment(termina_session* h, unsigned type, double sum, double* resul
 
 int termina_cash_in_out(termina_session* h, const char* caption, double sum, double* result) {
   std::string c;
-  if (!toAnsiOpt(caption, TERMINA_TEXT_CHARS, c)) return TERMINA_E_ARGUMENT;
+  if (!toAnsi(caption, TERMINA_TEXT_CHARS, c)) return TERMINA_E_ARGUMENT;
   Body body(0x36);
   body.field(c).fixed(sum, 4);
   return numeric(h, std::move(body), result);
@@ -685,8 +692,7 @@ int termina_z_report(termina_session* h, const char* operator_name) {
 int termina_fisc_shift_report(termina_session* h, unsigned type, unsigned first_shift, unsigned last_shift,
                               const char* password) {
   std::string pw;
-  if (!fitsU16(type) || !fitsU16(first_shift) || !fitsU16(last_shift) ||
-      !toAnsiOpt(password, TERMINA_PASSWORD_CHARS, pw))
+  if (!fitsU16(type) || !fitsU16(first_shift) || !fitsU16(last_shift) || !toAnsi(password, TERMINA_PASSWORD_CHARS, pw))
     return TERMINA_E_ARGUMENT;
   Body body(0x62);
   body.num(type).num(first_shift).num(last_shift).field(pw);
@@ -696,7 +702,7 @@ int termina_fisc_shift_report(termina_session* h, unsigned type, unsigned first_
 int termina_fisc_date_report(termina_session* h, unsigned type, const termina_date* first, const termina_date* last,
                              const char* password) {
   std::string pw;
-  if (!fitsU16(type) || !validDate(first) || !validDate(last) || !toAnsiOpt(password, TERMINA_PASSWORD_CHARS, pw))
+  if (!fitsU16(type) || !validDate(first) || !validDate(last) || !toAnsi(password, TERMINA_PASSWORD_CHARS, pw))
     return TERMINA_E_ARGUMENT;
   TRMADT a = asDate(first), b = asDate(last);
   Body body(0x63);
@@ -754,9 +760,9 @@ int termina_init(termina_session* h, const termina_date* date, const termina_tim
 int termina_register(termina_session* h, const char* current_password, const char* registration_number, const char* inn,
                      const char* new_password) {
   std::string cur, reg, tax, next;
-  if (!toAnsiOpt(current_password, TERMINA_PASSWORD_CHARS, cur) ||
-      !toAnsiOpt(registration_number, TERMINA_NUMBER_CHARS, reg) || !toAnsiOpt(inn, TERMINA_NUMBER_CHARS, tax) ||
-      !toAnsiOpt(new_password, TERMINA_PASSWORD_CHARS, next))
+  if (!toAnsi(current_password, TERMINA_PASSWORD_CHARS, cur) ||
+      !toAnsi(registration_number, TERMINA_NUMBER_CHARS, reg) || !toAnsi(inn, TERMINA_NUMBER_CHARS, tax) ||
+      !toAnsi(new_password, TERMINA_PASSWORD_CHARS, next))
     return TERMINA_E_ARGUMENT;
   return onSession(h, [&](Session&) -> int {
     Body body(0x08);
@@ -791,7 +797,7 @@ int termina_install(termina_session* h, const termina_date* date, const termina_
 
 int termina_show_client_display_text(termina_session* h, const char* line1, const char* line2) {
   std::string a, b;
-  if (!toAnsiOpt(line1, TERMINA_NAME_CHARS, a) || !toAnsiOpt(line2, TERMINA_NAME_CHARS, b)) return TERMINA_E_ARGUMENT;
+  if (!toAnsi(line1, TERMINA_NAME_CHARS, a) || !toAnsi(line2, TERMINA_NAME_CHARS, b)) return TERMINA_E_ARGUMENT;
   return onSession(h, [&](Session&) -> int {
     Body body(0x81);
     body.field(a).field(b);

@@ -23,7 +23,10 @@
  * Text crosses this interface in UTF-8, NUL-terminated.  Text going to the
  * register must be representable in the register's Cyrillic code page, hold
  * no control characters and fit the field (the character limits below);
- * otherwise the call returns TERMINA_E_ARGUMENT and sends nothing.  Text
+ * otherwise the call returns TERMINA_E_ARGUMENT and sends nothing.  No text
+ * argument may be NULL (pass "" for an empty field), except the password of
+ * termina_open_serial and termina_open_tcp, where NULL means the default;
+ * a NULL text returns TERMINA_E_ARGUMENT and sends nothing.  Text
  * coming back is written into caller buffers whose size in bytes is passed
  * beside them; when it does not fit, the buffer holds as many whole
  * characters as fit and the call returns TERMINA_E_BUFFER (the command
@@ -32,6 +35,12 @@
  *
  * Outputs are written on every return: the register's values on 0, zero or
  * empty text otherwise.  The driver never keeps a caller's pointer.
+ *
+ * A reply always belongs to its request.  When a call ends before its reply
+ * came (its deadline, a broken exchange), the next call on the session first
+ * waits out that reply, within the session's patience and the call's own
+ * deadline, and throws it away; over TCP, as on the serial line, whatever
+ * else waits on the link is thrown away before each request.
  */
 #ifndef TERMINA_H
 #define TERMINA_H
@@ -168,15 +177,17 @@ TERMINA_API int termina_set_patience(termina_session* s, unsigned waits);
 
 /* An overall limit for every later call on the session, in milliseconds
  * from the call's start, on top of the protocol's own waits (0, the default:
- * none).  A call that passes it returns TERMINA_E_DEADLINE; the limit is
- * checked at every byte wait, so a call ends within one read wait after it
- * (500 ms on a serial line, 5 s over TCP). */
+ * none).  A call that passes it returns TERMINA_E_DEADLINE, on a serial line
+ * and over TCP alike within about 100 ms after the limit: every wait for a
+ * byte is cut short by it.  The reply such a call leaves owing is waited
+ * out by the next call (see the top of this file). */
 TERMINA_API int termina_set_deadline(termina_session* s, unsigned milliseconds);
 
 /* Sends CAN to cancel a report the register is printing.  Meant to be called
  * from another thread while a report call waits on the same session; it
  * does not wait for that call.  The register then ends the report and the
- * waiting call returns the register's code. */
+ * waiting call returns the register's code.  From the session's own trace
+ * callback: TERMINA_E_BUSY, nothing sent. */
 TERMINA_API int termina_cancel_report(termina_session* s);
 
 /* ---- The exchange trace ---------------------------------------------------- */
@@ -207,7 +218,7 @@ typedef struct termina_trace_record {
   size_t field_count;        /* fields of a request or reply frame               */
   const char* const* fields; /* their texts, UTF-8, NUL-terminated               */
   const uint8_t* bytes;      /* the bytes on the line (a TCP request: with its
-                                envelope)                                        */
+                                envelope), passwords overwritten with '*'        */
   size_t byte_count;
   const char* text; /* the event as one readable line, UTF-8, without a
                        line end: the line TERMINA_TRACE writes          */
@@ -215,8 +226,15 @@ typedef struct termina_trace_record {
 
 /* Called on the calling thread, inside the call, once per frame, control
  * byte and event; the record and everything it points to lives only for the
- * callback.  The callback must not call functions of the same session
- * (they return TERMINA_E_BUSY). */
+ * callback.  Every function given the callback's own session returns
+ * TERMINA_E_BUSY at once when called from the callback (termina_close,
+ * termina_cancel_report and termina_error_text included); other sessions
+ * may be used.  Passwords never appear in a record or a trace file: the
+ * data-exchange password written to or read from table 31 and the tax
+ * inspector's passwords of the registration and of the fiscal memory
+ * reports are shown as "***" in `fields` and `text`, and as '*' bytes in
+ * `bytes`, as is the data-exchange password at the head of every request
+ * frame. */
 typedef void (*termina_trace_fn)(void* user, const termina_trace_record* record);
 
 /* Sets (NULL: removes) the session's trace callback. */

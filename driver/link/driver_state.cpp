@@ -5,16 +5,17 @@
 
 namespace termina::link {
 
-std::optional<uint8_t> Channel::readByte(int serialTimeoutMs) {
+std::optional<uint8_t> Channel::readByte(int waitMs) {
   {
     std::lock_guard g(lock_);
     if (aheadPos_ < aheadLen_) return ahead_[aheadPos_++];
   }
+  const int full = fullWaitMs();
+  const int wait = waitMs < 0 || waitMs > full ? full : waitMs;
   // Wait without the lock so that a purge or a CAN from another thread is
   // never held up by a silent line.
   std::array<uint8_t, 256> buf;
-  std::size_t n =
-      tcpMode() ? tcp.receive(buf.data(), buf.size()) : serial.read(buf.data(), buf.size(), serialTimeoutMs);
+  std::size_t n = tcpMode() ? tcp.receive(buf.data(), buf.size(), wait) : serial.read(buf.data(), buf.size(), wait);
   if (n == 0) return std::nullopt;
   std::lock_guard g(lock_);
   std::memcpy(ahead_.data(), buf.data(), n);
@@ -29,6 +30,24 @@ std::size_t Channel::write(const uint8_t* data, std::size_t n, bool purgeFirst) 
   return serial.write(data, n, kSerialTimeoutMs);
 }
 
+std::string Channel::takeArrived() {
+  std::string out;
+  {
+    std::lock_guard g(lock_);
+    out.assign(reinterpret_cast<const char*>(ahead_.data() + aheadPos_), aheadLen_ - aheadPos_);
+    aheadPos_ = aheadLen_ = 0;
+  }
+  if (!tcpMode()) return out;
+  std::array<uint8_t, 256> buf;
+  // Bounded, so that a peer that never stops sending cannot hold the call.
+  for (int i = 0; i < 64; ++i) {
+    std::size_t n = tcp.receive(buf.data(), buf.size(), 0);
+    if (n == 0) break;
+    out.append(reinterpret_cast<const char*>(buf.data()), n);
+  }
+  return out;
+}
+
 void Channel::purgeInput() {
   std::lock_guard g(lock_);
   aheadPos_ = aheadLen_ = 0;
@@ -38,11 +57,13 @@ void Channel::purgeInput() {
 void Channel::closeSerial() {
   std::lock_guard g(lock_);
   aheadPos_ = aheadLen_ = 0;
+  replyOwed = false;
   serial.close();
 }
 
 void Channel::closeAll() {
   tcp.close();
+  replyOwed = false;
   closeSerial();
 }
 

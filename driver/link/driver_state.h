@@ -34,10 +34,18 @@ class Channel {
   // TCP mode: the link's active flag is set.
   bool tcpMode() const { return tcp.active(); }
 
-  // One byte, waiting at most 500 ms (serial) or the socket's receive
-  // time-out (TCP).  Bytes beyond the first that one system call brought
-  // are kept for the next calls.
-  std::optional<uint8_t> readByte(int serialTimeoutMs = kSerialTimeoutMs);
+  // One byte, waiting at most waitMs, and never longer than a full read
+  // wait: 500 ms (serial) or the socket's receive time-out (TCP); -1 waits
+  // the full read wait.  Bytes beyond the first that one system call
+  // brought are kept for the next calls.
+  std::optional<uint8_t> readByte(int waitMs = -1);
+
+  // The longest single read wait of the channel.
+  int fullWaitMs() const { return tcpMode() ? TcpLink::kReceiveTimeoutMs : kSerialTimeoutMs; }
+
+  // TCP: everything that has already arrived (read-ahead included), read
+  // without waiting and taken off the link.
+  std::string takeArrived();
 
   // Serial: discards pending input (read-ahead included) when asked, then
   // writes with the 500 ms write limit.  TCP: sends the bytes as they are.
@@ -49,6 +57,18 @@ class Channel {
   void closeAll();
 
   static constexpr int kSerialTimeoutMs = 500;
+
+  // A request went out (at owedSince) whose reply has not been collected
+  // whole: the call ended early (its deadline, a broken exchange).  The
+  // register may still send that reply, so it is waited out before the next
+  // request.  Only the thread running the session's call touches it;
+  // closing clears it.
+  bool replyOwed = false;
+  std::chrono::steady_clock::time_point owedSince{};
+  void owe() {
+    replyOwed = true;
+    owedSince = std::chrono::steady_clock::now();
+  }
 
  private:
   std::mutex lock_;
@@ -72,6 +92,7 @@ struct DriverState {
   std::chrono::steady_clock::time_point traceEpoch = std::chrono::steady_clock::now();
   int traceCommand = -1;
   const char* traceName = nullptr;
+  bool traceSecretReply = false;  // the awaited reply carries a password
 
   static constexpr std::size_t kMaxPassword = 59;
   void setPassword(std::string_view text) { password = std::string(text.substr(0, kMaxPassword)); }

@@ -50,8 +50,9 @@ std::size_t TcpLink::send(const uint8_t* data, std::size_t n) {
   return sock_ == kNoSocket ? 0 : sock::send(sock_, data, n);
 }
 
-std::size_t TcpLink::receive(uint8_t* buf, std::size_t max) {
-  return sock_ == kNoSocket ? 0 : sock::receive(sock_, buf, max);
+std::size_t TcpLink::receive(uint8_t* buf, std::size_t max, int ms) {
+  if (sock_ == kNoSocket) return 0;
+  return sock::receive(sock_, buf, max, ms < 0 ? 0 : ms > kReceiveTimeoutMs ? kReceiveTimeoutMs : ms);
 }
 
 }  // namespace termina::link

@@ -35,10 +35,10 @@ class TcpLink {
   // Sends all bytes; returns how many the socket took.
   std::size_t send(const uint8_t* data, std::size_t n);
 
-  // Receives up to max bytes, waiting at most the receive time-out; a
-  // receive interrupted by a signal is retried.  0 on time-out, error or
-  // a closed connection.
-  std::size_t receive(uint8_t* buf, std::size_t max);
+  // Receives up to max bytes, waiting at most ms (at most the receive
+  // time-out; 0: only what has already arrived); a receive interrupted by
+  // a signal is retried.  0 on time-out, error or a closed connection.
+  std::size_t receive(uint8_t* buf, std::size_t max, int ms = kReceiveTimeoutMs);
 
   static constexpr int kReceiveTimeoutMs = 5000;
   static constexpr int kConnectTimeoutMs = 2000;

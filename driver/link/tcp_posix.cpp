@@ -84,7 +84,11 @@ std::size_t send(std::intptr_t s, const uint8_t* data, std::size_t n) {
   return done;
 }
 
-std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max) {
+std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max, int ms) {
+  pollfd p{fdOf(s), POLLIN, 0};
+  int ready;
+  do { ready = ::poll(&p, 1, ms); } while (ready < 0 && errno == EINTR);
+  if (ready <= 0) return 0;
   for (;;) {
     const ssize_t r = ::recv(fdOf(s), buf, max, 0);
     if (r > 0) return static_cast<std::size_t>(r);

@@ -34,8 +34,10 @@ bool connectWithin(std::intptr_t s, uint32_t address, uint16_t port, int ms);
 // All bytes, or as many as the socket took.
 std::size_t send(std::intptr_t s, const uint8_t* data, std::size_t n);
 
-// What one receive brings (retried when a signal interrupts it); 0 on
-// time-out, error or a closed connection.
-std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max);
+// What one receive brings, waiting at most ms for the first byte (0: only
+// what has already arrived) and never longer than the socket's receive
+// time-out; retried when a signal interrupts it.  0 on time-out, error or a
+// closed connection.
+std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max, int ms);
 
 }  // namespace termina::link::sock

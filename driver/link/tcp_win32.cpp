@@ -94,8 +94,14 @@ std::size_t send(std::intptr_t s, const uint8_t* data, std::size_t n) {
   return done;
 }
 
-std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max) {
-  // The receive time-out ends a silent wait with an error: nothing came.
+std::size_t receive(std::intptr_t s, uint8_t* buf, std::size_t max, int ms) {
+  // Nothing readable within ms: a silent wait.  The receive time-out still
+  // ends a wait that select let through with an error: nothing came.
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(socketOf(s), &readable);
+  timeval tv{ms / 1000, (ms % 1000) * 1000};
+  if (::select(0, &readable, nullptr, nullptr, &tv) <= 0) return 0;
   const int r = ::recv(socketOf(s), reinterpret_cast<char*>(buf), static_cast<int>(max), 0);
   return r > 0 ? static_cast<std::size_t>(r) : 0;
 }

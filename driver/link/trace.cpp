@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "frame.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -137,6 +138,53 @@ void writeLine(const std::string& line) {
 
 std::chrono::nanoseconds sinceEpoch(const DriverState& s) { return std::chrono::steady_clock::now() - s.traceEpoch; }
 
+constexpr char kHidden[] = "***";
+
+// The fields of a request that carry a password: the data-exchange
+// password written to table 31, the tax inspector's passwords of the
+// registration and of the fiscal memory reports.
+std::vector<std::size_t> secretRequestFields(int command, const std::vector<std::string>& fields) {
+  switch (command) {
+    case 0x08: return {0, 3};
+    case 0x62:
+    case 0x63: return {3};
+    case 0xA2: return !fields.empty() && fields[0] == "31" ? std::vector<std::size_t>{2} : std::vector<std::size_t>{};
+    default: return {};
+  }
+}
+
+// A reading of table 31 brings the data-exchange password back.
+bool secretReply(int command, const std::vector<std::string>& fields) {
+  return command == 0xA1 && !fields.empty() && fields[0] == "31";
+}
+
+// Overwrites with '*' the bytes of the given fields, which start at
+// `from` within the frame and end with FS, and the bytes [skipFrom,
+// skipTo) before them.
+void starBytes(std::string& frame, std::size_t from, const std::vector<std::size_t>& which, std::size_t skipFrom = 0,
+               std::size_t skipTo = 0) {
+  for (std::size_t i = skipFrom; i < skipTo && i < frame.size(); ++i) frame[i] = '*';
+  std::size_t field = 0;
+  bool secret = false;
+  auto update = [&] { secret = std::find(which.begin(), which.end(), field) != which.end(); };
+  update();
+  for (std::size_t i = from; i < frame.size(); ++i) {
+    const char c = frame[i];
+    if (c == static_cast<char>(ETX)) break;
+    if (c == static_cast<char>(FS)) {
+      ++field;
+      update();
+    } else if (secret) {
+      frame[i] = '*';
+    }
+  }
+}
+
+void hideFields(std::vector<std::string>& fields, const std::vector<std::size_t>& which) {
+  for (std::size_t i : which)
+    if (i < fields.size()) fields[i] = kHidden;
+}
+
 }  // namespace
 
 void configure() {
@@ -177,6 +225,9 @@ void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std:
   e.since = sinceEpoch(s);
   e.what = what;
   e.line = line;
+  // Passwords never reach a trace: the line's copy has them overwritten.
+  std::string hidden;
+  const std::size_t at = frame.empty() ? std::string_view::npos : line.find(frame);
   if (kind == Kind::Frame && dir == Dir::Out) {
     DecodedFrame d = decodeRequest(frame, s.password.size());
     e.command = d.command;
@@ -184,6 +235,17 @@ void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std:
     e.name = commandName(e.command, e.fields);
     s.traceCommand = e.command;
     s.traceName = e.name;
+    s.traceSecretReply = secretReply(e.command, e.fields);
+    const std::vector<std::size_t> secret = secretRequestFields(e.command, e.fields);
+    if (at != std::string_view::npos) {
+      hidden.assign(line);
+      const std::size_t p = s.password.size();
+      std::string f = hidden.substr(at, frame.size());
+      starBytes(f, 4 + p, secret, 1, 1 + p);
+      hidden.replace(at, frame.size(), f);
+      e.line = hidden;
+    }
+    hideFields(e.fields, secret);
   } else if (kind == Kind::Frame && dir == Dir::In) {
     DecodedFrame d = decodeReply(frame);
     e.result = d.result;
@@ -191,6 +253,17 @@ void emit(Dir dir, Kind kind, std::string_view what, std::string_view line, std:
     e.checksumOk = replyChecksumOk(std::string(frame));
     e.command = s.traceCommand;
     e.name = s.traceName;
+    if (s.traceSecretReply) {
+      s.traceSecretReply = false;
+      hideFields(e.fields, {0});
+      if (at != std::string_view::npos) {
+        hidden.assign(line);
+        std::string f = hidden.substr(at, frame.size());
+        starBytes(f, 6, {0});
+        hidden.replace(at, frame.size(), f);
+        e.line = hidden;
+      }
+    }
   } else if (kind == Kind::Failure) {
     e.result = code;
   }

@@ -2,6 +2,7 @@
 // The exchange trace: a decoded line per event when TERMINA_TRACE names a
 // file, nothing at all otherwise, and never a failed command because of it.
 #include "register_fixture.h"
+#include "termina.h"
 
 #include <fstream>
 #include <regex>
@@ -66,4 +67,37 @@ TEST(Trace, OffByDefaultAndHarmlessWhenUnwritable) {
   TRMA_CheckPort(false);
   EXPECT_EQ(TRMA_GetVersion(&v), 0);
   ::unsetenv("TERMINA_TRACE");
+}
+
+// The original interface's password change and table 31 write, traced
+// through its own callback and the trace file.
+TEST(TrmaTrace, PasswordsNeverReachATrace) {
+  Connected c(Transport::Pty);
+  const std::string file = c.root.path() + "/trace.log";
+  ::setenv("TERMINA_TRACE", file.c_str(), 1);
+  c.connect();
+  static std::string* seen;
+  std::string all;
+  seen = &all;
+  termina_set_trma_trace(
+      [](void*, const termina_trace_record* r) {
+        *seen += std::string(r->text) + "\n";
+        for (std::size_t i = 0; i < r->field_count; ++i) *seen += std::string(r->fields[i]) + "\n";
+        seen->append(reinterpret_cast<const char*>(r->bytes), r->byte_count);
+      },
+      nullptr);
+  TRMA_STRING pw{};
+  put(pw, "MNBV");
+  EXPECT_EQ(TRMA_ChangePwd(&pw, true), 0);
+  TRMA_STRING v{};
+  put(v, "QWER");
+  EXPECT_EQ(TRMA_WriteConfig(31, 0, &v), 0);
+  termina_set_trma_trace(nullptr, nullptr);
+  ::unsetenv("TERMINA_TRACE");
+  const std::string written = readAll(file);
+  EXPECT_NE(all.find("WriteConfig \"31\" \"0\" \"***\""), std::string::npos) << all;
+  for (const char* secret : {"MNBV", "QWER"}) {
+    EXPECT_EQ(all.find(secret), std::string::npos) << secret;
+    EXPECT_EQ(written.find(secret), std::string::npos) << secret;
+  }
 }

@@ -255,9 +255,11 @@ TEST_P(SessionTest, ADeadlineEndsACallBeforeThePatience) {
   EXPECT_EQ(termina_get_current_shift(r.s, &shift), TERMINA_E_DEADLINE);
   EXPECT_LE(r.sim->events().size(), 2u) << "the request, at most one ENQ; no burst at the deadline";
   // Without the limit the same session meets a register back to normal
-  // (a limit this short could end even a good exchange on a loaded machine).
+  // (a limit this short could end even a good exchange on a loaded machine),
+  // once it has waited out the unanswered request, within its patience.
   r.sim->setFaults({});
   ASSERT_EQ(termina_set_deadline(r.s, 0), 0);
+  ASSERT_EQ(termina_set_patience(r.s, 1), 0);
   EXPECT_EQ(termina_get_current_shift(r.s, &shift), 0);
 }
 
