@@ -141,6 +141,12 @@ int cmdConfig(Context& ctx, const std::vector<std::string>& args) {
   }
   connect();
   const uint16_t rc = TRMA_ReadConfig(table, fieldNo, &value);
+  // No value is a failure with --json too: the failure object and code 64.
+  if (rc == TRMA_E_NODATA64 && ctx.json) throw rc;
+  if (ctx.json) {
+    json::print(ctx.out, {{"table", table}, {"field", fieldNo}, {"value", cp::ansiToUtf8(value)}});
+    return 0;
+  }
   if (rc == TRMA_E_NODATA64) {
     ctx.err << "trma: регистратор не вернул значение таблицы " << table << ", поля " << fieldNo
             << " (нет данных, код 64)\n";

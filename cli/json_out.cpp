@@ -7,8 +7,9 @@
 namespace termina::cli::json {
 
 bool supported(std::string_view command) {
-  static constexpr std::array<std::string_view, 9> names{"nvr show", "status", "version",       "shift", "registration",
-                                                         "eej",      "clock",  "settings show", "find"};
+  static constexpr std::array<std::string_view, 13> names{
+      "nvr show",      "status",        "version",          "shift",      "registration", "eej", "clock",
+      "settings show", "settings diff", "settings backups", "config get", "logo check",   "find"};
   for (std::string_view n : names)
     if (n == command) return true;
   return false;

@@ -61,12 +61,25 @@ int logoCheck(Context& ctx, const std::string& path) {
   connect();
   const uint16_t version = registerVersion();
   const app::LogoCheck c = app::CheckLogoFile(path, version);
+  // A negative height is a picture stored top row first.
+  const int64_t height = c.height < 0 ? -static_cast<int64_t>(c.height) : c.height;
+  if (ctx.json) {
+    // The verdict is the answer: a refused file is an object like an
+    // accepted one, with exit status 102 as without --json.
+    const auto size = [&](int64_t n) { return c.accepted() ? nlohmann::json(n) : nlohmann::json(nullptr); };
+    const std::string text = c.accepted() ? "Файл подходит для ККМ версии " + std::to_string(version) : c.message;
+    json::print(ctx.out, {{"version", version},
+                          {"accepted", c.accepted()},
+                          {"width", size(c.width)},
+                          {"height", size(height)},
+                          {"text", text}});
+    return c.accepted() ? 0 : kExitRefused;
+  }
   if (!c.accepted()) {
     ctx.err << "trma: " << c.message << "\n";
     return kExitRefused;
   }
-  ctx.out << "Файл подходит для ККМ версии " << version << ": " << c.width << "x"
-          << (c.height < 0 ? -static_cast<long long>(c.height) : c.height) << "\n";
+  ctx.out << "Файл подходит для ККМ версии " << version << ": " << c.width << "x" << height << "\n";
   return 0;
 }
 

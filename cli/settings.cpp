@@ -314,14 +314,43 @@ int diff(Context& ctx, const std::string& path) {
   std::vector<SettingChange> changes;
   const SettingsResult r = DiffSettingsFile(path, RegisterVersion(), &changes);
   if (r.outcome == SettingsOutcome::DriverFailure) throw r.code;
-  if (r.outcome != SettingsOutcome::Compared) return refused(ctx, r.message);
-  for (const SettingChange& c : changes) ctx.out << FormatChange(c) << "\n";
+  if (r.outcome != SettingsOutcome::Compared) {
+    if (ctx.json) json::print(ctx.out, json::failure(kExitFile, r.message));
+    return refused(ctx, r.message);
+  }
+  if (ctx.json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const SettingChange& c : changes)
+      list.push_back(
+          {{"table", c.table}, {"field", c.field}, {"setting", c.name}, {"old", c.oldValue}, {"new", c.newValue}});
+    json::print(ctx.out, {{"changes", list}});
+  } else {
+    for (const SettingChange& c : changes) ctx.out << FormatChange(c) << "\n";
+  }
   return changes.empty() ? 0 : 1;
 }
 
+// "YYYYMMDD-HHMMSS" -> "YYYY-MM-DD HH:MM:SS".
+std::string stampText(const std::string& s) {
+  if (s.size() != 15) return s;
+  return s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + " " + s.substr(9, 2) + ":" + s.substr(11, 2) +
+         ":" + s.substr(13, 2);
+}
+
 int backups(Context& ctx) {
+  const std::string folder = BackupFolder();
   const std::string prefix = RegisterBackupPrefix(RegisterVersion());
-  for (const std::string& path : ListBackups(BackupFolder(), prefix, kSettingsBackupExtension)) ctx.out << path << "\n";
+  const std::vector<std::string> paths = ListBackups(folder, prefix, kSettingsBackupExtension);
+  if (!ctx.json) {
+    for (const std::string& path : paths) ctx.out << path << "\n";
+    return 0;
+  }
+  nlohmann::json list = nlohmann::json::array();
+  for (const std::string& path : paths) {
+    const auto name = ParseBackupName(path.substr(path.rfind('/') + 1));
+    list.push_back({{"path", path}, {"made", name ? nlohmann::json(stampText(name->stamp)) : nlohmann::json(nullptr)}});
+  }
+  json::print(ctx.out, {{"folder", folder}, {"prefix", prefix}, {"backups", list}});
   return 0;
 }
 

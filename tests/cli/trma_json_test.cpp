@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <nlohmann/json.hpp>
 
+#include "backups.h"
 #include "simulator.h"
 #include "termina.h"
 #include "trma_fixture.h"
@@ -118,6 +121,38 @@ TEST_F(TrmaJson, NvrShowGivesTheShiftTotals) {
   ASSERT_EQ(j["sales_by_payment"].size(), 16u) << j;
   EXPECT_DOUBLE_EQ(j["sales_by_payment"][0].get<double>(), 61.0);
   EXPECT_DOUBLE_EQ(j["sales_total"].get<double>(), 61.0);
+}
+
+// config get and the settings file's diff and backups: the register's
+// values; no value and a refused file are failures with today's status.
+TEST_F(TrmaJson, ConfigAndSettingsFilesMatchTheRegister) {
+  sim.setReady();
+  sim.setTable(20, 1, "Касса №1 Ёлка");
+  EXPECT_EQ(run("config", {"get", "20", "1"}), (json{{"table", 20}, {"field", 1}, {"value", "Касса №1 Ёлка"}}));
+  termina::sim::Faults f;
+  f.forcedOnce["A1"] = {64, {}};
+  sim.setFaults(f);
+  EXPECT_EQ(run("config", {"get", "20", "1"}, 64)["code"], 64);
+
+  const std::string file = dir.file("shop.frc");
+  ASSERT_EQ(runTrma({"--tcp", tcp}, {"settings", "save", file}).exitCode, 0);
+  EXPECT_EQ(run("settings", {"diff", file}), (json{{"changes", json::array()}}));
+  sim.setTable(20, 1, "ДРУГАЯ");
+  const json change = {
+      {"table", 20}, {"field", 1}, {"setting", "Клише предприятия 2"}, {"old", "ДРУГАЯ"}, {"new", "Касса №1 Ёлка"}};
+  EXPECT_EQ(run("settings", {"diff", file}, 1), (json{{"changes", {change}}}));
+  EXPECT_EQ(run("settings", {"diff", dir.file("missing.frc")}, 101)["code"], 101);
+
+  // A backup of this register, named by the folder and prefix trma gives.
+  json j = run("settings", {"backups"});
+  EXPECT_EQ(j["backups"], json::array());
+  const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(std::ifstream(file, std::ios::binary).rdbuf()), {});
+  std::string backup, why;
+  ASSERT_TRUE(termina::app::WriteBackup(j["folder"], j["prefix"], "frc", bytes, &backup, &why)) << why;
+  j = run("settings", {"backups"});
+  ASSERT_EQ(j["backups"].size(), 1u) << j;
+  EXPECT_EQ(j["backups"][0]["path"], backup);
+  EXPECT_TRUE(j["backups"][0]["made"].is_string()) << j;
 }
 
 TEST_F(TrmaJson, FailuresAreObjectsWithTodaysExitStatus) {

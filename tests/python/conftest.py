@@ -23,7 +23,11 @@ class Sim:
             args += ["--pty", str(tmp / f"tty-{id(self)}")]
         else:
             args += ["--tcp", "0"]
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+        # With --log the simulator writes each request it received to
+        # standard error, before its reply goes out.
+        self.log = tmp / f"requests-{id(self)}.log" if "--log" in extra else None
+        with open(self.log or os.devnull, "w") as err:
+            self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=err if self.log else None, text=True)
         line = self.proc.stdout.readline().split()
         if len(line) != 2:
             self.proc.kill()
@@ -36,6 +40,10 @@ class Sim:
             return termina.open_serial(self.where, 19200, **kw)
         host, port = self.where.rsplit(":", 1)
         return termina.open_tcp(host, int(port), **kw)
+
+    def requests(self) -> list:
+        """The requests logged so far (--log), one "CODE [field]... -> RESULT" a line."""
+        return self.log.read_text(encoding="utf-8").splitlines()
 
     def stop(self) -> None:
         self.proc.terminate()
