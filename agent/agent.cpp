@@ -34,10 +34,7 @@ std::string loadOrMakeToken(const std::string& path) {
 }
 
 Agent::Agent(Config cfg)
-    : cfg_(std::move(cfg)),
-      token_(loadOrMakeToken(cfg_.tokenFile)),
-      journal_(cfg_.journal),
-      metrics_([this] {
+    : cfg_(std::move(cfg)), token_(loadOrMakeToken(cfg_.tokenFile)), journal_(cfg_.journal), metrics_([this] {
         std::vector<std::string> names;
         for (const auto& r : cfg_.registers) names.push_back(r.name);
         return names;

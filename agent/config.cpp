@@ -26,7 +26,8 @@ std::string text(const toml::node& n, const std::string& path, const std::string
 unsigned number(const toml::node& n, const std::string& path, const std::string& key, int64_t lo, int64_t hi) {
   if (!n.is_integer()) bad(path, n.source(), key + " must be a whole number");
   const int64_t v = n.as_integer()->get();
-  if (v < lo || v > hi) bad(path, n.source(), key + " must be from " + std::to_string(lo) + " to " + std::to_string(hi));
+  if (v < lo || v > hi)
+    bad(path, n.source(), key + " must be from " + std::to_string(lo) + " to " + std::to_string(hi));
   return static_cast<unsigned>(v);
 }
 
@@ -59,9 +60,7 @@ Config parseConfig(const std::string& source, const std::string& path) {
   toml::table t;
   try {
     t = toml::parse(source, path);
-  } catch (const toml::parse_error& e) {
-    bad(path, e.source(), std::string(e.description()));
-  }
+  } catch (const toml::parse_error& e) { bad(path, e.source(), std::string(e.description())); }
   Config c;
   for (auto&& [k, v] : t) {
     const std::string key(k.str());

@@ -84,14 +84,13 @@ void installRoutes(httplib::Server& srv, Agent& agent) {
 
   // The library's own refusals (413, 404 of no route, 400 of a bad request
   // line) as JSON too.
-  srv.set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        std::string msg = "request refused (HTTP " + std::to_string(res.status) + ")";
-        if (res.status == 413) msg = "the body is larger than 64 KiB";
-        sendError(res, res.status, msg);
-        return httplib::Server::HandlerResponse::Handled;
-      }));
+  srv.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    std::string msg = "request refused (HTTP " + std::to_string(res.status) + ")";
+    if (res.status == 413) msg = "the body is larger than 64 KiB";
+    sendError(res, res.status, msg);
+    return httplib::Server::HandlerResponse::Handled;
+  }));
 
   srv.Get("/healthz", [](const httplib::Request&, httplib::Response& res) { sendJson(res, 200, {{"status", "ok"}}); });
 
@@ -100,9 +99,8 @@ void installRoutes(httplib::Server& srv, Agent& agent) {
     res.set_content(agent.metrics(), "text/plain; version=0.0.4; charset=utf-8");
   });
 
-  srv.Get("/v1/registers", [&agent](const httplib::Request&, httplib::Response& res) {
-    sendJson(res, 200, agent.registers());
-  });
+  srv.Get("/v1/registers",
+          [&agent](const httplib::Request&, httplib::Response& res) { sendJson(res, 200, agent.registers()); });
 
   srv.Get(R"(/v1/registers/([^/]+))", [&agent](const httplib::Request& req, httplib::Response& res) {
     const auto v = agent.registerView(req.matches[1]);

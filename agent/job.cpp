@@ -80,7 +80,7 @@ bool getText(const json& j, const std::string& key, const std::string& path, boo
   if (!getString(j, key, path, required, out, fail)) return false;
   if (!registerText(out, maxChars))
     return fail.text(path, "the register cannot take this text (at most " + std::to_string(maxChars) +
-                          " characters of its code page, no control characters)");
+                               " characters of its code page, no control characters)");
   return true;
 }
 
@@ -105,8 +105,8 @@ bool getUnsigned(const json& j, const std::string& key, const std::string& path,
 }
 
 // A decimal amount given as a string; positive unless zero is allowed.
-bool getDecimal(const json& j, const std::string& key, const std::string& path, int scale, bool allowZero,
-                int64_t& out, Fail& fail) {
+bool getDecimal(const json& j, const std::string& key, const std::string& path, int scale, bool allowZero, int64_t& out,
+                Fail& fail) {
   auto it = j.find(key);
   if (it == j.end() || it->is_null()) return fail(path, "missing");
   if (!it->is_string()) return fail(path, "must be a decimal string such as \"45.50\"");
@@ -185,7 +185,8 @@ bool parseDisplay(const json& j, JobSpec& s, Fail& fail) {
   s.line1 = text.substr(0, nl);
   if (nl != std::string::npos) s.line2 = text.substr(nl + 1);
   if (!registerText(s.line1, kNameChars) || !registerText(s.line2, kNameChars))
-    return fail.text("text", "the register cannot take this text (two lines of at most 20 characters of its code page)");
+    return fail.text("text",
+                     "the register cannot take this text (two lines of at most 20 characters of its code page)");
   return true;
 }
 
@@ -212,8 +213,8 @@ bool isFiscal(Kind k) {
 bool validJobId(std::string_view id) {
   if (id.empty() || id.size() > 64) return false;
   for (char c : id) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                    c == '_' || c == '-';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     if (!ok) return false;
   }
   return true;

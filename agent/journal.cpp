@@ -79,7 +79,9 @@ JobRecord readRow(const Stmt& s) {
   return j;
 }
 
-std::string dumpJson(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
+std::string dumpJson(const nlohmann::json& j) {
+  return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 }  // namespace
 

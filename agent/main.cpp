@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     installRoutes(server, agent);
     const auto& cfg = agent.config();
     int port = static_cast<int>(cfg.listenPort);
-    bool bound = port == 0 ? (port = server.bind_to_any_port(cfg.listenHost)) > 0
-                           : server.bind_to_port(cfg.listenHost, port);
+    bool bound =
+        port == 0 ? (port = server.bind_to_any_port(cfg.listenHost)) > 0 : server.bind_to_port(cfg.listenHost, port);
     if (!bound) {
       std::fprintf(stderr, "termina-agent: cannot listen on %s:%u\n", cfg.listenHost.c_str(), cfg.listenPort);
       return 1;

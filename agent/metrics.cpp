@@ -91,7 +91,8 @@ std::string Metrics::render() {
   o << "# HELP termina_register_shift_open 1 while the register's shift is open.\n"
        "# TYPE termina_register_shift_open gauge\n";
   for (auto& [n, r] : regs_)
-    if (r.known) o << "termina_register_shift_open{register=\"" << label(n) << "\"} " << ((r.status & 0x04) ? 1 : 0) << "\n";
+    if (r.known)
+      o << "termina_register_shift_open{register=\"" << label(n) << "\"} " << ((r.status & 0x04) ? 1 : 0) << "\n";
   o << "# HELP termina_register_shift_over_24h 1 while the open shift is older than 24 hours.\n"
        "# TYPE termina_register_shift_over_24h gauge\n";
   for (auto& [n, r] : regs_)
@@ -126,8 +127,7 @@ std::string Metrics::render() {
   for (auto& [n, r] : regs_) {
     const std::string l = "register=\"" + label(n) + "\"";
     for (std::size_t i = 0; i < kBounds.size(); ++i)
-      o << "termina_job_duration_seconds_bucket{" << l << ",le=\"" << num(kBounds[i]) << "\"} " << r.buckets[i]
-        << "\n";
+      o << "termina_job_duration_seconds_bucket{" << l << ",le=\"" << num(kBounds[i]) << "\"} " << r.buckets[i] << "\n";
     o << "termina_job_duration_seconds_bucket{" << l << ",le=\"+Inf\"} " << r.count << "\n";
     o << "termina_job_duration_seconds_sum{" << l << "} " << num(r.sum) << "\n";
     o << "termina_job_duration_seconds_count{" << l << "} " << r.count << "\n";

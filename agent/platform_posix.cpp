@@ -37,8 +37,7 @@ void prepareStopSignals() {
 int waitForStop() {
   const sigset_t set = stopSet();
   int sig = 0;
-  while (sigwait(&set, &sig) != 0) {
-  }
+  while (sigwait(&set, &sig) != 0) {}
   return sig;
 }
 

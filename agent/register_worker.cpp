@@ -124,7 +124,10 @@ Made compare(Kind kind, const Counters& b, const Counters& a) {
 }  // namespace
 
 json Counters::toJson() const {
-  return {{"shift", shift}, {"document", document}, {"report", report}, {"receipt", receipt},
+  return {{"shift", shift},
+          {"document", document},
+          {"report", report},
+          {"receipt", receipt},
           {"receipt_state", receiptState}};
 }
 
@@ -138,9 +141,7 @@ std::optional<Counters> Counters::fromJson(const json& j) {
     c.receipt = j.at("receipt").get<uint32_t>();
     c.receiptState = j.at("receipt_state").get<int>();
     return c;
-  } catch (const json::exception&) {
-    return std::nullopt;
-  }
+  } catch (const json::exception&) { return std::nullopt; }
 }
 
 RegisterWorker::RegisterWorker(RegisterConfig cfg, Journal& journal, Metrics& metrics, unsigned statusIntervalSeconds,
@@ -448,8 +449,8 @@ int RegisterWorker::runFiscal(const JobSpec& s, json& result) {
       if (rc == 0) rc = termina_subtotal(session_, &total);
       int64_t paid = 0;
       for (std::size_t i = 0; rc == 0 && i < s.payments.size(); ++i) {
-        rc = termina_payment(session_, s.payments[i].type, static_cast<double>(s.payments[i].amount) / 10000.0,
-                             &figure);
+        rc =
+            termina_payment(session_, s.payments[i].type, static_cast<double>(s.payments[i].amount) / 10000.0, &figure);
         paid += s.payments[i].amount;
       }
       if (rc == 0) rc = termina_close_receipt(session_);
@@ -499,8 +500,7 @@ int RegisterWorker::runOther(const JobSpec& s, json& result) {
       rc = termina_set_date(session_, &d, &t);
       if (rc == 0) {
         char b[32];
-        std::snprintf(b, sizeof b, "%04u-%02u-%02uT%02u:%02u:%02u", d.year, d.month, d.day, t.hour, t.minute,
-                      t.second);
+        std::snprintf(b, sizeof b, "%04u-%02u-%02uT%02u:%02u:%02u", d.year, d.month, d.day, t.hour, t.minute, t.second);
         result["clock"] = b;
       }
       break;
