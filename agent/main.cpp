@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
   platform::prepareStopSignals();
   try {
     Agent agent(loadConfig(configPath));
+    if (agent.config().registers.empty())
+      std::fprintf(stderr, "termina-agent: %s names no register ([register.NAME])\n", configPath.c_str());
     httplib::Server server;
     // Callers that wait for their jobs hold a thread each.
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };

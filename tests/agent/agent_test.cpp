@@ -45,8 +45,7 @@ TEST_F(AgentTest, ASaleIsMadeOnceWhateverTheRepeatsAndRestarts) {
   EXPECT_TRUE(reg.body["status"]["status"]["shift_open"].get<bool>());
   auto m = client()->Get("/metrics");
   ASSERT_TRUE(m);
-  EXPECT_NE(m->body.find("termina_jobs_total{register=\"till\",kind=\"receipt\",state=\"done\"} 1"),
-            std::string::npos)
+  EXPECT_NE(m->body.find("termina_jobs_total{register=\"till\",kind=\"receipt\",state=\"done\"} 1"), std::string::npos)
       << m->body;
   EXPECT_NE(m->body.find("termina_register_shift_open{register=\"till\"} 1"), std::string::npos);
   EXPECT_NE(m->body.find("termina_register_fatal{register=\"till\",bit=\"nvr_checksum\"} 0"), std::string::npos);
@@ -240,8 +239,8 @@ TEST_F(AgentTest, TokenAndBrowserOrigins) {
   auto p2 = bare.Options("/v1/registers/till/jobs", pre);
   EXPECT_EQ(p2->status, 403);
   EXPECT_FALSE(p2->has_header("Access-Control-Allow-Origin"));
-  auto no = c->Post("/v1/registers/till/jobs", {{"Origin", "https://evil.example"}}, sale("t2").dump(),
-                    "application/json");
+  auto no =
+      c->Post("/v1/registers/till/jobs", {{"Origin", "https://evil.example"}}, sale("t2").dump(), "application/json");
   EXPECT_EQ(no->status, 403);
   EXPECT_FALSE(no->has_header("Access-Control-Allow-Origin"));
   EXPECT_EQ(get("/v1/jobs/t2").status, 404);
