@@ -53,6 +53,11 @@ void Agent::start() {
 }
 
 void Agent::stop() {
+  {
+    std::lock_guard g(endedLock_);
+    stopping_ = true;
+  }
+  ended_.notify_all();
   for (auto& [name, w] : workers_) w->stop();
 }
 
@@ -114,8 +119,8 @@ std::optional<JobRecord> Agent::waitJob(const std::string& id, unsigned seconds)
     g.unlock();
     auto j = journal_.get(id);
     g.lock();
-    if (!j || j->ended()) return j;
-    if (!ended_.wait_until(g, until, [&] { return endedCount_ != seen; })) {
+    if (!j || j->ended() || stopping_) return j;
+    if (!ended_.wait_until(g, until, [&] { return endedCount_ != seen || stopping_; })) {
       g.unlock();
       return journal_.get(id);
     }

@@ -64,6 +64,7 @@ class Agent {
   std::mutex endedLock_;
   std::condition_variable ended_;
   uint64_t endedCount_ = 0;
+  bool stopping_ = false;  // under endedLock_: waiting callers are answered at once
 };
 
 // Reads the token file, or makes it (32 random bytes as hex, readable by its

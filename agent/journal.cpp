@@ -114,7 +114,10 @@ Journal::Journal(const std::string& path) {
   sqlite3_busy_timeout(db_, 5000);
   try {
     exec("PRAGMA journal_mode=WAL");
-    exec("PRAGMA synchronous=FULL");
+    // Commits reach the disk in order; only the one before a fiscal job's
+    // first frame waits for it (start), which also makes every commit
+    // before it durable.
+    exec("PRAGMA synchronous=NORMAL");
     exec(
         "CREATE TABLE IF NOT EXISTS jobs ("
         " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -201,17 +204,33 @@ std::vector<JobRecord> Journal::unfinished() {
   return out;
 }
 
-bool Journal::start(const std::string& id, const std::string& started, const nlohmann::json& before) {
+bool Journal::start(const std::string& id, const std::string& started, const nlohmann::json& before, bool durable) {
   std::lock_guard g(lock_);
-  Stmt s(db_, "UPDATE jobs SET state = 'running', started = ?, before = ? WHERE id = ? AND state = 'queued'");
-  s.bind(1, started);
-  if (before.is_null())
-    s.bindNull(2);
-  else
-    s.bind(2, dumpJson(before));
-  s.bind(3, id);
+  if (durable) exec("PRAGMA synchronous=FULL");
+  bool changed = false;
+  try {
+    Stmt s(db_, "UPDATE jobs SET state = 'running', started = ?, before = ? WHERE id = ? AND state = 'queued'");
+    s.bind(1, started);
+    if (before.is_null())
+      s.bindNull(2);
+    else
+      s.bind(2, dumpJson(before));
+    s.bind(3, id);
+    s.step();
+    changed = sqlite3_changes(db_) == 1;
+  } catch (...) {
+    if (durable) exec("PRAGMA synchronous=NORMAL");
+    throw;
+  }
+  if (durable) exec("PRAGMA synchronous=NORMAL");
+  return changed;
+}
+
+void Journal::requeue(const std::string& id) {
+  std::lock_guard g(lock_);
+  Stmt s(db_, "UPDATE jobs SET state = 'queued', started = NULL, before = NULL WHERE id = ? AND state = 'running'");
+  s.bind(1, id);
   s.step();
-  return sqlite3_changes(db_) == 1;
 }
 
 void Journal::setBefore(const std::string& id, const nlohmann::json& before) {

@@ -50,8 +50,12 @@ class Journal {
   std::vector<JobRecord> unfinished();
 
   // queued -> running, with the counters before; false when the job is no
-  // longer queued (withdrawn).
-  bool start(const std::string& id, const std::string& started, const nlohmann::json& before);
+  // longer queued (withdrawn).  durable: on the disk before it returns (a
+  // fiscal job, whose frames must never go out twice even after a power
+  // failure); other commits may be lost with the power, never reordered.
+  bool start(const std::string& id, const std::string& started, const nlohmann::json& before, bool durable);
+  // running -> queued, for a job of which nothing was sent.
+  void requeue(const std::string& id);
   // Saves the counters of a running job.
   void setBefore(const std::string& id, const nlohmann::json& before);
   // Ends the job.

@@ -67,9 +67,11 @@ int main(int argc, char** argv) {
     std::printf("listen %s:%d\n", cfg.listenHost.c_str(), port);
     std::fflush(stdout);
     platform::waitForStop();
+    // The workers end their running jobs and the callers waiting for jobs
+    // are answered; then the server stops.
+    agent.stop();
     server.stop();
     http.join();
-    agent.stop();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "termina-agent: %s\n", e.what());
     return 1;

@@ -191,8 +191,7 @@ void RegisterWorker::enqueue(const JobRecord& job) {
 }
 
 json RegisterWorker::view() const {
-  auto* self = const_cast<RegisterWorker*>(this);
-  std::lock_guard g(self->lock_);
+  std::lock_guard g(lock_);
   const char* state = link_ == Link::Ready ? "ready" : link_ == Link::Busy ? "busy" : "offline";
   std::string model;
   if (version_) model = app::ModelName(static_cast<uint16_t>(*version_));
@@ -561,7 +560,7 @@ void RegisterWorker::runJob(const std::string& id) {
     json noted = {{"counters", rc == 0 ? before.toJson() : json(nullptr)}, {"cancelled_open_receipt", cancelled}};
     job.started = nowRfc3339();
     job.before = noted;
-    if (!journal_.start(job.id, job.started, noted)) return;  // withdrawn meanwhile
+    if (!journal_.start(job.id, job.started, noted, true)) return;  // withdrawn meanwhile
     job.state = "running";
     frameSent_ = false;
     rc = runFiscal(*spec, result);
@@ -570,7 +569,14 @@ void RegisterWorker::runJob(const std::string& id) {
       result["before"] = noted["counters"];
       job.result = result;
       finishJob(job, "done", 0);
-    } else if (broken(rc)) {
+    } else if (broken(rc) && !frameSent_) {
+      // Not one frame of the job went out: it waits for the register
+      // like any queued job.
+      journal_.requeue(job.id);
+      requeue();
+      disconnect(rc);
+      return;
+    } else if (linkCode(rc)) {
       job.before["failure"] = rc;
       journal_.setBefore(job.id, job.before);
       disconnect(rc);
@@ -586,7 +592,7 @@ void RegisterWorker::runJob(const std::string& id) {
     }
   } else {
     job.started = nowRfc3339();
-    if (!journal_.start(job.id, job.started, nullptr)) return;
+    if (!journal_.start(job.id, job.started, nullptr, false)) return;
     job.state = "running";
     const int rc = runOther(*spec, result);
     if (rc == 0) {

@@ -86,7 +86,7 @@ class RegisterWorker {
   std::chrono::seconds statusInterval_;
   std::function<void()> jobEnded_;
 
-  std::mutex lock_;  // queue_, stop_, the view below
+  mutable std::mutex lock_;  // queue_, stop_, the view below
   std::condition_variable wake_;
   std::deque<Queued> queue_;
   std::vector<std::string> unsettled_;  // running fiscal jobs to settle once the register answers
