@@ -183,7 +183,7 @@ TEST_F(AgentTest, BadInputNeverReachesTheRegister) {
     auto r = postRaw("/v1/registers/till/jobs", k.body);
     EXPECT_EQ(r.status, k.status) << k.body;
     EXPECT_TRUE(r.body.contains("error")) << k.body;
-    if (!k.field.empty()) EXPECT_EQ(r.body["field"], k.field) << k.body << " " << r.body.dump();
+    if (!k.field.empty()) { EXPECT_EQ(r.body["field"], k.field) << k.body << " " << r.body.dump(); }
   }
   // A text the register cannot take carries the driver's reason.
   EXPECT_NE(postRaw("/v1/registers/till/jobs", badText.dump()).body["error"].get<std::string>().find("Неверный"),
