@@ -49,6 +49,8 @@ std::optional<unsigned> queryNumber(const httplib::Request& req, const char* key
 
 void installRoutes(httplib::Server& srv, Agent& agent) {
   srv.set_payload_max_length(kMaxBody);
+  // Answers are small and go out whole: no waiting for more to send.
+  srv.set_tcp_nodelay(true);
 
   srv.set_pre_routing_handler([&agent](const httplib::Request& req, httplib::Response& res) {
     const std::string origin = req.get_header_value("Origin");

@@ -87,6 +87,9 @@ struct RunningAgent {
     auto c = std::make_unique<httplib::Client>("127.0.0.1", port);
     c->set_read_timeout(120, 0);
     c->set_bearer_token_auth(token.c_str());
+    // As a point-of-sale program would call it: one kept connection.
+    c->set_keep_alive(true);
+    c->set_tcp_nodelay(true);
     return c;
   }
   // Waits until both registers are ready.
