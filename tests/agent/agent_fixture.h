@@ -154,6 +154,34 @@ inline SimCounters readSimState(const std::string& path) {
   return c;
 }
 
+// Adds to the NVR counters in the simulator's state file, as documents the
+// register made while nobody watched.
+inline void addSimDocuments(const std::string& path, uint32_t documents, uint32_t receipts) {
+  std::ifstream in(path);
+  std::stringstream out;
+  std::string line;
+  auto put = [](std::string& hex, size_t offset, int n, uint32_t v) {
+    static const char* digits = "0123456789ABCDEF";
+    for (int i = 0; i < n; ++i) {
+      const uint8_t b = static_cast<uint8_t>(v >> (8 * i));
+      hex[(offset + i) * 2] = digits[b >> 4];
+      hex[(offset + i) * 2 + 1] = digits[b & 15];
+    }
+  };
+  while (std::getline(in, line)) {
+    if (line.rfind("totals=", 0) == 0) {
+      std::string hex = line.substr(7);
+      const SimCounters c = readSimState(path);
+      put(hex, 21, 4, c.document + documents);
+      put(hex, 29, 4, c.receipt + receipts);
+      line = "totals=" + hex;
+    }
+    out << line << "\n";
+  }
+  in.close();
+  std::ofstream(path, std::ios::trunc) << out.str();
+}
+
 class AgentFixture : public ::testing::Test {
  protected:
   void SetUp() override {

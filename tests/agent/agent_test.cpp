@@ -91,6 +91,26 @@ TEST_P(AgentSimDiesAtClose, TheJobSaysWhetherTheReceiptWasMade) {
 
 INSTANTIATE_TEST_SUITE_P(BeforeAndAfter, AgentSimDiesAtClose, ::testing::Bool());
 
+TEST_F(AgentTest, CountersThatMovedOtherwiseLeaveTheJobUncertain) {
+  startSim("till", {"--die-after", "22"});
+  startAgent();
+  ASSERT_EQ(post("till", sale("odd"), 0).status, 202);
+  ASSERT_TRUE(waitUntil([&] { return sim("till").ended(); }));
+  // Another receipt appeared while the register was away: the counters no
+  // longer tell whether this job's was made.
+  addSimDocuments(path("till.state"), 1, 1);
+  startSim("till");
+  const json j = ended("odd");
+  EXPECT_EQ(j["state"], "uncertain") << j.dump();
+  EXPECT_EQ(j["result"]["before"]["receipt"], 0);
+  EXPECT_EQ(j["result"]["after"]["receipt"], 2);
+  EXPECT_NE(j["code"], 0);
+  // And it is not sent again.
+  restartAgent();
+  ASSERT_EQ(post("till", sale("odd")).body["state"], "uncertain");
+  EXPECT_EQ(simCounters("till").receipt, 2u);
+}
+
 TEST_F(AgentTest, AnAgentKilledInASaleSettlesItAtTheNextStart) {
   // Slow replies, so that the agent is surely in the middle of the sale.
   startSim("till", {"--reply-delay", "300"});
