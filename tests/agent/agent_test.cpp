@@ -38,7 +38,9 @@ TEST_F(AgentTest, ASaleIsMadeOnceWhateverTheRepeatsAndRestarts) {
   EXPECT_EQ(post("till", sale("sale-1", "1.00")).status, 409);
   EXPECT_EQ(simCounters("till").receipt, 1u);
 
-  // The register's view and the metrics.
+  // The register's view, once the restarted agent has found it, and the
+  // metrics.
+  ASSERT_TRUE(waitUntil([&] { return get("/v1/registers/till").body["state"] == "ready"; }));
   auto reg = get("/v1/registers/till");
   EXPECT_EQ(reg.status, 200);
   EXPECT_EQ(reg.body["version"], 201);
@@ -290,7 +292,7 @@ TEST_F(AgentTest, AnOfflineRegisterIsReopenedAndItsJobsWaitUntilTheirDeadline) {
   startSim("till", {}, port);
   const json j = ended("s-wait");
   EXPECT_EQ(j["state"], "done") << j.dump();
-  EXPECT_EQ(get("/v1/registers/till").body["state"], "ready");
+  EXPECT_TRUE(waitUntil([&] { return get("/v1/registers/till").body["state"] == "ready"; }));
   EXPECT_EQ(simCounters("till").receipt, 1u);
   auto m = client()->Get("/metrics");
   EXPECT_NE(m->body.find("termina_link_errors_total{register=\"till\",code_name=\"tcp_not_connected\"}"),
