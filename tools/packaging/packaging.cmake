@@ -185,8 +185,8 @@ set(CPACK_DEBIAN_AGENT_PACKAGE_NAME termina-agent)
 set(CPACK_DEBIAN_AGENT_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_AGENT_DEPENDS lib)
 # The HTTP, TOML and SQLite libraries come from dpkg-shlibdeps; the service's
-# user is made by systemd-sysusers (or adduser where systemd is not there).
-set(CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS "adduser | systemd, init-system-helpers")
+# user is made by adduser in postinst (and described for systemd-sysusers).
+set(CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_AGENT_PACKAGE_SUGGESTS "prometheus")
 set(CPACK_DEBIAN_AGENT_PACKAGE_CONTROL_EXTRA
   ${TERMINA_PACKAGING_DIR}/control/termina-agent/conffiles
