@@ -512,6 +512,14 @@ int RegisterWorker::runOther(const JobSpec& s, json& result) {
 }
 
 void RegisterWorker::runJob(const std::string& id) {
+  runJobOnce(id);
+  // Whatever way the job ended, the register is ready again while its
+  // session lives.
+  std::lock_guard g(lock_);
+  link_ = session_ ? Link::Ready : Link::Offline;
+}
+
+void RegisterWorker::runJobOnce(const std::string& id) {
   auto rec = journal_.get(id);
   if (!rec || rec->state != "queued") return;  // withdrawn
   JobRecord& job = *rec;
@@ -604,8 +612,6 @@ void RegisterWorker::runJob(const std::string& id) {
       if (lost && session_) disconnect(rc);
     }
   }
-  std::lock_guard g(lock_);
-  if (session_) link_ = Link::Ready;
 }
 
 void RegisterWorker::run() {

@@ -66,6 +66,7 @@ class RegisterWorker {
   void failExpired(int code);
   bool refreshStatus();  // false when the link broke
   void runJob(const std::string& id);
+  void runJobOnce(const std::string& id);
   void finishJob(JobRecord& job, const std::string& state, std::optional<int> code, const std::string& text = "");
   // A call's code: counts good exchanges and link errors; true when the
   // link is broken.
