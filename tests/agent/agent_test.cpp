@@ -301,3 +301,35 @@ TEST_F(AgentTest, AnOfflineRegisterIsReopenedAndItsJobsWaitUntilTheirDeadline) {
 
 }  // namespace
 }  // namespace termina::test
+
+namespace termina::test {
+namespace {
+
+// A configuration the agent cannot use ends it at once with the file, the
+// line and the key named (two lines of paths come first).
+TEST_F(AgentTest, ABadConfigurationIsRefusedWithItsLine) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"listen = \"127.0.0.1:0\"\nsurprise = 1\n", ":4: unknown key surprise"},
+      {"listen = \"nowhere\"\n", ":3: listen must be host:port"},
+      {"[register.a]\nserial = \"/dev/null\"\ntcp = \"127.0.0.1:1\"\n", "needs either serial or tcp"},
+      {"[register.a]\ntcp = \"127.0.0.1:1\"\nspeed = 12345\n", ":5: register.a.speed: not a speed"},
+      {"status_interval = \"soon\"\n", ":3: status_interval must be a whole number"},
+      {"listen = [\n", path("bad.toml") + ":"},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::ofstream(path("bad.toml"), std::ios::trunc)
+        << "token_file = \"" << path("t") << "\"\njournal = \"" << path("j.db") << "\"\n"
+        << text;
+    Child agent(TERMINA_AGENT_EXE, {"--config", path("bad.toml")}, path("bad.err"));
+    const int status = agent.wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << text;
+    std::ifstream in(path("bad.err"));
+    std::stringstream err;
+    err << in.rdbuf();
+    EXPECT_NE(err.str().find(expected), std::string::npos) << text << "\n" << err.str();
+    std::filesystem::remove(path("bad.err"));
+  }
+}
+
+}  // namespace
+}  // namespace termina::test
