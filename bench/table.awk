@@ -128,6 +128,20 @@ END {
              sprintf("%.2f s slowest alone, %.2f s all alone in turn", ctr[n, "slowest_s"], ctr[n, "sum_s"]),
              sprintf("%.2f", ctr[n, "slowest_ratio"]), "≤ 1.2", ctr[n, "slowest_ratio"] <= 1.2 ? "yes" : "**no**")
 
+    # 7. termina-agent: sales through it on two registers against the line's
+    # floor, and its own time per job.
+    n = "BM_AgentSales/iterations:1/real_time"
+    what = "7. termina-agent, sales over HTTP on two registers at 19200 baud (two clients): sales per second / the line's floor"
+    if (!has(n)) missing(what, n)
+    else row(what, sprintf("%.1f per s (%d sales)", ctr[n, "sales_per_s"], ctr[n, "sales"]),
+             sprintf("%.1f per s floor (%d bytes a sale, two lines)", ctr[n, "floor_per_s"], ctr[n, "bytes_per_sale"]),
+             sprintf("%.3f", ctr[n, "ratio"]), "≥ 0.9", ctr[n, "ratio"] >= 0.9 ? "yes" : "**no**")
+    n = "BM_AgentOverhead/iterations:1/real_time"
+    what = "7. termina-agent, a status job over HTTP against its exchanges through the session interface (median)"
+    if (!has(n)) missing(what, n)
+    else row(what, sprintf("%.2f ms", ctr[n, "agent_ms"]), sprintf("%.2f ms direct", ctr[n, "direct_ms"]),
+             sprintf("%+.2f ms", ctr[n, "extra_ms"]), "≤ +2 ms", ctr[n, "extra_ms"] <= 2 ? "yes" : "**no**")
+
     # Fixed pauses, apart from the overhead.
     split("pty|tcp", tr, "|")
     for (i = 1; i in tr; ++i) {

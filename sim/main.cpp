@@ -84,6 +84,10 @@ const char* kHelp =
     "  --restart-boot-ms N    how long a restart keeps the register silent (default 1500)\n"
     "  --fail-write T[.F]     answer the first write (A2) of table T (field F) with 03, once: a\n"
     "                         load that fails part-way; may be given more than once\n"
+    "  --die-at CODE          end the process without a reply when a request with command CODE\n"
+    "                         (two hex digits, e.g. 22) arrives, before the command runs: the\n"
+    "                         power failing as the frame comes in\n"
+    "  --die-after CODE       the same, after the command ran and the state file was saved\n"
     "  --log                  print every request and its result code to standard error\n"
     "  --help                 this text\n"
     "\n"
@@ -258,6 +262,17 @@ int main(int argc, char** argv) {
       std::string forcedKey = "A2 " + std::to_string(table);
       if (dot != std::string::npos) forcedKey += " " + std::to_string(field);
       faults.forcedOnce[forcedKey] = ForcedReply{0x03, {}};
+    } else if (a == "--die-at" || a == "--die-after") {
+      const std::string code = next("a command code");
+      bool hex = code.size() == 2;
+      for (char c : code) hex = hex && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
+      if (!hex) {
+        std::fprintf(stderr, "termina-sim: %s: not a command code of two upper-case hex digits: %s\n", a.c_str(),
+                     code.c_str());
+        return 2;
+      }
+      cfg.dieAtCommand = code;
+      cfg.dieAfterCommand = a == "--die-after";
     } else if (a == "--log")
       logRequests = true;
     else {

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -377,6 +378,8 @@ struct Simulator::Impl {
         out.result = 0x06;
       } else if (!p.codeIsHex) {
         out.result = 0x02;
+      } else if (!cfg.dieAtCommand.empty() && p.code == cfg.dieAtCommand && !cfg.dieAfterCommand) {
+        std::_Exit(3);
       } else if (auto once = findForced(faults.forcedOnce, p.code, req.fieldsUtf8); once != faults.forcedOnce.end()) {
         out.result = static_cast<uint8_t>(once->second.result);
         out.fields = once->second.fieldsUtf8;
@@ -390,6 +393,7 @@ struct Simulator::Impl {
         out = model.execute(p.code, req.fieldsUtf8);
         if (out.kind == Outcome::LongReport) reportAcks = 0;
         saveStateIfChanged();
+        if (!cfg.dieAtCommand.empty() && p.code == cfg.dieAtCommand) std::_Exit(3);
       }
       if (out.kind == Outcome::LogoHeader && f.logoHeaderResult >= 0) {
         out = Outcome{};

@@ -176,6 +176,12 @@ struct Config {
   std::function<void(const Request&)> onRequest;  // called on the serving thread for every
                                                   // request just before its reply goes out
                                                   // (not under the simulator's lock)
+  // The power failing at a command: when a well-formed request with this
+  // command code ("22") arrives, the process ends at once without a reply,
+  // before the command runs or, with dieAfterCommand, after it ran and the
+  // state file was saved.  Empty: never.
+  std::string dieAtCommand;
+  bool dieAfterCommand = false;
 };
 
 // Snapshot of the register model, for inspection by tests.

@@ -196,6 +196,7 @@ TEST(Program, HelpAndBadOptions) {
           "--no-fiscal-module", "--silent", "--busy-acks", "--cancel-result", "--disconnect-mid-reply", "--byte-gap",
           "--ack-storm", "--logo-header-result", "--restart-at-frame", "--restart-boot-ms", "--fail-write"})
       EXPECT_NE(out.find(opt), std::string::npos) << opt;
+    for (const char* opt : {"--die-at", "--die-after"}) EXPECT_NE(out.find(opt), std::string::npos) << opt;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{},
                                        {"--frobnicate"},
@@ -205,7 +206,9 @@ TEST(Program, HelpAndBadOptions) {
                                        {"--tcp", "0", "--byte-gap", "99999999999"},
                                        {"--tcp", "0", "--logo-header-result", "256"},
                                        {"--tcp", "0", "--fail-write", "20.x"},
-                                       {"--tcp", "0", "--fail-write", "-1"}}) {
+                                       {"--tcp", "0", "--fail-write", "-1"},
+                                       {"--tcp", "0", "--die-at", "2x"},
+                                       {"--tcp", "0", "--die-after", "220"}}) {
     Child ch;
     start(ch, bad);
     EXPECT_EQ(waitExit(ch, 5s), 2) << (bad.empty() ? "(none)" : bad[0]);

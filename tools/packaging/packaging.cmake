@@ -57,8 +57,12 @@ endif()
 
 # Each package's copyright file and changelog.
 configure_file(${TERMINA_PACKAGING_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
-foreach(pair lib:libtermina1 dev:libtermina1-dev app:terminatool tools:termina-tools
-             python:python3-termina)
+set(TERMINA_PACKAGE_PAIRS lib:libtermina1 dev:libtermina1-dev app:terminatool tools:termina-tools
+  python:python3-termina)
+if(TERMINA_BUILD_AGENT)
+  list(APPEND TERMINA_PACKAGE_PAIRS agent:termina-agent)
+endif()
+foreach(pair ${TERMINA_PACKAGE_PAIRS})
   string(REPLACE ":" ";" pair ${pair})
   list(GET pair 0 component)
   list(GET pair 1 package)
@@ -94,6 +98,9 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_SET_DESTDIR OFF)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL lib dev app tools python)
+if(TERMINA_BUILD_AGENT)
+  list(APPEND CPACK_COMPONENTS_ALL agent)
+endif()
 set(CPACK_COMPONENTS_GROUPING IGNORE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TERMINA_PACKAGE_MAINTAINER}")
@@ -173,5 +180,26 @@ or a TCP gateway, with the register's commands as methods taking and
 returning Python types. A refusal of the register raises RegisterError, a
 failure of the link LinkError; arguments are checked before anything is
 sent.")
+
+set(CPACK_DEBIAN_AGENT_PACKAGE_NAME termina-agent)
+set(CPACK_DEBIAN_AGENT_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_AGENT_DEPENDS lib)
+# The HTTP, TOML and SQLite libraries come from dpkg-shlibdeps; the service's
+# user is made by adduser in postinst (and described for systemd-sysusers).
+set(CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_AGENT_PACKAGE_SUGGESTS "prometheus")
+set(CPACK_DEBIAN_AGENT_PACKAGE_CONTROL_EXTRA
+  ${TERMINA_PACKAGING_DIR}/control/termina-agent/conffiles
+  ${TERMINA_PACKAGING_DIR}/control/termina-agent/postinst
+  ${TERMINA_PACKAGING_DIR}/control/termina-agent/prerm
+  ${TERMINA_PACKAGING_DIR}/control/termina-agent/postrm)
+set(CPACK_DEBIAN_AGENT_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_COMPONENT_AGENT_DESCRIPTION "TERMINA fiscal registers as a local HTTP service
+termina-agent serves the registers of a shop to point-of-sale programs,
+web pages included, over HTTP with JSON: one queue per register, jobs made
+idempotent by the caller's id and kept in a journal, so that a repeated
+request never prints a receipt twice; a register that drops is reopened by
+itself; metrics and alert rules for Prometheus. A systemd service with its
+own user.")
 
 include(CPack)
