@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CChangePwd : public tk::CDialog {
   Q_OBJECT

@@ -34,14 +34,14 @@ void CEEJActivateReport::Execute() {
 
 bool CEEJReport::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  SetItemTextNow(kShiftId, QStringLiteral("1"));
+  SetItemTextNow(kShiftId, "1");
   BindUpDown(Item<QLineEdit>(kShiftId), Item<QSpinBox>(kUpDownId));
   return true;
 }
 
 void CEEJReport::Execute() {
   NavigationDisabled navigation(*this);
-  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId).toStdString()); });
+  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId)); });
   Print(shift);
 }
 
@@ -51,13 +51,13 @@ void CEEJGetShift::Print(uint16_t shift) { app::RunEejShiftReport(shift); }
 
 bool CEEJReceipt::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  SetItemTextNow(kKpkId, QStringLiteral("1"));
+  SetItemTextNow(kKpkId, "1");
   BindUpDown(Item<QLineEdit>(kKpkId), Item<QSpinBox>(kUpDownId));
   return true;
 }
 
 void CEEJReceipt::Execute() {
   MainWindowDisabled window(*this);
-  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId).toStdString()); });
+  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId)); });
   app::RunEejDocument(kpk);
 }

@@ -45,7 +45,7 @@ namespace {
 
 FiscalizationInput ReadFields(const tk::CDialog& page) {
   FiscalizationInput in;
-  for (int i = 0; i < termina::app::kFiscFieldCount; ++i) in.fields[i] = page.ItemText(kFieldIds[i]).toStdString();
+  for (int i = 0; i < termina::app::kFiscFieldCount; ++i) in.fields[i] = page.ItemText(kFieldIds[i]);
   return in;
 }
 
@@ -54,8 +54,7 @@ FiscalizationInput ReadFields(const tk::CDialog& page) {
 bool CFiscRegister::ValidateInput() {
   const auto problem = termina::app::FirstEmptyField(ReadFields(*this));
   if (!problem) return true;
-  tk::ThePrompts().ShowMessage(
-      {QString::fromStdString(problem->message), tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({problem->message, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
   if (QWidget* w = Item(IdOf(problem->field))) w->setFocus();
   return false;
 }

@@ -29,12 +29,11 @@ void CFRInstall::OnOK() {
     reg::Worker::Get().Run([&] { TRMA_Install(&date, &time, &serial); });
   } catch (uint16_t code) {
     // The dialog stays open so that the user can correct the number.
-    QString text;
-    if (ErrorText(code, &text))
-      tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+    if (const auto text = termina::app::ErrorText(code))
+      tk::ThePrompts().ShowMessage({*text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
-  tk::ThePrompts().ShowMessage({QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК"), tk::kProgramName,
-                                tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({"Выключите и заново включите регистратор. Нажмите ОК", tk::kProgramName, tk::Icon::None,
+                                tk::Buttons::Ok, tk::IDOK, this});
   EndDialog(tk::IDOK);
 }

@@ -21,8 +21,8 @@ bool CSynchro::OnInitDialog() {
   CFRFunction::OnInitDialog();
   std::tm now{};
   if (termina::app::LocalNow(now)) {
-    SetItemTextNow(kDateId, QString::fromStdString(termina::app::SynchroDateText(now)));
-    SetItemTextNow(kTimeId, QString::fromStdString(termina::app::SynchroTimeText(now)));
+    SetItemTextNow(kDateId, termina::app::SynchroDateText(now));
+    SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
   }
   m_nTimer = new QTimer(this);
   m_nTimer->setInterval(1000);
@@ -34,7 +34,7 @@ bool CSynchro::OnInitDialog() {
 // Only the time is refreshed: the date stays that of the page's creation.
 void CSynchro::OnTimer() {
   std::tm now{};
-  if (termina::app::LocalNow(now)) SetItemTextNow(kTimeId, QString::fromStdString(termina::app::SynchroTimeText(now)));
+  if (termina::app::LocalNow(now)) SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
 }
 
 void CSynchro::Execute() {

@@ -22,8 +22,8 @@ CTestSell::CTestSell(PageHost& host) : CFRFunction(host) {}
 bool CTestSell::OnInitDialog() {
   CFRFunction::OnInitDialog();
   const termina::app::TestSaleInput defaults;
-  SetItemTextNow(kOperatorId, QString::fromStdString(defaults.operatorName));
-  SetItemTextNow(kAmountId, QString::fromStdString(defaults.amount));
+  SetItemTextNow(kOperatorId, defaults.operatorName);
+  SetItemTextNow(kAmountId, defaults.amount);
   if (auto* amount = Item<QLineEdit>(kAmountId))
     amount->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), amount));
   SetChecked(kCloseShiftId, defaults.closeShift);
@@ -33,8 +33,8 @@ bool CTestSell::OnInitDialog() {
 void CTestSell::Execute() {
   const termina::app::TestSaleInput in = OnUi([&] {
     termina::app::TestSaleInput i;
-    i.operatorName = ItemText(kOperatorId).toStdString();
-    i.amount = ItemText(kAmountId).toStdString();
+    i.operatorName = ItemText(kOperatorId);
+    i.amount = ItemText(kAmountId);
     i.closeShift = IsChecked(kCloseShiftId);
     return i;
   });

@@ -24,16 +24,14 @@ CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const
 bool CNvrArrayDlg::OnInitDialog() {
   if (!m_strCaption.isEmpty()) setWindowTitle(m_strCaption);
   const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
-  for (std::size_t i = 0; i < edits.size(); ++i)
-    SetItemTextNow(edits[i], QString::fromStdString(termina::app::FormatMoney(m_pValues[i])));
+  for (std::size_t i = 0; i < edits.size(); ++i) SetItemTextNow(edits[i], termina::app::FormatMoney(m_pValues[i]));
   if (auto* first = Item<QLineEdit>(edits.front())) first->setFocus();
   return true;
 }
 
 void CNvrArrayDlg::OnOK() {
   const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
-  for (std::size_t i = 0; i < edits.size(); ++i)
-    m_pValues[i] = termina::app::ParseMoneyLenient(ItemText(edits[i]).toStdString());
+  for (std::size_t i = 0; i < edits.size(); ++i) m_pValues[i] = termina::app::ParseMoneyLenient(ItemText(edits[i]));
   EndDialog(tk::IDOK);
 }
 

@@ -44,7 +44,7 @@ void CFRCliche::Execute() {
   app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
     std::array<std::string, 4> l;
-    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]).toStdString();
+    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]);
     skip = m_unread.Skip();
     return l;
   });

@@ -40,7 +40,7 @@ void CFRFooter::Execute() {
   app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
     skip = m_unread.Skip();
-    return std::array<std::string, 2>{ItemText(kLineIds[0]).toStdString(), ItemText(kLineIds[1]).toStdString()};
+    return std::array<std::string, 2>{ItemText(kLineIds[0]), ItemText(kLineIds[1])};
   });
   app::WriteStatus status;
   {

@@ -40,10 +40,10 @@ bool CFRGroups::OnInitDialog() {
     m_wVersion = r.version;
     const auto labels = app::DepartmentRowLabels(m_wVersion);
     for (int i = 0; i < 6; ++i) {
-      SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
-      SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
+      SetItemTextNow(kFirstRowLabelId + i, labels[i]);
+      SetItemTextNow(kFirstNameId + i, r.names[i]);
     }
-    SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
+    SetItemTextNow(kZSectionId, r.zSection);
     // Boxes filled before a failure keep their values; the others are
     // written only once the user has changed them.
     m_unread.Clear();
@@ -66,8 +66,8 @@ void CFRGroups::Execute() {
   const Input in = OnUi([&] {
     skip = m_unread.Skip();
     Input i;
-    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n).toStdString();
-    i.zSection = ItemText(kZSectionId).toStdString();
+    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n);
+    i.zSection = ItemText(kZSectionId);
     return i;
   });
   app::WriteStatus status;

@@ -92,7 +92,7 @@ void CFRParams::SetDisplayType(std::optional<unsigned> type) {
 }
 
 void CFRParams::Fill(const app::ParamsValues& v) {
-  SetItemTextNow(kCashDeskId, QString::fromStdString(v.cashDesk));
+  SetItemTextNow(kCashDeskId, v.cashDesk);
   SetChecked(kCompactPrintId, v.compactPrint);
   SetChecked(kExternalNumberingId, v.externalNumbering);
   SetChecked(kAutoDrawerId, v.autoDrawer);
@@ -115,7 +115,7 @@ void CFRParams::Fill(const app::ParamsValues& v) {
 
 app::ParamsValues CFRParams::Gather() {
   app::ParamsValues v;
-  v.cashDesk = ItemText(kCashDeskId).toStdString();
+  v.cashDesk = ItemText(kCashDeskId);
   v.compactPrint = IsChecked(kCompactPrintId);
   v.externalNumbering = IsChecked(kExternalNumberingId);
   v.autoDrawer = IsChecked(kAutoDrawerId);
@@ -156,8 +156,7 @@ void CFRParams::Execute() {
   if (w.status == app::WriteStatus::ShiftOpen) {
     if (w.reread && w.reread->error) {
       // The refusal, then the failure of the read that followed it.
-      const QString text = QString::fromUtf8(app::kShiftOpenText);
-      MessageBox(text, QString::fromUtf8(app::kErrorTitle), tk::Icon::Error);
+      MessageBox(app::kShiftOpenText, app::kErrorTitle, tk::Icon::Error);
       throw *w.reread->error;
     }
     progpage::RefuseShiftOpen(*this);

@@ -58,7 +58,7 @@ void CFRPayment::Execute() {
   const auto names = OnUi([&] {
     skip = m_unread.Skip();
     std::array<std::string, 16> n;
-    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i)).toStdString();
+    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i));
     return n;
   });
   app::WriteStatus status;

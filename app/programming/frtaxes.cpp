@@ -71,11 +71,11 @@ void CFRTaxes::Fill(const app::TaxesRead& r) {
   m_bOptionsKnown = r.values.optionsKnown;
   const app::TaxValues& t = r.values;
   for (int i = 0; i < 6; ++i) {
-    SetItemTextNow(kFirstNameId + i, QString::fromStdString(t.names[i]));
-    SetItemTextNow(kFirstRateId + i, QString::fromStdString(t.rates[i]));
+    SetItemTextNow(kFirstNameId + i, t.names[i]);
+    SetItemTextNow(kFirstRateId + i, t.rates[i]);
   }
   if (r.showOptions) {
-    SetItemTextNow(kTaxLineId, QString::fromStdString(t.taxLine));
+    SetItemTextNow(kTaxLineId, t.taxLine);
     SetChecked(kPrintZId, t.printZ);
     SetChecked(kPrintReceiptId, t.printReceipt);
     SetChecked(kNoZeroSumsId, t.noZeroSums);
@@ -109,15 +109,15 @@ void CFRTaxes::Execute() {
     skip = m_unread.Skip();
     app::TaxValues t;
     for (int i = 0; i < 6; ++i) {
-      t.names[i] = ItemText(kFirstNameId + i).toStdString();
-      t.rates[i] = ItemText(kFirstRateId + i).toStdString();
+      t.names[i] = ItemText(kFirstNameId + i);
+      t.rates[i] = ItemText(kFirstRateId + i);
     }
     t.printZ = IsChecked(kPrintZId);
     t.printReceipt = IsChecked(kPrintReceiptId);
     // Counted also while its box is hidden.
     t.noZeroSums = IsChecked(kNoZeroSumsId);
     if (const int index = ComboIndex(kCalculationId); index >= 0) t.calculation = static_cast<unsigned>(index);
-    t.taxLine = ItemText(kTaxLineId).toStdString();
+    t.taxLine = ItemText(kTaxLineId);
     t.optionsKnown = m_bOptionsKnown;
     return t;
   });

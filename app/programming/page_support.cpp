@@ -14,9 +14,8 @@
 namespace progpage {
 
 void RefuseShiftOpen(CFRFunction& page) {
-  const QString text = QString::fromUtf8(termina::app::kShiftOpenText);
-  page.ShowStatusText(text);
-  page.MessageBox(text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error);
+  page.ShowStatusText(termina::app::kShiftOpenText);
+  page.MessageBox(termina::app::kShiftOpenText, termina::app::kErrorTitle, tk::Icon::Error);
   throw OutcomeShown{};
 }
 
@@ -96,8 +95,7 @@ QValidator::State TypingLimit::validate(QString& input, int& pos) const {
 }
 
 void FillLines(CFRFunction& page, std::span<const int> ids, const termina::app::LinesRead& r, UnreadBoxes& unread) {
-  for (std::size_t i = 0; i < r.lines.size() && i < ids.size(); ++i)
-    page.SetItemTextNow(ids[i], QString::fromStdString(r.lines[i]));
+  for (std::size_t i = 0; i < r.lines.size() && i < ids.size(); ++i) page.SetItemTextNow(ids[i], r.lines[i]);
   unread.Clear();
   if (!r.error) return;
   for (unsigned i = 0; i < ids.size(); ++i) unread.Mark(i, page.Item<QLineEdit>(ids[i]));

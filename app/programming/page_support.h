@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "frfunction.h"
@@ -22,8 +23,8 @@ struct LinesRead;
 
 namespace progpage {
 
-inline const QString kWaiting = QStringLiteral("Ожидание...");
-inline const QString kReady = QStringLiteral("Готов");
+inline const std::string kWaiting = "Ожидание...";
+inline const std::string kReady = "Готов";
 
 // The page has shown the command's outcome itself (see CFRFunction).
 using OutcomeShown = CFRFunction::OutcomeShown;

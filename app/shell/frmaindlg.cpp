@@ -29,7 +29,7 @@
 
 namespace {
 
-const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
+const std::string kBusy = "Не завершилась обработка предыдущей команды\nПовторите операцию позже";
 
 // The application's wait cursor for the life of the object.
 struct WaitCursor {
@@ -187,13 +187,13 @@ void CFRMainDlg::resizeEvent(QResizeEvent* event) {
 
 // ---- Start-up --------------------------------------------------------------------
 
-int CFRMainDlg::Say(const QString& text, const QString& title, tk::Icon icon) {
+int CFRMainDlg::Say(const std::string& text, const std::string& title, tk::Icon icon) {
   return tk::ThePrompts().ShowMessage({text, title, icon, tk::Buttons::Ok, tk::IDOK, this});
 }
 
 void CFRMainDlg::ReportError(uint16_t code) { ::ReportFailure(this, this, code); }
 
-void CFRMainDlg::ReportFailure(const QString& text) { ::ReportFailure(this, this, text); }
+void CFRMainDlg::ReportFailure(const std::string& text) { ::ReportFailure(this, this, text); }
 
 bool CFRMainDlg::Reinitialize() {
   m_wVersion = 120;
@@ -215,13 +215,12 @@ bool CFRMainDlg::Reinitialize() {
   if (r.connected) {
     m_tab->setEnabled(true);
     m_tree->setEnabled(true);
-    SetStatusText(0, QString::fromUtf8(termina::app::kReadyText));
+    SetStatusText(0, termina::app::kReadyText);
   } else if (r.failureText) {
     // The status line keeps the driver's text; the box adds the hint.
-    const QString text = QString::fromStdString(*r.failureText);
+    const std::string& text = *r.failureText;
     SetStatusText(0, text);
-    Say(r.failureHint ? text + QStringLiteral("\n\n") + QString::fromStdString(*r.failureHint) : text,
-        QStringLiteral("Ошибка"), tk::Icon::Error);
+    Say(r.failureHint ? text + "\n\n" + *r.failureHint : text, "Ошибка", tk::Icon::Error);
   }
 
   {
@@ -241,13 +240,11 @@ bool CFRMainDlg::Reinitialize() {
 
   switch (NoticeFor(m_wVersion)) {
     case VersionNotice::NotSupported:
-      Say(kNotSupported, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
+      Say(tk::S(kNotSupported), "Предупреждение", tk::Icon::Exclamation);
       QMetaObject::invokeMethod(
           this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
       break;
-    case VersionNotice::UpdateWarning:
-      Say(kUpdateWarning, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
-      break;
+    case VersionNotice::UpdateWarning: Say(tk::S(kUpdateWarning), "Предупреждение", tk::Icon::Exclamation); break;
     case VersionNotice::None: break;
   }
   SelectFirstAndShow();
@@ -318,7 +315,7 @@ void CFRMainDlg::SetWaitCursor(bool wait) {
     unsetCursor();
 }
 
-void CFRMainDlg::ShowModelName(uint16_t version) { SetStatusText(1, ModelName(version)); }
+void CFRMainDlg::ShowModelName(uint16_t version) { SetStatusText(1, tk::S(ModelName(version))); }
 
 void CFRMainDlg::UpdateFileButtons() {
   const bool show = m_tab->currentIndex() == ProgrammingTabIndex(m_wLayout) && FileButtonsAllowed(m_wVersion);
@@ -326,12 +323,12 @@ void CFRMainDlg::UpdateFileButtons() {
   m_btnLoad->setVisible(show);
 }
 
-void CFRMainDlg::SetStatusText(int part, const QString& text) {
-  if (part >= 0 && part < 2 && m_statusPart[part]) m_statusPart[part]->setText(text);
+void CFRMainDlg::SetStatusText(int part, const std::string& text) {
+  if (part >= 0 && part < 2 && m_statusPart[part]) m_statusPart[part]->setText(tk::Q(text));
 }
 
-QString CFRMainDlg::StatusText(int part) const {
-  return part >= 0 && part < 2 && m_statusPart[part] ? m_statusPart[part]->text() : QString();
+std::string CFRMainDlg::StatusText(int part) const {
+  return part >= 0 && part < 2 && m_statusPart[part] ? tk::S(m_statusPart[part]->text()) : std::string();
 }
 
 // ---- Port and speed --------------------------------------------------------------
@@ -464,7 +461,7 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   try {
     m_pPage = m_pageFactory ? m_pageFactory(*node, *this) : m_wiring.CreatePage(*node, *this);
   } catch (const std::exception& e) {
-    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    ReportFailure(std::string("Страница не создана: ") + e.what());
     return;
   }
   if (!m_pPage) return;
@@ -473,7 +470,7 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   try {
     m_pPage->CreateInFrame(PageRect());
   } catch (uint16_t code) { ReportError(code); } catch (const std::exception& e) {
-    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    ReportFailure(std::string("Страница не создана: ") + e.what());
     if (!m_pPage->IsPlaced()) DropPage();
   }
 }

@@ -9,11 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "function_tree.h"
 #include "page_host.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CFRFunction;
 class ShellWiring;
@@ -45,8 +46,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
 
   // ---- PageHost ----
   QWidget* HostWindow() override { return this; }
-  void SetStatusText(int part, const QString& text) override;
-  QString StatusText(int part) const override;
+  tk::Dialog* HostDialog() override { return this; }
+  void SetStatusText(int part, const std::string& text) override;
+  std::string StatusText(int part) const override;
   bool CheckDevice() override;
   void EnableNavigation(bool enable) override;
   void EnableMainWindow(bool enable) override;
@@ -104,8 +106,8 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void OnTreeSelectionChanged(QTreeWidgetItem* current);
   bool RefuseWhileBusy();
   void ReportError(uint16_t code);
-  void ReportFailure(const QString& text);
-  int Say(const QString& text, const QString& title = tk::kProgramName, tk::Icon icon = tk::Icon::None);
+  void ReportFailure(const std::string& text);
+  int Say(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None);
   void ClearTree();
   void BuildTree(const std::vector<NodeEntry>& entries);
   void BuildTreeForTab(int index);

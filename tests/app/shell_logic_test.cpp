@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "editex.h"
 #include "frstatusdlg.h"
 #include "function_tree.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
+#include "ui_channel.h"
 
 namespace {
 
@@ -205,3 +207,43 @@ TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
 }
 
 }  // namespace
+
+namespace apptest {
+namespace {
+
+// The seam's typed access, as pages and tests use it: UTF-8 both ways, a
+// missing control read as empty and written to without effect, a button
+// pressed only when the user could press it, and a message owner that has
+// gone shown without one.
+TEST(Seam, TypedAccessByNumber) {
+  auto dlg = std::make_unique<tk::CDialog>(162);
+  dlg->InitDialog();
+  tk::Dialog& d = *dlg;
+  d.SetItemTextNow(1051, "Пароль №1");
+  EXPECT_EQ(d.ItemText(1051), "Пароль №1");
+  EXPECT_EQ(d.ItemText(4242), "");
+  d.SetItemTextNow(4242, "x");
+  EXPECT_FALSE(d.HasItem(4242));
+  EXPECT_EQ(d.ComboIndex(1051), -1);
+  EXPECT_EQ(d.PushButtonIds(), (std::vector<int>{tk::IDOK, tk::IDCANCEL}));
+
+  d.ShowModeless(true);
+  d.EnableItemNow(tk::IDCANCEL, false);
+  EXPECT_FALSE(d.IsItemEnabled(tk::IDCANCEL));
+  EXPECT_FALSE(d.Press(tk::IDCANCEL));
+  EXPECT_FALSE(d.Ended());
+  d.EnableItemNow(tk::IDCANCEL, true);
+  EXPECT_TRUE(d.Press(tk::IDCANCEL));
+  EXPECT_TRUE(d.Ended());
+  EXPECT_EQ(d.EndCode(), tk::IDCANCEL);
+  d.ShowItem(tk::IDOK, false);
+  EXPECT_FALSE(d.IsItemShown(tk::IDOK));
+
+  const tk::Dialog* owner = dlg.get();
+  EXPECT_EQ(tk::WidgetOf(owner), dlg.get());
+  dlg.reset();
+  EXPECT_EQ(tk::WidgetOf(owner), nullptr);
+}
+
+}  // namespace
+}  // namespace apptest

@@ -53,7 +53,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
 
   m_sim->clearLog();
   Button(page, CFRFunction::kExecuteId)->click();  // refused before the command starts
-  EXPECT_EQ(m_prompts.Texts(), QStringList{"Поле \"ТЕКУЩИЙ ПАРОЛЬ\" должно быть заполнено"});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Поле \"ТЕКУЩИЙ ПАРОЛЬ\" должно быть заполнено"});
   EXPECT_EQ(QApplication::focusWidget(), Edit(page, 1029));
   EXPECT_FALSE(page->IsCommandRunning());
 
@@ -62,7 +62,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   for (const auto& [id, text] : fields) Edit(page, id)->setText(text);
   m_prompts.messages.clear();
   Run(page);
-  EXPECT_EQ(m_prompts.Texts(), QStringList{"Несовпадение ИНН! Введите ИНН ещё раз."});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Несовпадение ИНН! Введите ИНН ещё раз."});
   EXPECT_EQ(QApplication::focusWidget(), Edit(page, 1032));
   EXPECT_FALSE(Sent("08"));
 
@@ -93,7 +93,7 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
     locked = !main.isEnabled() && main.cursor().shape() == Qt::WaitCursor;
   };
   Run(page);
-  EXPECT_EQ(m_prompts.Texts(), QStringList{QString::fromUtf8(termina::app::kDisplayNotReadyText)});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{termina::app::kDisplayNotReadyText});
   EXPECT_TRUE(locked);
   EXPECT_TRUE(main.isEnabled());
   EXPECT_NE(main.cursor().shape(), Qt::WaitCursor);
@@ -103,9 +103,9 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   Edit(page, 1093)->clear();
   m_prompts.messages.clear();
   Run(page);
-  QString refused;
-  ASSERT_TRUE(ErrorText(3, &refused));
-  EXPECT_EQ(m_prompts.Texts(), QStringList{refused});
+  const std::string refused = termina::app::ErrorText(3).value_or("");
+  ASSERT_FALSE(refused.empty());
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{refused});
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(main.StatusText(0), refused);
   EXPECT_FALSE(Sent("61"));
@@ -127,9 +127,9 @@ TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
   m_sim->setStatus(0, 0x04, 0);  // an open shift: the register refuses, the user is told
   Run(page);
   EXPECT_TRUE(Sent("A3"));
-  QString refused;
-  ASSERT_TRUE(ErrorText(1, &refused));
-  EXPECT_EQ(m_prompts.Texts(), QStringList{refused});
+  const std::string refused = termina::app::ErrorText(1).value_or("");
+  ASSERT_FALSE(refused.empty());
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{refused});
   EXPECT_EQ(main.StatusText(0), refused);
   EXPECT_TRUE(main.isEnabled());
 }

@@ -62,11 +62,7 @@ class ProgrammingPageTest : public AppTest {
     f.forced[key] = termina::sim::ForcedReply{3, {}};
     m_sim->setFaults(f);
   }
-  static QString DriverText(uint16_t code) {
-    QString t;
-    ErrorText(code, &t);
-    return t;
-  }
+  static std::string DriverText(uint16_t code) { return termina::app::ErrorText(code).value_or(""); }
   static bool Shown(CFRFunction* page, int id) { return tk::Item(page, id) && tk::Item(page, id)->isVisibleTo(page); }
   static bool Ticked(CFRFunction* page, int id) { return tk::Item<QAbstractButton>(page, id)->isChecked(); }
   static QLineEdit* Box(CFRFunction* page, int id) { return tk::Item<QLineEdit>(page, id); }
@@ -267,7 +263,7 @@ TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
     m_sim->setStatus(0, 0x04, 0);
     Save(page);
     EXPECT_TRUE(Writes().isEmpty()) << caption.toStdString();
-    EXPECT_EQ(m_prompts.Texts(), QStringList{"Смена открыта"}) << caption.toStdString();
+    EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Смена открыта"}) << caption.toStdString();
     EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
     EXPECT_TRUE(m_main->isEnabled());
   }

@@ -116,7 +116,7 @@ TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   EXPECT_EQ(after, Bodies());
-  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
 }
 
 // A node clicked while "СТАТУС" waits for its reply: the click's check
@@ -133,15 +133,15 @@ TEST_F(WorkerTest, NodeClickedWhileStatusRunsWaitsItsTurn) {
   main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
-  EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101}) << Bodies().join(QStringLiteral(" / ")).toStdString()
-                                                      << m_prompts.Texts().join(QStringLiteral("+")).toStdString();
+  EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101})
+      << Bodies().join(QStringLiteral(" / ")).toStdString() << Join(m_prompts.Texts());
   EXPECT_EQ(main.CurrentPage()->TemplateId(), 143);
   EXPECT_EQ(main.m_tree->currentItem()->text(0), QStringLiteral("Клише предприятия"));
   for (const Request& r : m_sim->requests()) {
     EXPECT_NE(r.code, "00") << "no start-up run";
     EXPECT_TRUE(r.checksumOk);
   }
-  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
 }
 
 // The window's event loop goes on while a silent register is waited out.
@@ -158,8 +158,8 @@ TEST_F(WorkerTest, EventLoopTurnsWhileASilentRegisterIsWaitedOut) {
   // The click has come back: the check failed and start-up ran again
   // against the silent register, all while the timer kept firing.
   EXPECT_GT(ticks, 1);
-  EXPECT_TRUE(m_prompts.Texts().join('|').contains(QStringLiteral("Регистратор не обнаружен")))
-      << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(tk::Q(Join(m_prompts.Texts())).contains(QStringLiteral("Регистратор не обнаружен")))
+      << Join(m_prompts.Texts());
 }
 
 // Closing the window while the worker waits on a silent register: the
@@ -191,7 +191,7 @@ TEST_F(WorkerTest, WindowClosesWhileTheWorkerWaitsOnASilentRegister) {
 TEST_F(WorkerTest, ParamsBox1056IsNoInterrupt) {
   OpenProgramming();
   CFRFunction* page = ShowProgrammingPage(*m_main, QStringLiteral("Параметры кассы"));
-  ASSERT_NE(page, nullptr) << m_prompts.Texts().join('|').toStdString() << m_main->StatusText(0).toStdString();
+  ASSERT_NE(page, nullptr) << Join(m_prompts.Texts()) << m_main->StatusText(0);
   m_sim->clearLog();
   m_prompts.messages.clear();
   Button(page, CFRFunction::kStatusId)->click();
@@ -199,7 +199,7 @@ TEST_F(WorkerTest, ParamsBox1056IsNoInterrupt) {
   tk::Item<QCheckBox>(page, 1056)->click();
   ASSERT_TRUE(WaitIdle(page));
   for (const termina::sim::WireEvent& e : m_sim->events()) EXPECT_NE(e.kind, termina::sim::WireEvent::Can);
-  EXPECT_EQ(CountMessages(QStringLiteral("Отчет прерван")), 0);
+  EXPECT_EQ(CountMessages("Отчет прерван"), 0);
 }
 
 #ifndef NDEBUG

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 #include "ui_101_status.h"
 #include "ui_102_main.h"
 #include "ui_134_function.h"
