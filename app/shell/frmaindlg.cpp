@@ -84,6 +84,7 @@ CFRMainDlg::CFRMainDlg(ShellWiring& wiring, const QString& commandLine, QWidget*
     : tk::CDialog(102, parent), m_hIcon(tk::LoadIcon(144)), m_wiring(wiring), m_commandLine(commandLine) {}
 
 CFRMainDlg::~CFRMainDlg() {
+  if (m_nLockDepth > 0) qApp->removeEventFilter(this);
   if (CFRFunction* page = m_pPage) {
     m_pPage = nullptr;
     page->Retire(true);
@@ -277,12 +278,15 @@ bool CFRMainDlg::CheckDevice() {
   // The window takes no input for the whole check (it runs on the worker,
   // after any job queued before it).
   WindowWaiting waiting(this);
+  const bool endedBefore = Ended();
   termina::app::DeviceCheck check;
   try {
     check = reg::Worker::Get().Run([] { return termina::app::CheckSameDevice(); });
   } catch (const reg::JobAbandoned&) {
     return false;  // the program is closing
   }
+  // "ВЫХОД", Escape or the close box ended the window meanwhile.
+  if (Ended() && !endedBefore) return false;
   if (check.failure) {
     if (!Reinitialize()) EndDialog(tk::IDCANCEL);
     return false;
@@ -302,9 +306,59 @@ void CFRMainDlg::EnableNavigation(bool enable) {
 
 void CFRMainDlg::EnableMainWindow(bool enable) {
   // Nested locks (a page's guard inside a check) end with the outermost.
+  const int before = m_nLockDepth;
   m_nLockDepth += enable ? -1 : 1;
   if (m_nLockDepth < 0) m_nLockDepth = 0;
-  setEnabled(m_nLockDepth == 0);
+  if (before == 0 && m_nLockDepth > 0)
+    LockInput();
+  else if (before > 0 && m_nLockDepth == 0)
+    UnlockInput();
+}
+
+void CFRMainDlg::LockInput() {
+  m_focusBeforeLock = QApplication::focusWidget();
+  QWidget* page = m_pPage;
+  // Escape keeps its meaning: from the tree, the tabs or the port and speed
+  // boxes it ends the program; from inside a page it does nothing.
+  m_escapeEnds = !(m_focusBeforeLock && page && page->isAncestorOf(m_focusBeforeLock));
+  const auto lock = [this](QWidget* w) {
+    if (!w->isEnabled()) return;
+    w->setEnabled(false);
+    m_locked.emplace_back(w);
+  };
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w == page || w->isWindow()) continue;
+    lock(w);
+  }
+  if (page) {
+    QWidget* exit = m_pPage->OptionalItem(CFRFunction::kExitId);
+    for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (w != exit && !w->isWindow()) lock(w);
+  }
+  qApp->installEventFilter(this);
+}
+
+void CFRMainDlg::UnlockInput() {
+  qApp->removeEventFilter(this);
+  for (const QPointer<QWidget>& w : m_locked)
+    if (w) w->setEnabled(true);
+  m_locked.clear();
+  if (m_focusBeforeLock && m_focusBeforeLock->isVisible() && m_focusBeforeLock->isEnabled() &&
+      m_focusBeforeLock->window() == this)
+    m_focusBeforeLock->setFocus();
+  m_focusBeforeLock = nullptr;
+}
+
+bool CFRMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (m_nLockDepth > 0 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->window() == this) {
+      if (m_escapeEnds) OnCancel();
+      return true;
+    }
+  }
+  return tk::CDialog::eventFilter(watched, event);
 }
 
 void CFRMainDlg::SetWaitCursor(bool wait) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -67,6 +68,8 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void SetEndNow(std::function<void()> endNow) { m_endNow = std::move(endNow); }
 
   CFRFunction* CurrentPage() const { return m_pPage; }
+  // The window waits on the register (see LockInput).
+  bool InputLocked() const { return m_nLockDepth > 0; }
   // The current page is running a command.
   bool PageBusy() const;
   const std::vector<CFRNode>& Nodes() const { return m_nodes; }
@@ -98,8 +101,16 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   // finish what it does, else the program ends without waiting for it.
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // While the window waits on the register: Escape ends the program when
+  // the focus was outside the page before the wait.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The window waits on the register: every control but the page's
+  // "ВЫХОД" takes no input (and looks it), the window itself stays enabled
+  // so that "ВЫХОД", Escape and the close box end the program at any time.
+  void LockInput();
+  void UnlockInput();
   void OnPortChanged(int index);
   void OnSpeedChanged(int index);
   void OnTabChanged(int index);
@@ -121,5 +132,8 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   QComboBox* m_port = nullptr;
   QComboBox* m_speed = nullptr;
   int m_nLockDepth = 0;
+  std::vector<QPointer<QWidget>> m_locked;  // disabled by LockInput
+  QPointer<QWidget> m_focusBeforeLock;
+  bool m_escapeEnds = false;
   std::function<void()> m_endNow = &CFRMainDlg::EndNow;
 };

@@ -75,7 +75,8 @@ std::vector<std::string> ScriptedPrompts::Texts() const {
 }
 
 int ScriptedPrompts::Count(const std::string& text) const {
-  return static_cast<int>(std::count_if(messages.begin(), messages.end(), [&](const Message& m) { return m.text == text; }));
+  return static_cast<int>(
+      std::count_if(messages.begin(), messages.end(), [&](const Message& m) { return m.text == text; }));
 }
 
 }  // namespace tk

@@ -282,7 +282,7 @@ TEST_F(AppTest, RegisterGoneDuringNavigation) {
   EXPECT_EQ(TabCaptionsShown(), kInspectorFirst);
   EXPECT_EQ(main.m_tab->currentIndex(), 0);
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-1");
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 TEST_F(AppTest, IniDefaultsForPortAndSpeed) {

@@ -73,7 +73,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   m_sim->setFaults(slow);
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return Sent("08"); }, 5000));
-  EXPECT_TRUE(main.isEnabled() && main.m_tree->isEnabled());
+  EXPECT_TRUE(!main.InputLocked() && main.m_tree->isEnabled());
   ASSERT_TRUE(WaitIdle(page));
   EXPECT_EQ(main.StatusText(0), "Готов");
   EXPECT_EQ(m_sim->requests().back().code, "00");
@@ -90,12 +90,14 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   m_sim->setTable(10, 0, "1");
   bool locked = false;
   m_prompts.onMessage = [&](const tk::Message&) {
-    locked = !main.isEnabled() && main.cursor().shape() == Qt::WaitCursor;
+    // Everything but "ВЫХОД" takes no input meanwhile.
+    locked = main.InputLocked() && main.cursor().shape() == Qt::WaitCursor && !main.m_tree->isEnabled() &&
+             page->IsItemEnabled(CFRFunction::kExitId) && !page->IsItemEnabled(CFRFunction::kExecuteId);
   };
   Run(page);
   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{termina::app::kDisplayNotReadyText});
   EXPECT_TRUE(locked);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
   EXPECT_NE(main.cursor().shape(), Qt::WaitCursor);
 
   // A refused payment: the driver's text in the box and on the status line.
@@ -109,7 +111,7 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(main.StatusText(0), refused);
   EXPECT_FALSE(Sent("61"));
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
@@ -131,7 +133,7 @@ TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
   ASSERT_FALSE(refused.empty());
   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{refused});
   EXPECT_EQ(main.StatusText(0), refused);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 }  // namespace

@@ -207,7 +207,7 @@ TEST_F(ReportPages, DocumentActivationAndCloseArchive) {
   Type(page, 1027, "70000");
   EXPECT_EQ(Run(page), std::vector<std::string>{"6570000" + FS});
   EXPECT_EQ(main.StatusText(0), "Ошибка ЭКЛЗ:Нет  запрошенных данных 8");
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
   m_prompts.messages.clear();
 
   page = Select("ЭКЛЗ", "Закрытие архива ЭКЛЗ");
@@ -221,7 +221,7 @@ TEST_F(ReportPages, DocumentActivationAndCloseArchive) {
   m_prompts.answers = {tk::IDYES};
   EXPECT_EQ(Run(page), std::vector<std::string>{"0A"});
   EXPECT_TRUE(m_sim->state().eejArchiveClosed);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 
   page = Select("ЭКЛЗ", "Активизация ЭКЛЗ");
   EXPECT_EQ(Run(page), std::vector<std::string>{"09"});

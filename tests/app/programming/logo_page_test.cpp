@@ -105,7 +105,7 @@ TEST_F(LogoPageTest, EmptyPathSwitchAndRemoval) {
   EXPECT_TRUE(m_sim->logo().empty());
   EXPECT_FALSE(tk::Item<QCheckBox>(page, 1054)->isChecked());
   EXPECT_FALSE(HasPicture(page));
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_EQ(m_main->StatusText(0), "Готов");
 }
 

@@ -131,7 +131,7 @@ TEST_F(ProgrammingPageTest, ParamsSecondModelRunningTotalAndHiddenPartialCut) {
   EXPECT_TRUE(Writes().contains("11|0|1"));
   EXPECT_EQ(m_sim->table(30, 0), "1");
   EXPECT_EQ(m_main->StatusText(0), "Готов");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_FALSE(m_main->m_bWaitCursor);
 }
 
@@ -164,7 +164,7 @@ TEST_F(ProgrammingPageTest, ParamsReadAndWriteFailures) {
   EXPECT_TRUE(Ticked(page, 1091)) << "written before the failure";
   EXPECT_TRUE(Ticked(page, 1084)) << "the register's value, not the box's";
   EXPECT_EQ(Box(page, 1039)->text(), "77");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_FALSE(m_main->m_bWaitCursor);
 }
 
@@ -182,7 +182,7 @@ TEST_F(ProgrammingPageTest, ParamsShiftOpenWritesNothingAndShowsTheRegister) {
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(m_prompts.messages[0].icon, tk::Icon::Error);
   EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
 }
 
 // ---- receipt header and advertising text ----------------------------------------
@@ -265,7 +265,7 @@ TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
     EXPECT_TRUE(Writes().isEmpty()) << caption.toStdString();
     EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Смена открыта"}) << caption.toStdString();
     EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
-    EXPECT_TRUE(m_main->isEnabled());
+    EXPECT_FALSE(m_main->InputLocked());
   }
 }
 
