@@ -233,7 +233,7 @@ bool CFRMainDlg::Reinitialize() {
     }
     ClearTree();
     m_wLayout = LayoutFor(m_wVersion);
-    for (const QString& caption : TabCaptions(m_wLayout)) m_tab->addTab(new QWidget, caption);
+    for (const std::string& caption : TabCaptions(m_wLayout)) m_tab->addTab(new QWidget, tk::Q(caption));
     m_tab->setCurrentIndex(0);
   }
   BuildTreeForTab(0);
@@ -241,11 +241,11 @@ bool CFRMainDlg::Reinitialize() {
 
   switch (NoticeFor(m_wVersion)) {
     case VersionNotice::NotSupported:
-      Say(tk::S(kNotSupported), "Предупреждение", tk::Icon::Exclamation);
+      Say(kNotSupported, "Предупреждение", tk::Icon::Exclamation);
       QMetaObject::invokeMethod(
           this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
       break;
-    case VersionNotice::UpdateWarning: Say(tk::S(kUpdateWarning), "Предупреждение", tk::Icon::Exclamation); break;
+    case VersionNotice::UpdateWarning: Say(kUpdateWarning, "Предупреждение", tk::Icon::Exclamation); break;
     case VersionNotice::None: break;
   }
   SelectFirstAndShow();
@@ -369,7 +369,7 @@ void CFRMainDlg::SetWaitCursor(bool wait) {
     unsetCursor();
 }
 
-void CFRMainDlg::ShowModelName(uint16_t version) { SetStatusText(1, tk::S(ModelName(version))); }
+void CFRMainDlg::ShowModelName(uint16_t version) { SetStatusText(1, ModelName(version)); }
 
 void CFRMainDlg::UpdateFileButtons() {
   const bool show = m_tab->currentIndex() == ProgrammingTabIndex(m_wLayout) && FileButtonsAllowed(m_wVersion);
@@ -420,12 +420,12 @@ void CFRMainDlg::ClearTree() {
 void CFRMainDlg::BuildTree(const std::vector<NodeEntry>& entries) {
   const QSignalBlocker block(m_tree);
   for (const NodeEntry& entry : entries) {
-    auto* item = new QTreeWidgetItem(m_tree, QStringList{entry.caption});
+    auto* item = new QTreeWidgetItem(m_tree, QStringList{tk::Q(entry.caption)});
     CFRNode node;
     node.code = entry.code;
-    node.item = item;
-    node.name = item->text(0);
-    node.value = QLatin1Char(' ') + node.name;
+    node.row = m_tree->indexOfTopLevelItem(item);
+    node.name = entry.caption;
+    node.value = " " + node.name;
     node.count = static_cast<uint8_t>(entry.arguments.size());
     node.arguments = entry.arguments;
     m_nodes.push_back(std::move(node));
@@ -505,8 +505,9 @@ void CFRMainDlg::ShowSelectedPage() {
 
 void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   const CFRNode* node = nullptr;
+  const int row = item ? m_tree->indexOfTopLevelItem(item) : -1;
   for (const CFRNode& n : m_nodes)
-    if (n.item == item) {
+    if (n.row == row) {
       node = &n;
       break;
     }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "editex.h"
+#include "editex_rules.h"
 #include "frstatusdlg.h"
 #include "function_tree.h"
 #include "toolkit_qt.h"
@@ -23,7 +24,7 @@ namespace {
 
 QStringList Captions(const std::vector<NodeEntry>& nodes) {
   QStringList l;
-  for (const NodeEntry& n : nodes) l << n.caption;
+  for (const NodeEntry& n : nodes) l << tk::Q(n.caption);
   return l;
 }
 
@@ -59,12 +60,12 @@ TEST(FunctionTree, ReportNodesCarryTheirType) {
   EXPECT_EQ(full.FirstArgument(), 1);
   EXPECT_EQ(full.arguments[0].value, " 1");
   // The date arguments are providers only, and yield today's date.
-  EXPECT_TRUE(full.arguments[1].description.isEmpty());
+  EXPECT_TRUE(full.arguments[1].description.empty());
   ASSERT_NE(full.arguments[1].provider, nullptr);
   const CFRNodeArg start = full.arguments[1].provider();
   EXPECT_EQ(start.description, "Начальная дата в формате ДДММГГ");
   EXPECT_EQ(start.value, " " + TodayDDMMYY());
-  EXPECT_EQ(TodayDDMMYY().size(), 6);
+  EXPECT_EQ(TodayDDMMYY().size(), 6u);
   // An empty default is a single space.
   EXPECT_EQ(inspector[0].arguments[0].value, " ");
 
@@ -94,13 +95,27 @@ TEST(VersionClasses, LayoutNameButtonsAndNotice) {
   };
   for (const Row& r : rows) {
     EXPECT_EQ(LayoutFor(r.v), r.layout) << r.v;
-    EXPECT_EQ(ModelName(r.v), QString::fromUtf8(r.model)) << r.v;
+    EXPECT_EQ(ModelName(r.v), r.model) << r.v;
     EXPECT_EQ(FileButtonsAllowed(r.v), r.files) << r.v;
     EXPECT_EQ(NoticeFor(r.v), r.notice) << r.v;
   }
-  EXPECT_EQ(TabCaptions(201), (QStringList{"Программирование", "ЭКЛЗ", "Налоговый инспектор"}));
+  EXPECT_EQ(TabCaptions(201), (std::vector<std::string>{"Программирование", "ЭКЛЗ", "Налоговый инспектор"}));
   EXPECT_EQ(TabAt(201, 2), TabKind::Inspector);
   EXPECT_EQ(TabAt(101, 2), TabKind::Programming);
+}
+
+// The rules alone: characters are counted, not bytes, and a numeric box
+// takes digits and one point.
+TEST(EditEx, RulesCountCharactersAndKeepOnePoint) {
+  std::string cyrillic;
+  for (int i = 0; i < 39; ++i) cyrillic += "Ж";
+  EXPECT_TRUE(editex::AcceptsChar(cyrillic, U'Я', false));
+  EXPECT_FALSE(editex::AcceptsChar(cyrillic + "Ж", U'Я', false));
+  EXPECT_TRUE(editex::AcceptsChar(cyrillic + "Ж", 8, false));
+  EXPECT_TRUE(editex::AcceptsChar("12", U'.', true));
+  EXPECT_FALSE(editex::AcceptsChar("1.2", U'.', true));
+  EXPECT_FALSE(editex::AcceptsChar("12", U'Ж', true));
+  EXPECT_FALSE(editex::AcceptsChar("1x", U'2', true));
 }
 
 TEST(EditEx, LengthLimitAndNumericFilter) {
