@@ -2,11 +2,8 @@
 #include "changepwd.h"
 
 #include <QLineEdit>
-#include "ui_162_changepwd.h"
 
-namespace {
-const bool kTemplateRegistered = tk::RegisterTemplate(162, &tk::BuildForm<Ui::Dlg162>);
-}  // namespace
+namespace {}  // namespace
 
 CChangePwd::CChangePwd(const QString& current, QWidget* parent) : tk::CDialog(162, parent), m_strCurrent(current) {}
 

@@ -6,12 +6,8 @@
 
 #include "rangereports.h"
 #include "reports.h"
-#include "ui_137_eejshift.h"
-#include "ui_138_eejdocument.h"
 
 namespace {
-const bool kTemplatesRegistered =
-    tk::RegisterTemplate(137, &tk::BuildForm<Ui::Dlg137>) && tk::RegisterTemplate(138, &tk::BuildForm<Ui::Dlg138>);
 
 namespace app = termina::app;
 }  // namespace

@@ -5,11 +5,8 @@
 #include <QRegularExpressionValidator>
 
 #include "fiscalization.h"
-#include "ui_141_fiscregister.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(141, &tk::BuildForm<Ui::Dlg141>);
 
 using termina::app::FiscalizationInput;
 using termina::app::FiscField;

@@ -6,11 +6,8 @@
 #include <QLineEdit>
 
 #include "driver_api.h"
-#include "ui_152_install.h"
 
-namespace {
-const bool kTemplateRegistered = tk::RegisterTemplate(152, &tk::BuildForm<Ui::Dlg152>);
-}  // namespace
+namespace {}  // namespace
 
 CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
 

@@ -10,15 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "ui_135_eejdates.h"
-#include "ui_136_eejshifts.h"
-#include "ui_139_fiscdates.h"
-#include "ui_140_fiscshifts.h"
-
 namespace {
-const bool kTemplatesRegistered =
-    tk::RegisterTemplate(135, &tk::BuildForm<Ui::Dlg135>) && tk::RegisterTemplate(136, &tk::BuildForm<Ui::Dlg136>) &&
-    tk::RegisterTemplate(139, &tk::BuildForm<Ui::Dlg139>) && tk::RegisterTemplate(140, &tk::BuildForm<Ui::Dlg140>);
 
 namespace app = termina::app;
 

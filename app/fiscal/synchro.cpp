@@ -4,11 +4,8 @@
 #include <QTimer>
 
 #include "clock_sync.h"
-#include "ui_151_synchro.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(151, &tk::BuildForm<Ui::Dlg151>);
 
 constexpr int kDateId = 1082;
 constexpr int kTimeId = 1026;

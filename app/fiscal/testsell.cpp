@@ -5,11 +5,8 @@
 #include <QRegularExpressionValidator>
 
 #include "test_sale.h"
-#include "ui_153_testsell.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(153, &tk::BuildForm<Ui::Dlg153>);
 
 constexpr int kOperatorId = 1092;
 constexpr int kAmountId = 1093;

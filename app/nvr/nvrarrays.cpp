@@ -3,17 +3,9 @@
 
 #include <QLineEdit>
 
-#include "ui_150_monbypmnt.h"
-#include "ui_155_taxmoney.h"
-#include "ui_161_depsum.h"
-
 using termina::app::NvrArray;
 
-namespace {
-const bool kTemplate150 = tk::RegisterTemplate(150, &tk::BuildForm<Ui::Dlg150>);
-const bool kTemplate155 = tk::RegisterTemplate(155, &tk::BuildForm<Ui::Dlg155>);
-const bool kTemplate161 = tk::RegisterTemplate(161, &tk::BuildForm<Ui::Dlg161>);
-}  // namespace
+namespace {}  // namespace
 
 CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const QString& caption)
     : tk::CDialog(termina::app::NvrArrayDialogFor(kind).templateId, parent),

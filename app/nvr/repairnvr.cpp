@@ -12,13 +12,10 @@
 #include "nvr_backup.h"
 #include "nvrarrays.h"
 #include "register_worker.h"
-#include "ui_147_repairnvr.h"
 
 using namespace termina::app;
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(147, &tk::BuildForm<Ui::Dlg147>);
 
 const NvrArray kArrays[] = {NvrArray::SalesByPayment, NvrArray::ReturnsByPayment, NvrArray::TaxSales,
                             NvrArray::TaxReturns,     NvrArray::DeptSales,        NvrArray::DeptReturns};

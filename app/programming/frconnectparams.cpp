@@ -8,11 +8,8 @@
 
 #include "clock.h"
 #include "driver_api.h"
-#include "ui_156_clock.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(156, &tk::BuildForm<Ui::Dlg156>);
 
 enum : int {
   kRegisterDateId = 1082,
@@ -34,7 +31,7 @@ enum : int {
 
 }  // namespace
 
-CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRConnectParams::OnInitDialog() {
   CFRFunction::OnInitDialog();

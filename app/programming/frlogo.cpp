@@ -14,11 +14,8 @@
 
 #include "driver_api.h"
 #include "logo.h"
-#include "ui_146_logo.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(146, &tk::BuildForm<Ui::Dlg146>);
 
 const std::string kReady = "Готов";
 
@@ -41,7 +38,7 @@ struct LogoInput {
 
 }  // namespace
 
-CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) {}
 
 bool CFRLogo::OnInitDialog() {
   CFRFunction::OnInitDialog();

@@ -10,11 +10,8 @@
 
 #include "config_map.h"
 #include "page_support.h"
-#include "ui_142_params.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(142, &tk::BuildForm<Ui::Dlg142>);
 
 namespace app = termina::app;
 
@@ -41,7 +38,7 @@ constexpr int kMovedUp[] = {1084, 1085, 1089, 1088, 1090, 1092, 1125, 1126, 1115
 
 }  // namespace
 
-CFRParams::CFRParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRParams::CFRParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRParams::OnInitDialog() {
   CFRFunction::OnInitDialog();

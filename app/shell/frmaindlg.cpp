@@ -321,6 +321,10 @@ void CFRMainDlg::LockInput() {
   // Escape keeps its meaning: from the tree, the tabs or the port and speed
   // boxes it ends the program; from inside a page it does nothing.
   m_escapeEnds = !(m_focusBeforeLock && page && page->isAncestorOf(m_focusBeforeLock));
+  // No control keeps the focus while the window waits, as in a disabled
+  // window: keys reach the window itself (Escape), and the focus is not
+  // handed to "ВЫХОД", where Enter would end the program.
+  if (m_focusBeforeLock && m_focusBeforeLock->window() == this) m_focusBeforeLock->clearFocus();
   const auto lock = [this](QWidget* w) {
     if (!w->isEnabled()) return;
     w->setEnabled(false);
@@ -343,9 +347,6 @@ void CFRMainDlg::UnlockInput() {
   for (const QPointer<QWidget>& w : m_locked)
     if (w) w->setEnabled(true);
   m_locked.clear();
-  if (m_focusBeforeLock && m_focusBeforeLock->isVisible() && m_focusBeforeLock->isEnabled() &&
-      m_focusBeforeLock->window() == this)
-    m_focusBeforeLock->setFocus();
   m_focusBeforeLock = nullptr;
 }
 

@@ -53,6 +53,11 @@ class Dialog {
   // it is larger; an empty path or an unreadable file clears it.  False
   // when nothing is shown.
   virtual bool SetPictureFile(int id, const std::string& path) = 0;
+  // The program's fixed-pitch font on a control (text in columns).
+  virtual void SetFixedFont(int id) = 0;
+  // Moves a ruler label sideways so that its first character stands over
+  // the first character cell of the edit box (both in the fixed font).
+  virtual void AlignRulerOver(int rulerId, int boxId) = 0;
   // Whether the template has a control of this number.
   virtual bool HasItem(int id) const = 0;
   // The numbers of the window's push buttons, in template order.

@@ -12,6 +12,8 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <atomic>
 #include <mutex>
@@ -226,6 +228,30 @@ bool CDialog::SetPictureFile(int id, const std::string& path) {
     picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
   frame->setPixmap(picture);
   return true;
+}
+
+void CDialog::SetFixedFont(int id) {
+  // The cell height the page templates were laid out for.
+  static const QFont fixed = FixedFont(14);
+  if (QWidget* w = Item(id)) w->setFont(fixed);
+}
+
+void CDialog::AlignRulerOver(int rulerId, int boxId) {
+  auto* ruler = Item<QLabel>(rulerId);
+  const auto* box = Item<QLineEdit>(boxId);
+  if (!ruler || !box) return;
+  QStyleOptionFrame opt;
+  opt.initFrom(box);
+  opt.rect = box->rect();
+  opt.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box) : 0;
+  opt.midLineWidth = 0;
+  opt.state |= QStyle::State_Sunken;
+  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &opt, box);
+  // QLineEdit keeps two pixels between its contents rectangle and the text.
+  const int textLeft = box->x() + contents.x() + box->textMargins().left() + 2;
+  ruler->setIndent(0);
+  ruler->setMargin(0);
+  ruler->move(textLeft - ruler->contentsMargins().left(), ruler->y());
 }
 
 bool CDialog::HasItem(int id) const { return OptionalItem(id) != nullptr; }

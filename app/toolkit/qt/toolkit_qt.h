@@ -137,6 +137,8 @@ class CDialog : public QDialog, public Dialog {
   bool IsItemEnabled(int id) const override;
   void FocusItemNow(int id) override;
   bool SetPictureFile(int id, const std::string& path) override;
+  void SetFixedFont(int id) override;
+  void AlignRulerOver(int rulerId, int boxId) override;
   bool HasItem(int id) const override;
   std::vector<int> PushButtonIds() const override;
   bool Press(int id) override;
