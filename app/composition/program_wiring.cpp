@@ -82,7 +82,7 @@ void ProgramWiring::RunInstallDialog() {
   install.DoModal();
 }
 
-bool ProgramWiring::AskExchangePassword(const QString& current, QString* entered) {
+bool ProgramWiring::AskExchangePassword(const std::string& current, std::string* entered) {
   CChangePwd dlg(current, nullptr);
   if (dlg.DoModal() != tk::IDOK) return false;
   *entered = dlg.m_strNew;

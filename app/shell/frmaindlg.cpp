@@ -257,14 +257,14 @@ bool CFRMainDlg::Reinitialize() {
 bool CFRMainDlg::AskExchangePassword() {
   // Called from start-up on the worker: the dialog on the UI thread, the
   // driver call here.
-  QString entered;
+  std::string entered;
   const bool given = reg::Worker::Get().OnUi([&] {
     const std::string current = termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
-    return m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered);
+    return m_wiring.AskExchangePassword(termina::app::ToUtf8(current.c_str()), &entered);
   });
   if (!given) return false;
   TRMA_STRING password;
-  ToAnsi(entered, password);
+  termina::app::ToAnsi(entered, password);
   try {
     reg::Worker::Get().Run([&] { TRMA_ChangePwd(&password, false); });
   } catch (uint16_t code) {

@@ -21,6 +21,12 @@ inline constexpr int IDNO = 7;
 // The title of every message that has none of its own.
 inline const std::string kProgramName = "TerminaTool";
 
+// A control's place in its window, in the window system's own units (the
+// same units for every call on one window).
+struct Rect {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
 class Dialog {
  public:
   virtual ~Dialog() = default;
@@ -58,6 +64,16 @@ class Dialog {
   // Moves a ruler label sideways so that its first character stands over
   // the first character cell of the edit box (both in the fixed font).
   virtual void AlignRulerOver(int rulerId, int boxId) = 0;
+  // At most `chars` characters in an edit box (a longer text put there is
+  // cut).
+  virtual void SetTextLimit(int id, int chars) = 0;
+  // A check box that shows a state the user cannot change.
+  virtual void SetDisplayOnly(int id) = 0;
+  // Places: a control's rectangle, moving a control, making the window
+  // shorter (rows of controls hidden and those below moved up).
+  virtual Rect ItemRect(int id) const = 0;
+  virtual void MoveItemBy(int id, int dx, int dy) = 0;
+  virtual void ShortenBy(int dy) = 0;
   // Whether the template has a control of this number.
   virtual bool HasItem(int id) const = 0;
   // The numbers of the window's push buttons, in template order.

@@ -71,8 +71,8 @@ std::string ControlIdsTest::Walk(uint16_t version, std::set<int>* pages) {
   }
   m_wiring.RunRecoveryDialog(0);
   m_wiring.RunInstallDialog();
-  QString entered;
-  m_wiring.AskExchangePassword(QStringLiteral("1234"), &entered);
+  std::string entered;
+  m_wiring.AskExchangePassword("1234", &entered);
 
   std::string missing;
   for (const tk::lookups::Miss& m : tk::lookups::Misses())

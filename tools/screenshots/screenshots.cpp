@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
   brief.show();
   ok &= Save(brief, "status-dialog-no-printer.png");
 
-  CChangePwd pwd(QStringLiteral("WKRD"));
+  CChangePwd pwd("WKRD");
   pwd.InitDialog();
   pwd.show();
   ok &= Save(pwd, "change-password.png");

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QFont>
 #include <QGroupBox>
 #include <QImage>
@@ -91,6 +92,22 @@ QFont FixedFont(int cellHeight) {
 // ---- Dialogs -----------------------------------------------------------
 
 namespace {
+
+// Eats the input that would toggle a check box.
+class DisplayOnly : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: return true;
+      default: return false;
+    }
+  }
+};
 
 // The dialogs alive now, so that a message whose owner has gone is shown
 // without one instead of over a dangling pointer.
@@ -252,6 +269,35 @@ void CDialog::AlignRulerOver(int rulerId, int boxId) {
   ruler->setIndent(0);
   ruler->setMargin(0);
   ruler->move(textLeft - ruler->contentsMargins().left(), ruler->y());
+}
+
+void CDialog::SetTextLimit(int id, int chars) {
+  if (auto* e = Item<QLineEdit>(id)) e->setMaxLength(chars);
+}
+
+void CDialog::SetDisplayOnly(int id) {
+  auto* box = Item<QAbstractButton>(id);
+  if (!box) return;
+  box->installEventFilter(new DisplayOnly(box));
+  box->setFocusPolicy(Qt::NoFocus);
+}
+
+Rect CDialog::ItemRect(int id) const {
+  const QWidget* w = Item(id);
+  if (!w) return {};
+  const QRect g = w->geometry();
+  return {g.x(), g.y(), g.width(), g.height()};
+}
+
+void CDialog::MoveItemBy(int id, int dx, int dy) {
+  if (QWidget* w = Item(id)) w->move(w->x() + dx, w->y() + dy);
+}
+
+void CDialog::ShortenBy(int dy) {
+  if (isWindow())
+    setFixedSize(width(), height() - dy);
+  else
+    resize(width(), height() - dy);
 }
 
 bool CDialog::HasItem(int id) const { return OptionalItem(id) != nullptr; }

@@ -139,6 +139,11 @@ class CDialog : public QDialog, public Dialog {
   bool SetPictureFile(int id, const std::string& path) override;
   void SetFixedFont(int id) override;
   void AlignRulerOver(int rulerId, int boxId) override;
+  void SetTextLimit(int id, int chars) override;
+  void SetDisplayOnly(int id) override;
+  Rect ItemRect(int id) const override;
+  void MoveItemBy(int id, int dx, int dy) override;
+  void ShortenBy(int dy) override;
   bool HasItem(int id) const override;
   std::vector<int> PushButtonIds() const override;
   bool Press(int id) override;
