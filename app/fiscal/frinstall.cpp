@@ -1,18 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frinstall.h"
 
-#include "register_worker.h"
-
-#include <QLineEdit>
-
 #include "driver_api.h"
-
-namespace {}  // namespace
+#include "register_worker.h"
 
 CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
 
 bool CFRInstall::OnInitDialog() {
-  Item<QLineEdit>(1051)->setMaxLength(12);
+  SetTextLimit(1051, 12);
   return true;
 }
 
@@ -21,7 +16,7 @@ void CFRInstall::OnOK() {
   TRMATM time;
   LocalDateTime(&date, &time);
   TRMA_SERIAL_NUMBER serial;
-  ToAnsi(Item<QLineEdit>(1051)->text(), serial);
+  termina::app::ToAnsi(ItemText(1051), serial);
   try {
     reg::Worker::Get().Run([&] { TRMA_Install(&date, &time, &serial); });
   } catch (uint16_t code) {
