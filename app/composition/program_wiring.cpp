@@ -82,7 +82,7 @@ void ProgramWiring::RunInstallDialog() {
   install.DoModal();
 }
 
-bool ProgramWiring::AskExchangePassword(const QString& current, QString* entered) {
+bool ProgramWiring::AskExchangePassword(const std::string& current, std::string* entered) {
   CChangePwd dlg(current, nullptr);
   if (dlg.DoModal() != tk::IDOK) return false;
   *entered = dlg.m_strNew;
@@ -98,7 +98,7 @@ namespace {
 
 namespace app = termina::app;
 
-const QString kBusyText = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
+const std::string kBusyText = "Не завершилась обработка предыдущей команды\nПовторите операцию позже";
 
 // The application's wait cursor for the life of the object.
 struct WaitCursor {
@@ -131,21 +131,21 @@ QString WithDefaultExtension(const QString& name, bool opening) {
 
 // The register takes one exchange at a time: while a page's command is
 // inside the driver, the buttons say so and do nothing.
-bool RefuseWhileCommandRuns(QWidget* owner) {
+bool RefuseWhileCommandRuns(const tk::Dialog* owner) {
   if (CFRFunction::RunningThreads() == 0) return false;
   tk::ThePrompts().ShowMessage({kBusyText, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, owner});
   return true;
 }
 
-bool Confirmed(QWidget* owner, const char* question) {
-  return tk::ThePrompts().ShowMessage({QString::fromUtf8(question), QString::fromUtf8(app::kConfirmTitle),
-                                       tk::Icon::Question, tk::Buttons::YesNo, tk::IDNO, owner}) == tk::IDYES;
+bool Confirmed(const tk::Dialog* owner, const char* question) {
+  return tk::ThePrompts().ShowMessage(
+             {question, app::kConfirmTitle, tk::Icon::Question, tk::Buttons::YesNo, tk::IDNO, owner}) == tk::IDYES;
 }
 
 // A question in the middle of a load is shown with the normal cursor.
 class QuestionWithoutWaitCursor : public app::Interaction {
  public:
-  explicit QuestionWithoutWaitCursor(QWidget* owner) : m_ui(owner) {}
+  explicit QuestionWithoutWaitCursor(const tk::Dialog* owner) : m_ui(owner) {}
   app::Answer Ask(const app::Question& q) override {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     const app::Answer a = m_ui.Ask(q);
@@ -181,19 +181,17 @@ struct HostLocked {
 
 void ShowOutcome(PageHost& host, const app::SettingsResult& r) {
   if (r.message.empty()) return;
-  const QString text = QString::fromStdString(r.message);
-  if (r.outcome == app::SettingsOutcome::DriverFailure) host.SetStatusText(0, text);
-  tk::ThePrompts().ShowMessage(
-      {text, QString::fromStdString(r.title), r.icon, tk::Buttons::Ok, tk::IDOK, host.HostWindow()});
+  if (r.outcome == app::SettingsOutcome::DriverFailure) host.SetStatusText(0, r.message);
+  tk::ThePrompts().ShowMessage({r.message, r.title, r.icon, tk::Buttons::Ok, tk::IDOK, host.HostDialog()});
 }
 
 }  // namespace
 
 void ProgramWiring::SaveSettings(PageHost& host) {
-  QWidget* owner = host.HostWindow();
+  const tk::Dialog* owner = host.HostDialog();
   if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kSaveQuestion)) return;
-  const QString name = WithDefaultExtension(
-      tk::ThePrompts().SaveFileName(owner, QStringLiteral("Сохранить как"), DialogFilter()), false);
+  const QString name =
+      WithDefaultExtension(tk::Q(tk::ThePrompts().SaveFileName(owner, "Сохранить как", tk::S(DialogFilter()))), false);
   if (name.isEmpty()) return;
   app::SettingsResult r;
   {
@@ -206,10 +204,10 @@ void ProgramWiring::SaveSettings(PageHost& host) {
 }
 
 void ProgramWiring::LoadSettings(PageHost& host) {
-  QWidget* owner = host.HostWindow();
+  const tk::Dialog* owner = host.HostDialog();
   if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kLoadQuestion)) return;
   const QString name =
-      WithDefaultExtension(tk::ThePrompts().OpenFileName(owner, QStringLiteral("Открыть"), DialogFilter()), true);
+      WithDefaultExtension(tk::Q(tk::ThePrompts().OpenFileName(owner, "Открыть", tk::S(DialogFilter()))), true);
   if (name.isEmpty()) return;
   app::SettingsResult r;
   {

@@ -15,7 +15,7 @@ class ProgramWiring : public ShellWiring {
   CFRFunction* CreatePage(const CFRNode& node, PageHost& host) override;
   bool RunRecoveryDialog(uint16_t version) override;
   void RunInstallDialog() override;
-  bool AskExchangePassword(const QString& current, QString* entered) override;
+  bool AskExchangePassword(const std::string& current, std::string* entered) override;
   void SaveSettings(PageHost& host) override;
   void LoadSettings(PageHost& host) override;
 };

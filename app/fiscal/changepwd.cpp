@@ -1,26 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "changepwd.h"
 
-#include <QLineEdit>
-#include "ui_162_changepwd.h"
+#include <utility>
 
-namespace {
-const bool kTemplateRegistered = tk::RegisterTemplate(162, &tk::BuildForm<Ui::Dlg162>);
-}  // namespace
-
-CChangePwd::CChangePwd(const QString& current, QWidget* parent) : tk::CDialog(162, parent), m_strCurrent(current) {}
+CChangePwd::CChangePwd(std::string current, QWidget* parent)
+    : tk::CDialog(162, parent), m_strCurrent(std::move(current)) {}
 
 bool CChangePwd::OnInitDialog() {
-  Item<QLineEdit>(1051)->setText(m_strCurrent);
-  auto* edit = Item<QLineEdit>(1053);
-  edit->setMaxLength(4);
-  edit->setFocus();
+  SetItemTextNow(1051, m_strCurrent);
+  SetTextLimit(1053, 4);
+  FocusItemNow(1053);
   return true;
 }
 
 void CChangePwd::OnOK() {
-  const QString entered = Item<QLineEdit>(1053)->text();
-  if (entered.isEmpty()) return;
+  const std::string entered = ItemText(1053);
+  if (entered.empty()) return;
   m_strNew = entered;
   EndDialog(tk::IDOK);
 }

@@ -3,17 +3,17 @@
 // refused the program's one (template 162, "Ошибка").
 #pragma once
 
-#include <QString>
+#include <string>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CChangePwd : public tk::CDialog {
   Q_OBJECT
  public:
-  CChangePwd(const QString& current, QWidget* parent = nullptr);
+  CChangePwd(std::string current, QWidget* parent = nullptr);
 
-  QString m_strCurrent;
-  QString m_strNew;
+  std::string m_strCurrent;  // UTF-8
+  std::string m_strNew;
 
  protected:
   bool OnInitDialog() override;

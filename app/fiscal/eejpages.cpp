@@ -6,12 +6,8 @@
 
 #include "rangereports.h"
 #include "reports.h"
-#include "ui_137_eejshift.h"
-#include "ui_138_eejdocument.h"
 
 namespace {
-const bool kTemplatesRegistered =
-    tk::RegisterTemplate(137, &tk::BuildForm<Ui::Dlg137>) && tk::RegisterTemplate(138, &tk::BuildForm<Ui::Dlg138>);
 
 namespace app = termina::app;
 }  // namespace
@@ -34,14 +30,14 @@ void CEEJActivateReport::Execute() {
 
 bool CEEJReport::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  SetItemTextNow(kShiftId, QStringLiteral("1"));
+  SetItemTextNow(kShiftId, "1");
   BindUpDown(Item<QLineEdit>(kShiftId), Item<QSpinBox>(kUpDownId));
   return true;
 }
 
 void CEEJReport::Execute() {
   NavigationDisabled navigation(*this);
-  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId).toStdString()); });
+  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId)); });
   Print(shift);
 }
 
@@ -51,13 +47,13 @@ void CEEJGetShift::Print(uint16_t shift) { app::RunEejShiftReport(shift); }
 
 bool CEEJReceipt::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  SetItemTextNow(kKpkId, QStringLiteral("1"));
+  SetItemTextNow(kKpkId, "1");
   BindUpDown(Item<QLineEdit>(kKpkId), Item<QSpinBox>(kUpDownId));
   return true;
 }
 
 void CEEJReceipt::Execute() {
   MainWindowDisabled window(*this);
-  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId).toStdString()); });
+  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId)); });
   app::RunEejDocument(kpk);
 }

@@ -5,11 +5,8 @@
 #include <QRegularExpressionValidator>
 
 #include "fiscalization.h"
-#include "ui_141_fiscregister.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(141, &tk::BuildForm<Ui::Dlg141>);
 
 using termina::app::FiscalizationInput;
 using termina::app::FiscField;
@@ -45,7 +42,7 @@ namespace {
 
 FiscalizationInput ReadFields(const tk::CDialog& page) {
   FiscalizationInput in;
-  for (int i = 0; i < termina::app::kFiscFieldCount; ++i) in.fields[i] = page.ItemText(kFieldIds[i]).toStdString();
+  for (int i = 0; i < termina::app::kFiscFieldCount; ++i) in.fields[i] = page.ItemText(kFieldIds[i]);
   return in;
 }
 
@@ -54,8 +51,7 @@ FiscalizationInput ReadFields(const tk::CDialog& page) {
 bool CFiscRegister::ValidateInput() {
   const auto problem = termina::app::FirstEmptyField(ReadFields(*this));
   if (!problem) return true;
-  tk::ThePrompts().ShowMessage(
-      {QString::fromStdString(problem->message), tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({problem->message, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
   if (QWidget* w = Item(IdOf(problem->field))) w->setFocus();
   return false;
 }

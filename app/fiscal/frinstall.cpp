@@ -1,21 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frinstall.h"
 
-#include "register_worker.h"
-
-#include <QLineEdit>
-
 #include "driver_api.h"
-#include "ui_152_install.h"
-
-namespace {
-const bool kTemplateRegistered = tk::RegisterTemplate(152, &tk::BuildForm<Ui::Dlg152>);
-}  // namespace
+#include "register_worker.h"
 
 CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
 
 bool CFRInstall::OnInitDialog() {
-  Item<QLineEdit>(1051)->setMaxLength(12);
+  SetTextLimit(1051, 12);
   return true;
 }
 
@@ -24,17 +16,16 @@ void CFRInstall::OnOK() {
   TRMATM time;
   LocalDateTime(&date, &time);
   TRMA_SERIAL_NUMBER serial;
-  ToAnsi(Item<QLineEdit>(1051)->text(), serial);
+  termina::app::ToAnsi(ItemText(1051), serial);
   try {
     reg::Worker::Get().Run([&] { TRMA_Install(&date, &time, &serial); });
   } catch (uint16_t code) {
     // The dialog stays open so that the user can correct the number.
-    QString text;
-    if (ErrorText(code, &text))
-      tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+    if (const auto text = termina::app::ErrorText(code))
+      tk::ThePrompts().ShowMessage({*text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
-  tk::ThePrompts().ShowMessage({QStringLiteral("Выключите и заново включите регистратор. Нажмите ОК"), tk::kProgramName,
-                                tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({"Выключите и заново включите регистратор. Нажмите ОК", tk::kProgramName, tk::Icon::None,
+                                tk::Buttons::Ok, tk::IDOK, this});
   EndDialog(tk::IDOK);
 }

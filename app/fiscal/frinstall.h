@@ -3,7 +3,7 @@
 // number (template 152, "Инсталляция ККМ").
 #pragma once
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CFRInstall : public tk::CDialog {
   Q_OBJECT

@@ -10,20 +10,12 @@
 #include <limits>
 #include <string>
 
-#include "ui_135_eejdates.h"
-#include "ui_136_eejshifts.h"
-#include "ui_139_fiscdates.h"
-#include "ui_140_fiscshifts.h"
-
 namespace {
-const bool kTemplatesRegistered =
-    tk::RegisterTemplate(135, &tk::BuildForm<Ui::Dlg135>) && tk::RegisterTemplate(136, &tk::BuildForm<Ui::Dlg136>) &&
-    tk::RegisterTemplate(139, &tk::BuildForm<Ui::Dlg139>) && tk::RegisterTemplate(140, &tk::BuildForm<Ui::Dlg140>);
 
 namespace app = termina::app;
 
 // The first line of the number edits and the range of their arrows.
-const QString kFirstNumber = QStringLiteral("1");
+const std::string kFirstNumber = "1";
 constexpr int kUpDownMax = std::numeric_limits<int32_t>::max();
 
 // The password edit: digits only, shown masked, no length limit of its own
@@ -104,7 +96,7 @@ void CFiscDateReport::Execute() {
     Period period;
     std::string password;
   };
-  const Inputs in = OnUi([&] { return Inputs{ReadPeriod(), ItemText(kPasswordId).toStdString()}; });
+  const Inputs in = OnUi([&] { return Inputs{ReadPeriod(), ItemText(kPasswordId)}; });
   if (!app::CheckInspectorPassword(in.password, Ui())) {
     FocusItem(kPasswordId);
     return;
@@ -128,8 +120,7 @@ bool CEEJShiftReport::OnInitDialog() {
 }
 
 CEEJShiftReport::Shifts CEEJShiftReport::ReadShifts() const {
-  return Shifts{app::ShiftNumber(ItemText(kFirstShiftId).toStdString()),
-                app::ShiftNumber(ItemText(kLastShiftId).toStdString())};
+  return Shifts{app::ShiftNumber(ItemText(kFirstShiftId)), app::ShiftNumber(ItemText(kLastShiftId))};
 }
 
 void CEEJShiftReport::Execute() {
@@ -149,7 +140,7 @@ void CFiscShiftReport::Execute() {
     Shifts shifts;
     std::string password;
   };
-  const Inputs in = OnUi([&] { return Inputs{ReadShifts(), ItemText(kPasswordId).toStdString()}; });
+  const Inputs in = OnUi([&] { return Inputs{ReadShifts(), ItemText(kPasswordId)}; });
   if (!app::CheckInspectorPassword(in.password, Ui())) {
     FocusItem(kPasswordId);
     return;

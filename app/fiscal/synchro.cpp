@@ -4,11 +4,8 @@
 #include <QTimer>
 
 #include "clock_sync.h"
-#include "ui_151_synchro.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(151, &tk::BuildForm<Ui::Dlg151>);
 
 constexpr int kDateId = 1082;
 constexpr int kTimeId = 1026;
@@ -21,8 +18,8 @@ bool CSynchro::OnInitDialog() {
   CFRFunction::OnInitDialog();
   std::tm now{};
   if (termina::app::LocalNow(now)) {
-    SetItemTextNow(kDateId, QString::fromStdString(termina::app::SynchroDateText(now)));
-    SetItemTextNow(kTimeId, QString::fromStdString(termina::app::SynchroTimeText(now)));
+    SetItemTextNow(kDateId, termina::app::SynchroDateText(now));
+    SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
   }
   m_nTimer = new QTimer(this);
   m_nTimer->setInterval(1000);
@@ -34,7 +31,7 @@ bool CSynchro::OnInitDialog() {
 // Only the time is refreshed: the date stays that of the page's creation.
 void CSynchro::OnTimer() {
   std::tm now{};
-  if (termina::app::LocalNow(now)) SetItemTextNow(kTimeId, QString::fromStdString(termina::app::SynchroTimeText(now)));
+  if (termina::app::LocalNow(now)) SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
 }
 
 void CSynchro::Execute() {

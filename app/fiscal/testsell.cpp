@@ -5,11 +5,8 @@
 #include <QRegularExpressionValidator>
 
 #include "test_sale.h"
-#include "ui_153_testsell.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(153, &tk::BuildForm<Ui::Dlg153>);
 
 constexpr int kOperatorId = 1092;
 constexpr int kAmountId = 1093;
@@ -22,8 +19,8 @@ CTestSell::CTestSell(PageHost& host) : CFRFunction(host) {}
 bool CTestSell::OnInitDialog() {
   CFRFunction::OnInitDialog();
   const termina::app::TestSaleInput defaults;
-  SetItemTextNow(kOperatorId, QString::fromStdString(defaults.operatorName));
-  SetItemTextNow(kAmountId, QString::fromStdString(defaults.amount));
+  SetItemTextNow(kOperatorId, defaults.operatorName);
+  SetItemTextNow(kAmountId, defaults.amount);
   if (auto* amount = Item<QLineEdit>(kAmountId))
     amount->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), amount));
   SetChecked(kCloseShiftId, defaults.closeShift);
@@ -33,8 +30,8 @@ bool CTestSell::OnInitDialog() {
 void CTestSell::Execute() {
   const termina::app::TestSaleInput in = OnUi([&] {
     termina::app::TestSaleInput i;
-    i.operatorName = ItemText(kOperatorId).toStdString();
-    i.amount = ItemText(kAmountId).toStdString();
+    i.operatorName = ItemText(kOperatorId);
+    i.amount = ItemText(kAmountId);
     i.closeShift = IsChecked(kCloseShiftId);
     return i;
   });

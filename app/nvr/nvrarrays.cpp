@@ -3,17 +3,9 @@
 
 #include <QLineEdit>
 
-#include "ui_150_monbypmnt.h"
-#include "ui_155_taxmoney.h"
-#include "ui_161_depsum.h"
-
 using termina::app::NvrArray;
 
-namespace {
-const bool kTemplate150 = tk::RegisterTemplate(150, &tk::BuildForm<Ui::Dlg150>);
-const bool kTemplate155 = tk::RegisterTemplate(155, &tk::BuildForm<Ui::Dlg155>);
-const bool kTemplate161 = tk::RegisterTemplate(161, &tk::BuildForm<Ui::Dlg161>);
-}  // namespace
+namespace {}  // namespace
 
 CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const QString& caption)
     : tk::CDialog(termina::app::NvrArrayDialogFor(kind).templateId, parent),
@@ -24,16 +16,14 @@ CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const
 bool CNvrArrayDlg::OnInitDialog() {
   if (!m_strCaption.isEmpty()) setWindowTitle(m_strCaption);
   const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
-  for (std::size_t i = 0; i < edits.size(); ++i)
-    SetItemTextNow(edits[i], QString::fromStdString(termina::app::FormatMoney(m_pValues[i])));
+  for (std::size_t i = 0; i < edits.size(); ++i) SetItemTextNow(edits[i], termina::app::FormatMoney(m_pValues[i]));
   if (auto* first = Item<QLineEdit>(edits.front())) first->setFocus();
   return true;
 }
 
 void CNvrArrayDlg::OnOK() {
   const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
-  for (std::size_t i = 0; i < edits.size(); ++i)
-    m_pValues[i] = termina::app::ParseMoneyLenient(ItemText(edits[i]).toStdString());
+  for (std::size_t i = 0; i < edits.size(); ++i) m_pValues[i] = termina::app::ParseMoneyLenient(ItemText(edits[i]));
   EndDialog(tk::IDOK);
 }
 

@@ -9,7 +9,7 @@
 #include <QString>
 
 #include "nvr_form.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CNvrArrayDlg : public tk::CDialog {
   Q_OBJECT

@@ -12,13 +12,10 @@
 #include "nvr_backup.h"
 #include "nvrarrays.h"
 #include "register_worker.h"
-#include "ui_147_repairnvr.h"
 
 using namespace termina::app;
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(147, &tk::BuildForm<Ui::Dlg147>);
 
 const NvrArray kArrays[] = {NvrArray::SalesByPayment, NvrArray::ReturnsByPayment, NvrArray::TaxSales,
                             NvrArray::TaxReturns,     NvrArray::DeptSales,        NvrArray::DeptReturns};
@@ -66,7 +63,7 @@ namespace {
 // Runs a register sequence on the worker, its questions shown over the
 // dialog, which takes no input meanwhile but keeps repainting.
 template <class F>
-auto RegisterJob(QWidget* dialog, F f) {
+auto RegisterJob(tk::CDialog* dialog, F f) {
   WorkerInteraction ask(dialog);
   dialog->setEnabled(false);
   struct Enable {
@@ -78,8 +75,8 @@ auto RegisterJob(QWidget* dialog, F f) {
 
 }  // namespace
 
-const QString CRepairNVR::kMoneyFormatText = QStringLiteral("Введите число.");
-const QString CRepairNVR::kCountFormatText = QStringLiteral("Введите целое число от 0 до 4294967295.");
+const std::string CRepairNVR::kMoneyFormatText = "Введите число.";
+const std::string CRepairNVR::kCountFormatText = "Введите целое число от 0 до 4294967295.";
 
 CRepairNVR::CRepairNVR(QWidget* parent) : tk::CDialog(147, parent), m_record(NewNvrRecord(0)) {}
 
@@ -103,7 +100,7 @@ bool CRepairNVR::OnInitDialog() {
 }
 
 void CRepairNVR::ShowRecord() {
-  for (const auto& [id, text] : NvrEditTexts(m_record)) SetItemTextNow(id, QString::fromStdString(text));
+  for (const auto& [id, text] : NvrEditTexts(m_record)) SetItemTextNow(id, text);
   if (auto* date = Item<QDateTimeEdit>(kNvrDateOpened)) date->setDateTime(ToQt(NvrDateAsShown(m_record.opened)));
 }
 
@@ -156,7 +153,7 @@ void CRepairNVR::AdaptLayout() {
 void CRepairNVR::OnArray(NvrArray array) {
   if (!TakeControls()) return;
   const std::span<double> values = NvrArrayValues(m_record, array);
-  const QString caption = ItemText(NvrArrayButton(array));
+  const QString caption = tk::Q(ItemText(NvrArrayButton(array)));
   switch (array) {
     case NvrArray::SalesByPayment:
     case NvrArray::ReturnsByPayment: {
@@ -194,7 +191,7 @@ void CRepairNVR::OnOK() {
 }
 
 void CRepairNVR::OnSave() {
-  const QString name = tk::ThePrompts().SaveFileName(this, QStringLiteral("Сохранить как"), QtFilter(kNvrFileFilter));
+  const QString name = tk::Q(tk::ThePrompts().SaveFileName(this, "Сохранить как", tk::S(QtFilter(kNvrFileFilter))));
   if (name.isEmpty()) return;
   // What the edits show is what the file gets, or nothing.
   if (!TakeControls()) return;
@@ -203,7 +200,7 @@ void CRepairNVR::OnSave() {
 }
 
 void CRepairNVR::OnLoad() {
-  QString name = tk::ThePrompts().OpenFileName(this, QStringLiteral("Открыть"), QtFilter(kNvrFileFilter));
+  QString name = tk::Q(tk::ThePrompts().OpenFileName(this, "Открыть", tk::S(QtFilter(kNvrFileFilter))));
   if (name.isEmpty()) return;
   if (!QFileInfo::exists(name) && QFileInfo::exists(WithDefaultExtension(name))) name = WithDefaultExtension(name);
   // The file holds no date: the one the picker shows stays.

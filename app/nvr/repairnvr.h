@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "nvr_recovery.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CRepairNVR : public tk::CDialog {
   Q_OBJECT
@@ -25,8 +25,8 @@ class CRepairNVR : public tk::CDialog {
 
   // Texts of the number-format messages, shown when an edit does not hold a
   // number of its kind.
-  static const QString kMoneyFormatText;
-  static const QString kCountFormatText;
+  static const std::string kMoneyFormatText;
+  static const std::string kCountFormatText;
 
  protected:
   bool OnInitDialog() override;

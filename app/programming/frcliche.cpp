@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frcliche.h"
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include <array>
 #include <string>
 
 #include "page_support.h"
 #include "programming_pages.h"
-#include "ui_143_cliche.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(143, &tk::BuildForm<Ui::Dlg143>);
 
 namespace app = termina::app;
 
@@ -22,15 +16,14 @@ constexpr int kLineIds[4] = {1046, 1047, 1048, 1049};
 
 }  // namespace
 
-CFRCliche::CFRCliche(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRCliche::CFRCliche(PageHost& host) : CFRFunction(host) {}
 
 bool CFRCliche::OnInitDialog() {
   CFRFunction::OnInitDialog();
   // Each character stands under the ruler digit of its column.
-  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
-  for (int id : kLineIds)
-    if (QWidget* w = Item(id)) w->setFont(m_font);
-  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
+  SetFixedFont(kRulerId);
+  for (int id : kLineIds) SetFixedFont(id);
+  AlignRulerOver(kRulerId, kLineIds[0]);
 
   ReadThenFill<app::LinesRead>(&app::ReadHeader, [this](app::LinesRead& r) {
     // A failed read leaves every box empty; the status line keeps its text,
@@ -44,8 +37,8 @@ void CFRCliche::Execute() {
   app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
     std::array<std::string, 4> l;
-    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]).toStdString();
-    skip = m_unread.Skip();
+    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]);
+    skip = m_unread.Skip(*this);
     return l;
   });
   app::WriteStatus status;

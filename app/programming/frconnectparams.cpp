@@ -8,11 +8,8 @@
 
 #include "clock.h"
 #include "driver_api.h"
-#include "ui_156_clock.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(156, &tk::BuildForm<Ui::Dlg156>);
 
 enum : int {
   kRegisterDateId = 1082,
@@ -32,11 +29,9 @@ enum : int {
   kChangeId = 1080,
 };
 
-QString Utf8(const std::string& s) { return QString::fromStdString(s); }
-
 }  // namespace
 
-CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRConnectParams::OnInitDialog() {
   CFRFunction::OnInitDialog();
@@ -55,8 +50,8 @@ bool CFRConnectParams::OnInitDialog() {
   TRMADT date;
   TRMATM time;
   LocalDateTime(&date, &time);
-  SetItemTextNow(kComputerDateId, Utf8(termina::app::DateText(date)));
-  SetItemTextNow(kComputerTimeId, Utf8(termina::app::TimeText(time)));
+  SetItemTextNow(kComputerDateId, termina::app::DateText(date));
+  SetItemTextNow(kComputerTimeId, termina::app::TimeText(time));
 
   m_nTimer = startTimer(1000);
   ReadThenFill<termina::app::ClockPageData>(&termina::app::ReadClockPage,
@@ -66,17 +61,17 @@ bool CFRConnectParams::OnInitDialog() {
 
 void CFRConnectParams::Fill(const termina::app::ClockPageData& p) {
   if (p.statusRead) {
-    SetItemTextNow(kLastDateId, Utf8(termina::app::DateText(p.lastDate)));
-    SetItemTextNow(kLastTimeId, Utf8(termina::app::TimeText(p.lastTime)));
+    SetItemTextNow(kLastDateId, termina::app::DateText(p.lastDate));
+    SetItemTextNow(kLastTimeId, termina::app::TimeText(p.lastTime));
     for (int id : {kLastLabelId, kLastDateLabelId, kLastTimeLabelId})
       if (QWidget* w = Item(id)) w->setEnabled(!p.nonFiscal);
   }
   if (p.clockRead) {
-    SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(p.clock.date)));
-    SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(p.clock.time)));
+    SetItemTextNow(kRegisterDateId, termina::app::DateText(p.clock.date));
+    SetItemTextNow(kRegisterTimeId, termina::app::TimeText(p.clock.time));
   }
   if (p.failure) TellFailure(*p.failure);
-  SetItemTextNow(kPasswordId, Utf8(p.password));
+  SetItemTextNow(kPasswordId, p.password);
 }
 
 void CFRConnectParams::timerEvent(QTimerEvent* event) {
@@ -91,15 +86,15 @@ void CFRConnectParams::ShowComputerTime() {
   TRMADT date;
   TRMATM time;
   LocalDateTime(&date, &time);
-  SetItemTextNow(kComputerTimeId, Utf8(termina::app::TimeText(time)));
+  SetItemTextNow(kComputerTimeId, termina::app::TimeText(time));
 }
 
 void CFRConnectParams::OnReadClock() {
   if (RefuseWhileBusy()) return;
   try {
     const termina::app::RegisterClock c = reg::Worker::Get().Run(&termina::app::ReadRegisterClock);
-    SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(c.date)));
-    SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(c.time)));
+    SetItemTextNow(kRegisterDateId, termina::app::DateText(c.date));
+    SetItemTextNow(kRegisterTimeId, termina::app::TimeText(c.time));
   } catch (uint16_t code) { TellFailure(code); }
 }
 
@@ -115,16 +110,16 @@ void CFRConnectParams::OnSetClock() {
     try {
       const termina::app::ClockSetting s =
           reg::Worker::Get().Run([&] { return termina::app::SetRegisterClock(date, time, ui); });
-      SetItemTextNow(kRegisterDateId, Utf8(termina::app::DateText(s.after.date)));
-      SetItemTextNow(kRegisterTimeId, Utf8(termina::app::TimeText(s.after.time)));
+      SetItemTextNow(kRegisterDateId, termina::app::DateText(s.after.date));
+      SetItemTextNow(kRegisterTimeId, termina::app::TimeText(s.after.time));
     } catch (uint16_t code) { failure = code; }
   }
   if (!failure) return;
   // The register's refusal of a date before its last fiscal operation has
   // a message of its own.
   if (*failure == 12) {
-    tk::ThePrompts().ShowMessage({Utf8(termina::app::kDateBeforeFiscalText), QStringLiteral("Ошибка"), tk::Icon::Error,
-                                  tk::Buttons::Ok, tk::IDOK, this});
+    tk::ThePrompts().ShowMessage(
+        {termina::app::kDateBeforeFiscalText, "Ошибка", tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
     return;
   }
   TellFailure(*failure);
@@ -132,7 +127,7 @@ void CFRConnectParams::OnSetClock() {
 
 void CFRConnectParams::OnChangePassword() {
   if (RefuseWhileBusy()) return;
-  const std::string password = ItemText(kPasswordId).toStdString();
+  const std::string password = ItemText(kPasswordId);
   tk::PromptInteraction ui(this);
   // A password the register cannot take is refused before anything is locked or sent.
   if (const auto problem = termina::app::ExchangePasswordProblem(password)) {
@@ -151,14 +146,14 @@ void CFRConnectParams::OnChangePassword() {
 }
 
 void CFRConnectParams::TellFailure(uint16_t code) {
-  QString text;
-  if (!ErrorText(code, &text)) return;
-  tk::ThePrompts().ShowMessage({text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
+  const auto text = termina::app::ErrorText(code);
+  if (!text) return;
+  tk::ThePrompts().ShowMessage({*text, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
 }
 
 bool CFRConnectParams::RefuseWhileBusy() {
   if (!IsCommandRunning()) return false;
-  tk::ThePrompts().ShowMessage({QStringLiteral("Не завершилась обработка предыдущей команды"), tk::kProgramName,
-                                tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({"Не завершилась обработка предыдущей команды", tk::kProgramName, tk::Icon::Exclamation,
+                                tk::Buttons::Ok, tk::IDOK, this});
   return true;
 }

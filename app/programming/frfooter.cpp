@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frfooter.h"
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include <array>
 #include <string>
 
 #include "page_support.h"
 #include "programming_pages.h"
-#include "ui_144_footer.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(144, &tk::BuildForm<Ui::Dlg144>);
 
 namespace app = termina::app;
 
@@ -23,13 +17,12 @@ constexpr int kLineIds[2] = {1048, 1049};
 
 }  // namespace
 
-CFRFooter::CFRFooter(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRFooter::CFRFooter(PageHost& host) : CFRFunction(host) {}
 
 bool CFRFooter::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  for (int id : {kRulerId, kRowLabelIds[0], kRowLabelIds[1], kLineIds[0], kLineIds[1]})
-    if (QWidget* w = Item(id)) w->setFont(m_font);
-  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kLineIds[0]));
+  for (int id : {kRulerId, kRowLabelIds[0], kRowLabelIds[1], kLineIds[0], kLineIds[1]}) SetFixedFont(id);
+  AlignRulerOver(kRulerId, kLineIds[0]);
 
   ReadThenFill<app::LinesRead>(&app::ReadFooter,
                                [this](app::LinesRead& r) { progpage::FillLines(*this, kLineIds, r, m_unread); });
@@ -39,8 +32,8 @@ bool CFRFooter::OnInitDialog() {
 void CFRFooter::Execute() {
   app::SkipMask skip = 0;
   const auto lines = OnUi([&] {
-    skip = m_unread.Skip();
-    return std::array<std::string, 2>{ItemText(kLineIds[0]).toStdString(), ItemText(kLineIds[1]).toStdString()};
+    skip = m_unread.Skip(*this);
+    return std::array<std::string, 2>{ItemText(kLineIds[0]), ItemText(kLineIds[1])};
   });
   app::WriteStatus status;
   {

@@ -9,11 +9,8 @@
 
 #include "page_support.h"
 #include "programming_pages.h"
-#include "ui_160_groups.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(160, &tk::BuildForm<Ui::Dlg160>);
 
 namespace app = termina::app;
 
@@ -26,31 +23,30 @@ enum : int {
 
 }  // namespace
 
-CFRGroups::CFRGroups(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRGroups::CFRGroups(PageHost& host) : CFRFunction(host) {}
 
 bool CFRGroups::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
-  for (int i = 0; i < 6; ++i)
-    if (QWidget* w = Item(kFirstNameId + i)) w->setFont(m_font);
+  SetFixedFont(kRulerId);
+  for (int i = 0; i < 6; ++i) SetFixedFont(kFirstNameId + i);
   if (auto* header = Item<QLineEdit>(kZSectionId)) header->setMaxLength(static_cast<int>(app::kLineChars));
-  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
+  AlignRulerOver(kRulerId, kFirstNameId);
 
   ReadThenFill<app::DepartmentsRead>(&app::ReadDepartments, [this](app::DepartmentsRead& r) {
     m_wVersion = r.version;
     const auto labels = app::DepartmentRowLabels(m_wVersion);
     for (int i = 0; i < 6; ++i) {
-      SetItemTextNow(kFirstRowLabelId + i, QString::fromStdString(labels[i]));
-      SetItemTextNow(kFirstNameId + i, QString::fromStdString(r.names[i]));
+      SetItemTextNow(kFirstRowLabelId + i, labels[i]);
+      SetItemTextNow(kFirstNameId + i, r.names[i]);
     }
-    SetItemTextNow(kZSectionId, QString::fromStdString(r.zSection));
+    SetItemTextNow(kZSectionId, r.zSection);
     // Boxes filled before a failure keep their values; the others are
     // written only once the user has changed them.
     m_unread.Clear();
     if (r.error) {
       for (std::size_t k = r.valuesRead; k < 7; ++k)
-        m_unread.Mark(static_cast<unsigned>(k),
-                      Item<QLineEdit>(k < 6 ? kFirstNameId + static_cast<int>(k) : static_cast<int>(kZSectionId)));
+        m_unread.Mark(static_cast<unsigned>(k), *this,
+                      k < 6 ? kFirstNameId + static_cast<int>(k) : static_cast<int>(kZSectionId));
       progpage::ReportReadFailure(*this, *r.error);
     }
   });
@@ -64,10 +60,10 @@ void CFRGroups::Execute() {
   };
   app::SkipMask skip = 0;
   const Input in = OnUi([&] {
-    skip = m_unread.Skip();
+    skip = m_unread.Skip(*this);
     Input i;
-    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n).toStdString();
-    i.zSection = ItemText(kZSectionId).toStdString();
+    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n);
+    i.zSection = ItemText(kZSectionId);
     return i;
   });
   app::WriteStatus status;

@@ -6,23 +6,18 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QFileInfo>
-#include <QImage>
-#include <QLabel>
-#include <QPixmap>
 
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <system_error>
 
 #include "driver_api.h"
 #include "logo.h"
-#include "ui_146_logo.h"
 
 namespace {
 
-const bool kTemplateRegistered = tk::RegisterTemplate(146, &tk::BuildForm<Ui::Dlg146>);
-
-const QString kWaiting = QStringLiteral("Ожидание...");
-const QString kReady = QStringLiteral("Готов");
+const std::string kReady = "Готов";
 
 enum : int {
   kFileId = 1051,
@@ -43,7 +38,7 @@ struct LogoInput {
 
 }  // namespace
 
-CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) {}
 
 bool CFRLogo::OnInitDialog() {
   CFRFunction::OnInitDialog();
@@ -75,35 +70,25 @@ void CFRLogo::keyPressEvent(QKeyEvent* event) {
 
 void CFRLogo::OnChooseFile() {
   if (RefuseWhileBusy()) return;
-  const QString path =
-      tk::ThePrompts().OpenFileName(this, QStringLiteral("Открыть"), QStringLiteral("Bitmap image(*.bmp)"));
-  if (path.isEmpty()) return;
+  const std::string chosen = tk::ThePrompts().OpenFileName(this, "Открыть", "Bitmap image(*.bmp)");
+  if (chosen.empty()) return;
+  std::error_code error;
+  std::string file = std::filesystem::absolute(chosen, error).lexically_normal().string();
+  if (error) file = chosen;
   // The check's message, if any, comes first; the file is shown either way.
   // The check asks the register for its model.
   {
     MainWindowDisabled locked(*this);
     WorkerInteraction ui(this);
-    const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
     reg::Worker::Get().Run([&] { termina::app::CheckLogoFileAndTell(file, ui); });
   }
-  SetItemTextNow(kFileId, QFileInfo(path).absoluteFilePath());
-  ShowPreview(path);
+  SetItemTextNow(kFileId, file);
+  ShowPreview(chosen);
 }
 
-void CFRLogo::ShowPreview(const QString& path) {
-  auto* frame = Item<QLabel>(kPreviewId);
-  if (!frame) return;
-  QImage image(path);
-  if (image.isNull()) {
-    frame->clear();
-    return;
-  }
-  QPixmap picture = QPixmap::fromImage(image);
+void CFRLogo::ShowPreview(const std::string& path) {
   // A picture larger than the frame is shown whole, scaled down.
-  const QSize room = frame->contentsRect().size();
-  if (picture.width() > room.width() || picture.height() > room.height())
-    picture = picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-  frame->setPixmap(picture);
+  SetPictureFile(kPreviewId, path);
 }
 
 void CFRLogo::OnUpload() {
@@ -117,7 +102,7 @@ void CFRLogo::OnStoreSwitch() {
 }
 
 void CFRLogo::Execute() {
-  const LogoInput in = OnUi([&] { return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId).toStdString()}; });
+  const LogoInput in = OnUi([&] { return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId)}; });
   MainWindowDisabled locked(*this);
   if (in.mode == kStoreSwitch)
     termina::app::StoreLogoSwitch(in.print);
@@ -130,7 +115,7 @@ void CFRLogo::OnRemove() {
   std::optional<uint16_t> failure;
   {
     MainWindowDisabled locked(*this);
-    if (auto* frame = Item<QLabel>(kPreviewId)) frame->clear();
+    SetPictureFile(kPreviewId, {});
     SetChecked(kPrintId, false);
     try {
       reg::Worker::Get().Run([] { termina::app::RemoveLogo(); });
@@ -147,7 +132,7 @@ void CFRLogo::ReportFailure(uint16_t code) { ::ReportFailure(Host(), this, code)
 
 bool CFRLogo::RefuseWhileBusy() {
   if (!IsCommandRunning()) return false;
-  tk::ThePrompts().ShowMessage({QStringLiteral("Не завершилась обработка предыдущей команды"), tk::kProgramName,
-                                tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
+  tk::ThePrompts().ShowMessage({"Не завершилась обработка предыдущей команды", tk::kProgramName, tk::Icon::Exclamation,
+                                tk::Buttons::Ok, tk::IDOK, this});
   return true;
 }

@@ -32,7 +32,7 @@ class CFRLogo : public CFRFunction {
   // The driver takes one exchange at a time: while a command of the page
   // runs, the page's own buttons say so and do nothing.
   bool RefuseWhileBusy();
-  void ShowPreview(const QString& path);
+  void ShowPreview(const std::string& path);
   void ReportFailure(uint16_t code);
 
   Mode m_nMode = kStoreSwitch;

@@ -10,11 +10,8 @@
 
 #include "config_map.h"
 #include "page_support.h"
-#include "ui_142_params.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(142, &tk::BuildForm<Ui::Dlg142>);
 
 namespace app = termina::app;
 
@@ -41,7 +38,7 @@ constexpr int kMovedUp[] = {1084, 1085, 1089, 1088, 1090, 1092, 1125, 1126, 1115
 
 }  // namespace
 
-CFRParams::CFRParams(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRParams::CFRParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRParams::OnInitDialog() {
   CFRFunction::OnInitDialog();
@@ -92,7 +89,7 @@ void CFRParams::SetDisplayType(std::optional<unsigned> type) {
 }
 
 void CFRParams::Fill(const app::ParamsValues& v) {
-  SetItemTextNow(kCashDeskId, QString::fromStdString(v.cashDesk));
+  SetItemTextNow(kCashDeskId, v.cashDesk);
   SetChecked(kCompactPrintId, v.compactPrint);
   SetChecked(kExternalNumberingId, v.externalNumbering);
   SetChecked(kAutoDrawerId, v.autoDrawer);
@@ -115,7 +112,7 @@ void CFRParams::Fill(const app::ParamsValues& v) {
 
 app::ParamsValues CFRParams::Gather() {
   app::ParamsValues v;
-  v.cashDesk = ItemText(kCashDeskId).toStdString();
+  v.cashDesk = ItemText(kCashDeskId);
   v.compactPrint = IsChecked(kCompactPrintId);
   v.externalNumbering = IsChecked(kExternalNumberingId);
   v.autoDrawer = IsChecked(kAutoDrawerId);
@@ -156,8 +153,7 @@ void CFRParams::Execute() {
   if (w.status == app::WriteStatus::ShiftOpen) {
     if (w.reread && w.reread->error) {
       // The refusal, then the failure of the read that followed it.
-      const QString text = QString::fromUtf8(app::kShiftOpenText);
-      MessageBox(text, QString::fromUtf8(app::kErrorTitle), tk::Icon::Error);
+      MessageBox(app::kShiftOpenText, app::kErrorTitle, tk::Icon::Error);
       throw *w.reread->error;
     }
     progpage::RefuseShiftOpen(*this);

@@ -9,11 +9,8 @@
 #include "editex.h"
 #include "page_support.h"
 #include "programming_pages.h"
-#include "ui_145_payment.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(145, &tk::BuildForm<Ui::Dlg145>);
 
 namespace app = termina::app;
 
@@ -22,21 +19,21 @@ constexpr int kFirstNameId = 11165;
 
 }  // namespace
 
-CFRPayment::CFRPayment(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRPayment::CFRPayment(PageHost& host) : CFRFunction(host) {}
 
 bool CFRPayment::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  if (QWidget* ruler = Item(kRulerId)) ruler->setFont(m_font);
+  SetFixedFont(kRulerId);
   for (int n = 0; n < 16; ++n) {
     auto* box = Item<CEditEx>(kFirstNameId + n);
     if (!box) continue;
-    box->setFont(m_font);
+    SetFixedFont(kFirstNameId + n);
     m_limits[n] = new progpage::TypingLimit(box, static_cast<int>(app::kPaymentNameChars));
   }
   // Cash, payment type 0, is fixed in the register: every key meant for its
   // box is taken before the box sees it.
   if (auto* cash = Item<CEditEx>(kFirstNameId)) cash->installEventFilter(new progpage::KeysSwallowed(cash));
-  progpage::AlignRuler(Item<QLabel>(kRulerId), Item<QLineEdit>(kFirstNameId));
+  AlignRulerOver(kRulerId, kFirstNameId);
 
   ReadThenFill<app::PaymentsRead>(&app::ReadPayments, [this](app::PaymentsRead& r) {
     for (std::size_t n = 0; n < r.names.size(); ++n)
@@ -46,7 +43,7 @@ bool CFRPayment::OnInitDialog() {
     m_unread.Clear();
     if (r.error) {
       for (std::size_t n = r.namesRead; n < r.names.size(); ++n)
-        m_unread.Mark(static_cast<unsigned>(n), Item<QLineEdit>(kFirstNameId + static_cast<int>(n)));
+        m_unread.Mark(static_cast<unsigned>(n), *this, kFirstNameId + static_cast<int>(n));
       progpage::ReportReadFailure(*this, *r.error);
     }
   });
@@ -56,9 +53,9 @@ bool CFRPayment::OnInitDialog() {
 void CFRPayment::Execute() {
   app::SkipMask skip = 0;
   const auto names = OnUi([&] {
-    skip = m_unread.Skip();
+    skip = m_unread.Skip(*this);
     std::array<std::string, 16> n;
-    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i)).toStdString();
+    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i));
     return n;
   });
   app::WriteStatus status;

@@ -12,11 +12,8 @@
 #include "editex.h"
 #include "page_support.h"
 #include "programming_pages.h"
-#include "ui_154_taxes.h"
 
 namespace {
-
-const bool kTemplateRegistered = tk::RegisterTemplate(154, &tk::BuildForm<Ui::Dlg154>);
 
 namespace app = termina::app;
 
@@ -40,21 +37,20 @@ constexpr int kOptionIds[] = {kTaxLineId,          kTaxLineLabelId, kCalculation
 
 }  // namespace
 
-CFRTaxes::CFRTaxes(PageHost& host) : CFRFunction(host) { (void)kTemplateRegistered; }
+CFRTaxes::CFRTaxes(PageHost& host) : CFRFunction(host) {}
 
 bool CFRTaxes::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  for (int id : {kNameRulerId, kRateRulerId})
-    if (QWidget* w = Item(id)) w->setFont(m_font);
+  for (int id : {kNameRulerId, kRateRulerId}) SetFixedFont(id);
   for (int i = 0; i < 6; ++i) {
-    if (QWidget* name = Item(kFirstNameId + i)) name->setFont(m_font);
+    SetFixedFont(kFirstNameId + i);
     if (auto* rate = Item<CEditEx>(kFirstRateId + i)) {
-      rate->setFont(m_font);
+      SetFixedFont(kFirstRateId + i);
       rate->m_bNumeric = true;
     }
   }
-  progpage::AlignRuler(Item<QLabel>(kNameRulerId), Item<QLineEdit>(kFirstNameId));
-  progpage::AlignRuler(Item<QLabel>(kRateRulerId), Item<QLineEdit>(kFirstRateId));
+  AlignRulerOver(kNameRulerId, kFirstNameId);
+  AlignRulerOver(kRateRulerId, kFirstRateId);
   if (auto* list = Item<QComboBox>(kCalculationId)) {
     for (const char* name : app::TaxCalculationNames()) list->addItem(QString::fromUtf8(name));
     list->setCurrentIndex(-1);
@@ -71,11 +67,11 @@ void CFRTaxes::Fill(const app::TaxesRead& r) {
   m_bOptionsKnown = r.values.optionsKnown;
   const app::TaxValues& t = r.values;
   for (int i = 0; i < 6; ++i) {
-    SetItemTextNow(kFirstNameId + i, QString::fromStdString(t.names[i]));
-    SetItemTextNow(kFirstRateId + i, QString::fromStdString(t.rates[i]));
+    SetItemTextNow(kFirstNameId + i, t.names[i]);
+    SetItemTextNow(kFirstRateId + i, t.rates[i]);
   }
   if (r.showOptions) {
-    SetItemTextNow(kTaxLineId, QString::fromStdString(t.taxLine));
+    SetItemTextNow(kTaxLineId, t.taxLine);
     SetChecked(kPrintZId, t.printZ);
     SetChecked(kPrintReceiptId, t.printReceipt);
     SetChecked(kNoZeroSumsId, t.noZeroSums);
@@ -90,9 +86,9 @@ void CFRTaxes::Fill(const app::TaxesRead& r) {
     for (std::size_t k = r.pairsValuesRead; k < 12; ++k) {
       const unsigned i = static_cast<unsigned>(k / 2);
       if (k % 2 == 0)
-        m_unread.Mark(i, Item<QLineEdit>(kFirstNameId + static_cast<int>(i)));
+        m_unread.Mark(i, *this, kFirstNameId + static_cast<int>(i));
       else
-        m_unread.Mark(6 + i, Item<QLineEdit>(kFirstRateId + static_cast<int>(i)));
+        m_unread.Mark(6 + i, *this, kFirstRateId + static_cast<int>(i));
     }
     progpage::ReportReadFailure(*this, *r.error);
   }
@@ -106,18 +102,18 @@ void CFRTaxes::OnPrintZClicked() {
 void CFRTaxes::Execute() {
   app::SkipMask skip = 0;
   const app::TaxValues in = OnUi([&] {
-    skip = m_unread.Skip();
+    skip = m_unread.Skip(*this);
     app::TaxValues t;
     for (int i = 0; i < 6; ++i) {
-      t.names[i] = ItemText(kFirstNameId + i).toStdString();
-      t.rates[i] = ItemText(kFirstRateId + i).toStdString();
+      t.names[i] = ItemText(kFirstNameId + i);
+      t.rates[i] = ItemText(kFirstRateId + i);
     }
     t.printZ = IsChecked(kPrintZId);
     t.printReceipt = IsChecked(kPrintReceiptId);
     // Counted also while its box is hidden.
     t.noZeroSums = IsChecked(kNoZeroSumsId);
     if (const int index = ComboIndex(kCalculationId); index >= 0) t.calculation = static_cast<unsigned>(index);
-    t.taxLine = ItemText(kTaxLineId).toStdString();
+    t.taxLine = ItemText(kTaxLineId);
     t.optionsKnown = m_bOptionsKnown;
     return t;
   });

@@ -2,10 +2,7 @@
 #include "page_support.h"
 
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 #include "driver_api.h"
 #include "frfunction.h"
@@ -14,39 +11,22 @@
 namespace progpage {
 
 void RefuseShiftOpen(CFRFunction& page) {
-  const QString text = QString::fromUtf8(termina::app::kShiftOpenText);
-  page.ShowStatusText(text);
-  page.MessageBox(text, QString::fromUtf8(termina::app::kErrorTitle), tk::Icon::Error);
+  page.ShowStatusText(termina::app::kShiftOpenText);
+  page.MessageBox(termina::app::kShiftOpenText, termina::app::kErrorTitle, tk::Icon::Error);
   throw OutcomeShown{};
 }
 
 void ReportReadFailure(CFRFunction& page, uint16_t code) { ReportFailure(page.Host(), &page, code); }
 
-void UnreadBoxes::Mark(unsigned bit, QLineEdit* box) {
-  if (box) m_boxes.push_back({bit, box, box->text()});
+void UnreadBoxes::Mark(unsigned bit, const tk::Dialog& page, int id) {
+  if (page.HasItem(id)) m_boxes.push_back({bit, id, page.ItemText(id)});
 }
 
-uint32_t UnreadBoxes::Skip() const {
+uint32_t UnreadBoxes::Skip(const tk::Dialog& page) const {
   uint32_t skip = 0;
   for (const Box& b : m_boxes)
-    if (b.box && b.box->text() == b.shown && b.bit < 32) skip |= 1u << b.bit;
+    if (page.ItemText(b.id) == b.shown && b.bit < 32) skip |= 1u << b.bit;
   return skip;
-}
-
-void AlignRuler(QLabel* ruler, const QLineEdit* box) {
-  if (!ruler || !box) return;
-  QStyleOptionFrame opt;
-  opt.initFrom(box);
-  opt.rect = box->rect();
-  opt.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box) : 0;
-  opt.midLineWidth = 0;
-  opt.state |= QStyle::State_Sunken;
-  const QRect contents = box->style()->subElementRect(QStyle::SE_LineEditContents, &opt, box);
-  // QLineEdit keeps two pixels between its contents rectangle and the text.
-  const int textLeft = box->x() + contents.x() + box->textMargins().left() + 2;
-  ruler->setIndent(0);
-  ruler->setMargin(0);
-  ruler->move(textLeft - ruler->contentsMargins().left(), ruler->y());
 }
 
 bool DigitsOnly::eventFilter(QObject* watched, QEvent* event) {
@@ -96,11 +76,10 @@ QValidator::State TypingLimit::validate(QString& input, int& pos) const {
 }
 
 void FillLines(CFRFunction& page, std::span<const int> ids, const termina::app::LinesRead& r, UnreadBoxes& unread) {
-  for (std::size_t i = 0; i < r.lines.size() && i < ids.size(); ++i)
-    page.SetItemTextNow(ids[i], QString::fromStdString(r.lines[i]));
+  for (std::size_t i = 0; i < r.lines.size() && i < ids.size(); ++i) page.SetItemTextNow(ids[i], r.lines[i]);
   unread.Clear();
   if (!r.error) return;
-  for (unsigned i = 0; i < ids.size(); ++i) unread.Mark(i, page.Item<QLineEdit>(ids[i]));
+  for (unsigned i = 0; i < ids.size(); ++i) unread.Mark(i, page, ids[i]);
   ReportReadFailure(page, *r.error);
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "frfunction.h"
@@ -22,8 +23,8 @@ struct LinesRead;
 
 namespace progpage {
 
-inline const QString kWaiting = QStringLiteral("Ожидание...");
-inline const QString kReady = QStringLiteral("Готов");
+inline const std::string kWaiting = "Ожидание...";
+inline const std::string kReady = "Готов";
 
 // The page has shown the command's outcome itself (see CFRFunction).
 using OutcomeShown = CFRFunction::OutcomeShown;
@@ -36,26 +37,22 @@ using OutcomeShown = CFRFunction::OutcomeShown;
 // an "Ошибка" box (for a page that goes on after reporting it itself).
 void ReportReadFailure(CFRFunction& page, uint16_t code);
 
-// Moves the ruler sideways so that its first digit stands over the first
-// character cell of the box (both in the same fixed-pitch font).
-void AlignRuler(QLabel* ruler, const QLineEdit* box);
-
 // The boxes of a page whose values could not be read, with the text each
 // showed after the read.  A box the user has not changed since is left out
 // of the page's write, so that the register keeps what it holds.
 class UnreadBoxes {
  public:
   void Clear() { m_boxes.clear(); }
-  // `bit` is the value's bit in the write's skip mask.
-  void Mark(unsigned bit, QLineEdit* box);
+  // `bit` is the value's bit in the write's skip mask; box `id` of `page`.
+  void Mark(unsigned bit, const tk::Dialog& page, int id);
   // The skip mask: the marked boxes whose text is still as it was.
-  uint32_t Skip() const;
+  uint32_t Skip(const tk::Dialog& page) const;
 
  private:
   struct Box {
     unsigned bit;
-    QPointer<QLineEdit> box;
-    QString shown;
+    int id;
+    std::string shown;
   };
   std::vector<Box> m_boxes;
 };

@@ -3,25 +3,11 @@
 
 #include <QKeyEvent>
 
-CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) { setMaxLength(40); }
+#include "editex_rules.h"
 
-bool CEditEx::AcceptsChar(char16_t c) const {
-  if (c <= 16) return true;
-  const QString current = text();
-  if (current.size() >= 40) return false;
-  if (m_bNumeric) {
-    const QString next = current + QChar(c);
-    int points = 0;
-    for (QChar ch : next) {
-      if (ch == QLatin1Char('.')) {
-        if (++points > 1) return false;
-      } else if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
+CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) { setMaxLength(static_cast<int>(editex::kMaxChars)); }
+
+bool CEditEx::AcceptsChar(char16_t c) const { return editex::AcceptsChar(text().toStdString(), c, m_bNumeric); }
 
 void CEditEx::keyPressEvent(QKeyEvent* event) {
   // Only typed characters are filtered.  Keys that type nothing printable

@@ -11,7 +11,7 @@
 #include "driver_api.h"
 #include "register_worker.h"
 #include "frmaindlg.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 int CFRApp::Run(int argc, char** argv, ShellWiring& wiring) {
   QApplication app(argc, argv);

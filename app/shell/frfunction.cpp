@@ -14,29 +14,27 @@
 
 namespace {
 
-const QString kWaiting = QStringLiteral("Ожидание...");
-const QString kReady = QStringLiteral("Готов");
-const QString kPreviousRunning = QStringLiteral("Не завершилась обработка предыдущей команды");
+const std::string kWaiting = "Ожидание...";
+const std::string kReady = "Готов";
+const std::string kPreviousRunning = "Не завершилась обработка предыдущей команды";
 
 }  // namespace
 
-void ReportFailure(PageHost* host, QWidget* owner, const QString& text) {
+void ReportFailure(PageHost* host, const tk::Dialog* owner, const std::string& text) {
   if (host) host->SetStatusText(0, text);
-  tk::ThePrompts().ShowMessage({text, QStringLiteral("Ошибка"), tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, owner});
+  tk::ThePrompts().ShowMessage({text, "Ошибка", tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, owner});
 }
 
-void ReportFailure(PageHost* host, QWidget* owner, uint16_t code) {
-  QString text;
-  if (ErrorText(code, &text)) ReportFailure(host, owner, text);
+void ReportFailure(PageHost* host, const tk::Dialog* owner, uint16_t code) {
+  if (const auto text = termina::app::ErrorText(code)) ReportFailure(host, owner, *text);
 }
 
-QString UnexpectedFailureText(const std::exception_ptr& e) {
+std::string UnexpectedFailureText(const std::exception_ptr& e) {
   try {
     std::rethrow_exception(e);
-  } catch (const std::exception& x) {
-    return QStringLiteral("Внутренняя ошибка программы: %1").arg(QString::fromUtf8(x.what()));
-  } catch (...) {}
-  return QStringLiteral("Внутренняя ошибка программы");
+  } catch (const std::exception& x) { return std::string("Внутренняя ошибка программы: ") + x.what(); } catch (...) {
+  }
+  return "Внутренняя ошибка программы";
 }
 
 // What the UI thread and a command thread share about one command.  The
@@ -116,7 +114,7 @@ void CFRFunction::keyPressEvent(QKeyEvent* event) {
   tk::CDialog::keyPressEvent(event);
 }
 
-void CFRFunction::ShowStatusText(const QString& text) {
+void CFRFunction::ShowStatusText(const std::string& text) {
   OnUi([&] {
     if (m_pHost) m_pHost->SetStatusText(0, text);
   });
@@ -155,13 +153,13 @@ CFRFunction::HostGuard::~HostGuard() {
     tk::PostToUi(restore);
 }
 
-void CFRFunction::Execute() { MessageBox(QStringLiteral("Выберите команду")); }
+void CFRFunction::Execute() { MessageBox("Выберите команду"); }
 
 bool CFRFunction::IsShiftOpen() { return termina::app::IsShiftOpen(); }
 
 // ---- Services usable from the command thread ---------------------------------
 
-int CFRFunction::MessageBox(const QString& text, const QString& title, tk::Icon icon, tk::Buttons buttons,
+int CFRFunction::MessageBox(const std::string& text, const std::string& title, tk::Icon icon, tk::Buttons buttons,
                             int defaultButton) {
   return OnUi([&] {
     tk::Message m{text, title, icon, buttons, defaultButton, this};
@@ -169,24 +167,20 @@ int CFRFunction::MessageBox(const QString& text, const QString& title, tk::Icon 
   });
 }
 
-QString CFRFunction::GetItemText(int id) {
+std::string CFRFunction::GetItemText(int id) {
   return OnUi([&] { return ItemText(id); });
 }
 
-void CFRFunction::SetItemText(int id, const QString& text) {
+void CFRFunction::SetItemText(int id, const std::string& text) {
   OnUi([&] { SetItemTextNow(id, text); });
 }
 
 void CFRFunction::EnableItem(int id, bool enable) {
-  OnUi([&] {
-    if (QWidget* w = Item(id)) w->setEnabled(enable);
-  });
+  OnUi([&] { EnableItemNow(id, enable); });
 }
 
 void CFRFunction::FocusItem(int id) {
-  OnUi([&] {
-    if (QWidget* w = Item(id)) w->setFocus();
-  });
+  OnUi([&] { FocusItemNow(id); });
 }
 
 // ---- Commands ------------------------------------------------------------------
@@ -237,16 +231,18 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
   try {
     page->m_hIdleEvent->set();
     page->OnUi([&] { page->OnCommandState(true, &kWaiting); });
-    QString text = kReady;
+    std::string text = kReady;
     bool haveText = true;
     try {
       if (req->id == kStatusId)
         page->RunStatusCommand();
       else
         page->Execute();
-    } catch (uint16_t code) { haveText = ErrorText(code, &text); } catch (const tk::PageGone&) {
-      throw;
-    } catch (const OutcomeShown&) {
+    } catch (uint16_t code) {
+      const auto t = termina::app::ErrorText(code);
+      haveText = t.has_value();
+      text = t.value_or(std::string());
+    } catch (const tk::PageGone&) { throw; } catch (const OutcomeShown&) {
       // The page has shown the outcome itself.
       haveText = false;
     } catch (const reg::JobAbandoned&) { throw; } catch (...) {
@@ -277,7 +273,7 @@ void CFRFunction::RunStatusCommand() {
   });
 }
 
-void CFRFunction::OnCommandState(bool busy, const QString* text) {
+void CFRFunction::OnCommandState(bool busy, const std::string* text) {
   m_bBusy = busy;
   if (!busy) {
     m_hThread.reset();
@@ -296,8 +292,7 @@ void CFRFunction::OnInterruptButton() {
   m_hIdleEvent->reset();
   try {
     TRMA_CancelReport();
-    tk::ThePrompts().ShowMessage({QStringLiteral("Отчет прерван"), QStringLiteral("Предупреждение"), tk::Icon::Error,
-                                  tk::Buttons::Ok, tk::IDOK, this});
+    tk::ThePrompts().ShowMessage({"Отчет прерван", "Предупреждение", tk::Icon::Error, tk::Buttons::Ok, tk::IDOK, this});
   } catch (uint16_t code) {
     // Shown in the box only: the status line is the running report's.
     ReportFailure(nullptr, this, code);
@@ -336,7 +331,7 @@ void CFRFunction::AbandonReads() {
 
 void CFRFunction::ReportReadCode(uint16_t code) { ReportFailure(m_pHost, this, code); }
 
-void CFRFunction::ReportReadFault(const QString& text) { ReportFailure(m_pHost, this, text); }
+void CFRFunction::ReportReadFault(const std::string& text) { ReportFailure(m_pHost, this, text); }
 
 void CFRFunction::Retire(bool now) {
   if (m_bRetired) return;

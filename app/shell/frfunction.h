@@ -19,23 +19,25 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "event.h"
 #include "interaction.h"
 #include "page_host.h"
 #include "register_worker.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
+#include "ui_channel.h"
 
 // A register sequence's questions asked from the worker: each is shown on
 // the UI thread (owned by `owner`) while the worker waits.
 class WorkerInteraction : public termina::app::Interaction {
  public:
-  explicit WorkerInteraction(QWidget* owner) : m_owner(owner) {}
+  explicit WorkerInteraction(const tk::Dialog* owner) : m_owner(owner) {}
   termina::app::Answer Ask(const termina::app::Question& q) override;
 
  private:
-  QPointer<QWidget> m_owner;
+  const tk::Dialog* m_owner;
 };
 
 class CFRFunction : public tk::CDialog {
@@ -48,7 +50,7 @@ class CFRFunction : public tk::CDialog {
   ~CFRFunction() override;
 
   // ---- Operations pages override ----
-  virtual void ShowStatusText(const QString& text);
+  virtual void ShowStatusText(const std::string& text);
   // Runs on the command thread.
   virtual void Execute();
   virtual unsigned GetTemplateId() const { return 134; }
@@ -91,10 +93,10 @@ class CFRFunction : public tk::CDialog {
   }
   // Questions and messages of a register sequence, shown by the page.
   termina::app::Interaction& Ui() { return m_ui; }
-  int MessageBox(const QString& text, const QString& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
+  int MessageBox(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
                  tk::Buttons buttons = tk::Buttons::Ok, int defaultButton = tk::IDOK);
-  QString GetItemText(int id);
-  void SetItemText(int id, const QString& text);
+  std::string GetItemText(int id);
+  void SetItemText(int id, const std::string& text);
   void EnableItem(int id, bool enable);
   void FocusItem(int id);
 
@@ -155,7 +157,7 @@ class CFRFunction : public tk::CDialog {
   void OnStatusButton();
   void OnInterruptButton();
   // WM_FR_COMMANDSTATE: the command thread reports its start and end.
-  void OnCommandState(bool busy, const QString* text);
+  void OnCommandState(bool busy, const std::string* text);
 
   // Runs `read` on the register worker and then `fill` with its result on
   // the UI thread, unless the page has gone or abandoned its reads by then.
@@ -193,7 +195,7 @@ class CFRFunction : public tk::CDialog {
   void BeginReading();
   void EndReading();
   void ReportReadCode(uint16_t code);
-  void ReportReadFault(const QString& text);
+  void ReportReadFault(const std::string& text);
 
   std::shared_ptr<reg::JobToken> m_readToken;
   std::vector<QPointer<QWidget>> m_disabledForRead;
@@ -230,7 +232,7 @@ void CFRFunction::ReadThenFill(std::function<R()> read, std::function<void(R&)> 
             self->ReportReadCode(code);
           });
         } catch (const reg::JobAbandoned&) { throw; } catch (...) {
-          const QString text = UnexpectedFailureText(std::current_exception());
+          const std::string text = UnexpectedFailureText(std::current_exception());
           reg::PostToUiThread([current, self, text] {
             if (!current()) return;
             self->EndReading();

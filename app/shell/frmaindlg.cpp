@@ -29,7 +29,7 @@
 
 namespace {
 
-const QString kBusy = QStringLiteral("Не завершилась обработка предыдущей команды\nПовторите операцию позже");
+const std::string kBusy = "Не завершилась обработка предыдущей команды\nПовторите операцию позже";
 
 // The application's wait cursor for the life of the object.
 struct WaitCursor {
@@ -84,6 +84,7 @@ CFRMainDlg::CFRMainDlg(ShellWiring& wiring, const QString& commandLine, QWidget*
     : tk::CDialog(102, parent), m_hIcon(tk::LoadIcon(144)), m_wiring(wiring), m_commandLine(commandLine) {}
 
 CFRMainDlg::~CFRMainDlg() {
+  if (m_nLockDepth > 0) qApp->removeEventFilter(this);
   if (CFRFunction* page = m_pPage) {
     m_pPage = nullptr;
     page->Retire(true);
@@ -187,13 +188,13 @@ void CFRMainDlg::resizeEvent(QResizeEvent* event) {
 
 // ---- Start-up --------------------------------------------------------------------
 
-int CFRMainDlg::Say(const QString& text, const QString& title, tk::Icon icon) {
+int CFRMainDlg::Say(const std::string& text, const std::string& title, tk::Icon icon) {
   return tk::ThePrompts().ShowMessage({text, title, icon, tk::Buttons::Ok, tk::IDOK, this});
 }
 
 void CFRMainDlg::ReportError(uint16_t code) { ::ReportFailure(this, this, code); }
 
-void CFRMainDlg::ReportFailure(const QString& text) { ::ReportFailure(this, this, text); }
+void CFRMainDlg::ReportFailure(const std::string& text) { ::ReportFailure(this, this, text); }
 
 bool CFRMainDlg::Reinitialize() {
   m_wVersion = 120;
@@ -215,13 +216,12 @@ bool CFRMainDlg::Reinitialize() {
   if (r.connected) {
     m_tab->setEnabled(true);
     m_tree->setEnabled(true);
-    SetStatusText(0, QString::fromUtf8(termina::app::kReadyText));
+    SetStatusText(0, termina::app::kReadyText);
   } else if (r.failureText) {
     // The status line keeps the driver's text; the box adds the hint.
-    const QString text = QString::fromStdString(*r.failureText);
+    const std::string& text = *r.failureText;
     SetStatusText(0, text);
-    Say(r.failureHint ? text + QStringLiteral("\n\n") + QString::fromStdString(*r.failureHint) : text,
-        QStringLiteral("Ошибка"), tk::Icon::Error);
+    Say(r.failureHint ? text + "\n\n" + *r.failureHint : text, "Ошибка", tk::Icon::Error);
   }
 
   {
@@ -233,7 +233,7 @@ bool CFRMainDlg::Reinitialize() {
     }
     ClearTree();
     m_wLayout = LayoutFor(m_wVersion);
-    for (const QString& caption : TabCaptions(m_wLayout)) m_tab->addTab(new QWidget, caption);
+    for (const std::string& caption : TabCaptions(m_wLayout)) m_tab->addTab(new QWidget, tk::Q(caption));
     m_tab->setCurrentIndex(0);
   }
   BuildTreeForTab(0);
@@ -241,13 +241,11 @@ bool CFRMainDlg::Reinitialize() {
 
   switch (NoticeFor(m_wVersion)) {
     case VersionNotice::NotSupported:
-      Say(kNotSupported, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
+      Say(kNotSupported, "Предупреждение", tk::Icon::Exclamation);
       QMetaObject::invokeMethod(
           this, [this] { EndDialog(tk::IDCANCEL); }, Qt::QueuedConnection);
       break;
-    case VersionNotice::UpdateWarning:
-      Say(kUpdateWarning, QStringLiteral("Предупреждение"), tk::Icon::Exclamation);
-      break;
+    case VersionNotice::UpdateWarning: Say(kUpdateWarning, "Предупреждение", tk::Icon::Exclamation); break;
     case VersionNotice::None: break;
   }
   SelectFirstAndShow();
@@ -259,14 +257,14 @@ bool CFRMainDlg::Reinitialize() {
 bool CFRMainDlg::AskExchangePassword() {
   // Called from start-up on the worker: the dialog on the UI thread, the
   // driver call here.
-  QString entered;
+  std::string entered;
   const bool given = reg::Worker::Get().OnUi([&] {
     const std::string current = termina::ini::readString(termina::paths::iniPath(), "General", "pswd", "WKRD", 100);
-    return m_wiring.AskExchangePassword(FromAnsi(current.c_str()), &entered);
+    return m_wiring.AskExchangePassword(termina::app::ToUtf8(current.c_str()), &entered);
   });
   if (!given) return false;
   TRMA_STRING password;
-  ToAnsi(entered, password);
+  termina::app::ToAnsi(entered, password);
   try {
     reg::Worker::Get().Run([&] { TRMA_ChangePwd(&password, false); });
   } catch (uint16_t code) {
@@ -280,12 +278,15 @@ bool CFRMainDlg::CheckDevice() {
   // The window takes no input for the whole check (it runs on the worker,
   // after any job queued before it).
   WindowWaiting waiting(this);
+  const bool endedBefore = Ended();
   termina::app::DeviceCheck check;
   try {
     check = reg::Worker::Get().Run([] { return termina::app::CheckSameDevice(); });
   } catch (const reg::JobAbandoned&) {
     return false;  // the program is closing
   }
+  // "ВЫХОД", Escape or the close box ended the window meanwhile.
+  if (Ended() && !endedBefore) return false;
   if (check.failure) {
     if (!Reinitialize()) EndDialog(tk::IDCANCEL);
     return false;
@@ -305,9 +306,60 @@ void CFRMainDlg::EnableNavigation(bool enable) {
 
 void CFRMainDlg::EnableMainWindow(bool enable) {
   // Nested locks (a page's guard inside a check) end with the outermost.
+  const int before = m_nLockDepth;
   m_nLockDepth += enable ? -1 : 1;
   if (m_nLockDepth < 0) m_nLockDepth = 0;
-  setEnabled(m_nLockDepth == 0);
+  if (before == 0 && m_nLockDepth > 0)
+    LockInput();
+  else if (before > 0 && m_nLockDepth == 0)
+    UnlockInput();
+}
+
+void CFRMainDlg::LockInput() {
+  m_focusBeforeLock = QApplication::focusWidget();
+  QWidget* page = m_pPage;
+  // Escape keeps its meaning: from the tree, the tabs or the port and speed
+  // boxes it ends the program; from inside a page it does nothing.
+  m_escapeEnds = !(m_focusBeforeLock && page && page->isAncestorOf(m_focusBeforeLock));
+  // No control keeps the focus while the window waits, as in a disabled
+  // window: keys reach the window itself (Escape), and the focus is not
+  // handed to "ВЫХОД", where Enter would end the program.
+  if (m_focusBeforeLock && m_focusBeforeLock->window() == this) m_focusBeforeLock->clearFocus();
+  const auto lock = [this](QWidget* w) {
+    if (!w->isEnabled()) return;
+    w->setEnabled(false);
+    m_locked.emplace_back(w);
+  };
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w == page || w->isWindow()) continue;
+    lock(w);
+  }
+  if (page) {
+    QWidget* exit = m_pPage->OptionalItem(CFRFunction::kExitId);
+    for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (w != exit && !w->isWindow()) lock(w);
+  }
+  qApp->installEventFilter(this);
+}
+
+void CFRMainDlg::UnlockInput() {
+  qApp->removeEventFilter(this);
+  for (const QPointer<QWidget>& w : m_locked)
+    if (w) w->setEnabled(true);
+  m_locked.clear();
+  m_focusBeforeLock = nullptr;
+}
+
+bool CFRMainDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (m_nLockDepth > 0 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->window() == this) {
+      if (m_escapeEnds) OnCancel();
+      return true;
+    }
+  }
+  return tk::CDialog::eventFilter(watched, event);
 }
 
 void CFRMainDlg::SetWaitCursor(bool wait) {
@@ -326,12 +378,12 @@ void CFRMainDlg::UpdateFileButtons() {
   m_btnLoad->setVisible(show);
 }
 
-void CFRMainDlg::SetStatusText(int part, const QString& text) {
-  if (part >= 0 && part < 2 && m_statusPart[part]) m_statusPart[part]->setText(text);
+void CFRMainDlg::SetStatusText(int part, const std::string& text) {
+  if (part >= 0 && part < 2 && m_statusPart[part]) m_statusPart[part]->setText(tk::Q(text));
 }
 
-QString CFRMainDlg::StatusText(int part) const {
-  return part >= 0 && part < 2 && m_statusPart[part] ? m_statusPart[part]->text() : QString();
+std::string CFRMainDlg::StatusText(int part) const {
+  return part >= 0 && part < 2 && m_statusPart[part] ? tk::S(m_statusPart[part]->text()) : std::string();
 }
 
 // ---- Port and speed --------------------------------------------------------------
@@ -369,12 +421,12 @@ void CFRMainDlg::ClearTree() {
 void CFRMainDlg::BuildTree(const std::vector<NodeEntry>& entries) {
   const QSignalBlocker block(m_tree);
   for (const NodeEntry& entry : entries) {
-    auto* item = new QTreeWidgetItem(m_tree, QStringList{entry.caption});
+    auto* item = new QTreeWidgetItem(m_tree, QStringList{tk::Q(entry.caption)});
     CFRNode node;
     node.code = entry.code;
-    node.item = item;
-    node.name = item->text(0);
-    node.value = QLatin1Char(' ') + node.name;
+    node.row = m_tree->indexOfTopLevelItem(item);
+    node.name = entry.caption;
+    node.value = " " + node.name;
     node.count = static_cast<uint8_t>(entry.arguments.size());
     node.arguments = entry.arguments;
     m_nodes.push_back(std::move(node));
@@ -454,8 +506,9 @@ void CFRMainDlg::ShowSelectedPage() {
 
 void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   const CFRNode* node = nullptr;
+  const int row = item ? m_tree->indexOfTopLevelItem(item) : -1;
   for (const CFRNode& n : m_nodes)
-    if (n.item == item) {
+    if (n.row == row) {
       node = &n;
       break;
     }
@@ -464,7 +517,7 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   try {
     m_pPage = m_pageFactory ? m_pageFactory(*node, *this) : m_wiring.CreatePage(*node, *this);
   } catch (const std::exception& e) {
-    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    ReportFailure(std::string("Страница не создана: ") + e.what());
     return;
   }
   if (!m_pPage) return;
@@ -473,7 +526,7 @@ void CFRMainDlg::ShowPage(QTreeWidgetItem* item) {
   try {
     m_pPage->CreateInFrame(PageRect());
   } catch (uint16_t code) { ReportError(code); } catch (const std::exception& e) {
-    ReportFailure(QStringLiteral("Страница не создана: %1").arg(QString::fromUtf8(e.what())));
+    ReportFailure(std::string("Страница не создана: ") + e.what());
     if (!m_pPage->IsPlaced()) DropPage();
   }
 }

@@ -5,15 +5,17 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "function_tree.h"
 #include "page_host.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CFRFunction;
 class ShellWiring;
@@ -45,8 +47,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
 
   // ---- PageHost ----
   QWidget* HostWindow() override { return this; }
-  void SetStatusText(int part, const QString& text) override;
-  QString StatusText(int part) const override;
+  tk::Dialog* HostDialog() override { return this; }
+  void SetStatusText(int part, const std::string& text) override;
+  std::string StatusText(int part) const override;
   bool CheckDevice() override;
   void EnableNavigation(bool enable) override;
   void EnableMainWindow(bool enable) override;
@@ -65,6 +68,8 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void SetEndNow(std::function<void()> endNow) { m_endNow = std::move(endNow); }
 
   CFRFunction* CurrentPage() const { return m_pPage; }
+  // The window waits on the register (see LockInput).
+  bool InputLocked() const { return m_nLockDepth > 0; }
   // The current page is running a command.
   bool PageBusy() const;
   const std::vector<CFRNode>& Nodes() const { return m_nodes; }
@@ -96,16 +101,24 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   // finish what it does, else the program ends without waiting for it.
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // While the window waits on the register: Escape ends the program when
+  // the focus was outside the page before the wait.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The window waits on the register: every control but the page's
+  // "ВЫХОД" takes no input (and looks it), the window itself stays enabled
+  // so that "ВЫХОД", Escape and the close box end the program at any time.
+  void LockInput();
+  void UnlockInput();
   void OnPortChanged(int index);
   void OnSpeedChanged(int index);
   void OnTabChanged(int index);
   void OnTreeSelectionChanged(QTreeWidgetItem* current);
   bool RefuseWhileBusy();
   void ReportError(uint16_t code);
-  void ReportFailure(const QString& text);
-  int Say(const QString& text, const QString& title = tk::kProgramName, tk::Icon icon = tk::Icon::None);
+  void ReportFailure(const std::string& text);
+  int Say(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None);
   void ClearTree();
   void BuildTree(const std::vector<NodeEntry>& entries);
   void BuildTreeForTab(int index);
@@ -119,5 +132,8 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   QComboBox* m_port = nullptr;
   QComboBox* m_speed = nullptr;
   int m_nLockDepth = 0;
+  std::vector<QPointer<QWidget>> m_locked;  // disabled by LockInput
+  QPointer<QWidget> m_focusBeforeLock;
+  bool m_escapeEnds = false;
   std::function<void()> m_endNow = &CFRMainDlg::EndNow;
 };

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 class CFRStatusDlg : public tk::CDialog {
   Q_OBJECT

@@ -3,14 +3,11 @@
 // register's version number.  Plain data, no widgets.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "versions.h"
-
-class QTreeWidgetItem;
 
 struct CFRNodeArg;
 // Yields a complete argument when called (the start-date and end-date
@@ -18,21 +15,21 @@ struct CFRNodeArg;
 using CFRValueProvider = CFRNodeArg (*)();
 
 struct CFRNodeArg {
-  QString description;
-  QString value;  // a space followed by the default value
+  std::string description;
+  std::string value;  // a space followed by the default value
   CFRValueProvider provider = nullptr;
 };
 
 CFRNodeArg StartDateArg();
 CFRNodeArg EndDateArg();
 // Today's local date as DDMMYY.
-QString TodayDDMMYY();
+std::string TodayDDMMYY();
 
 struct CFRNode {
   uint8_t code = 0;
-  QTreeWidgetItem* item = nullptr;
-  QString name;
-  QString value;  // a space followed by the caption
+  int row = -1;  // its row in the tree
+  std::string name;
+  std::string value;  // a space followed by the caption
   CFRValueProvider provider = nullptr;
   uint8_t count = 0;
   std::vector<CFRNodeArg> arguments;
@@ -44,7 +41,7 @@ struct CFRNode {
 
 // One node of a tab before it is put into the tree.
 struct NodeEntry {
-  QString caption;
+  std::string caption;
   uint8_t code;
   std::vector<CFRNodeArg> arguments;
 };
@@ -55,23 +52,22 @@ std::vector<NodeEntry> ProgrammingNodes(uint16_t version);
 
 // ---- Version classes -----------------------------------------------------
 
-// The version table is shared with trma (versions.h); the shell's texts
-// are Qt strings.
+// The version table is shared with trma (versions.h).
 using termina::app::FileButtonsAllowed;
 using termina::app::IsSupportedVersion;
 using termina::app::kLayoutInspectorFirst;
 using termina::app::kLayoutProgrammingFirst;
 using termina::app::LayoutFor;
+using termina::app::ModelName;
 using termina::app::NoticeFor;
 using termina::app::VersionNotice;
-QString ModelName(uint16_t version);
 
 // The tab captions of a layout, in tab order, and the programming tab's index.
-QStringList TabCaptions(uint16_t layout);
+std::vector<std::string> TabCaptions(uint16_t layout);
 int ProgrammingTabIndex(uint16_t layout);
 
 enum class TabKind { Inspector, EEJ, Programming };
 TabKind TabAt(uint16_t layout, int index);
 
-extern const QString kUpdateWarning;
-extern const QString kNotSupported;
+using termina::app::kNotSupported;
+using termina::app::kUpdateWarning;

@@ -4,22 +4,24 @@
 // it.  All calls are made on the UI thread.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 #include <exception>
+#include <string>
 
 class QWidget;
 class PageHost;
+namespace tk {
+class Dialog;
+}
 
 // The one way the program reports a failure: the text on the host's status
 // line (when there is a host) and in a box titled "Ошибка" with the error
 // icon, owned by `owner`.  UI thread.
-void ReportFailure(PageHost* host, QWidget* owner, const QString& text);
+void ReportFailure(PageHost* host, const tk::Dialog* owner, const std::string& text);
 // The same for a driver code; nothing when the driver has no text for it.
-void ReportFailure(PageHost* host, QWidget* owner, uint16_t code);
+void ReportFailure(PageHost* host, const tk::Dialog* owner, uint16_t code);
 // The text for an exception that is neither a driver code nor expected.
-QString UnexpectedFailureText(const std::exception_ptr& e);
+std::string UnexpectedFailureText(const std::exception_ptr& e);
 
 class PageHost {
  public:
@@ -27,9 +29,11 @@ class PageHost {
 
   // The window the page is placed in (its parent).
   virtual QWidget* HostWindow() = 0;
+  // The same window as the seam's dialog (the owner of messages).
+  virtual tk::Dialog* HostDialog() = 0;
   // Part 0 is the message line, part 1 the model name.
-  virtual void SetStatusText(int part, const QString& text) = 0;
-  virtual QString StatusText(int part) const = 0;
+  virtual void SetStatusText(int part, const std::string& text) = 0;
+  virtual std::string StatusText(int part) const = 0;
   // Confirms that the same register still answers; false when the host has
   // re-initialised (and so replaced the page): the caller leaves at once.
   virtual bool CheckDevice() = 0;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "register_worker.h"
 
-#include <QMetaObject>
-#include <QThread>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,17 +11,7 @@ namespace {
 std::atomic<Worker*> g_worker{nullptr};
 thread_local std::shared_ptr<JobToken>* t_current = nullptr;  // the worker's running job
 
-bool OnQtMainThread() {
-  QCoreApplication* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
-
 }  // namespace
-
-void PostToUiThread(std::function<void()> f) {
-  if (QCoreApplication* app = QCoreApplication::instance())
-    QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
-}
 
 Worker& Worker::Get() {
   static Worker* worker = [] {
@@ -49,7 +36,7 @@ void Worker::BeforeDriverCall(const char* name) {
     return;
   }
 #ifndef NDEBUG
-  if (OnQtMainThread()) {
+  if (tk::OnUiThread()) {
     std::fprintf(stderr, "TerminaTool: %s called on the user-interface thread; register calls belong on the worker\n",
                  name);
     std::fflush(stderr);

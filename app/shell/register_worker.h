@@ -13,9 +13,6 @@
 // the waiting job, never inside one.
 #pragma once
 
-#include <QCoreApplication>
-#include <QEventLoop>
-
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -26,6 +23,8 @@
 #include <optional>
 #include <thread>
 #include <type_traits>
+
+#include "ui_thread.h"
 
 namespace reg {
 
@@ -149,9 +148,8 @@ struct CallState {
 };
 }  // namespace detail
 
-// Posts to the UI thread (defined in the toolkit; repeated here to keep
-// this header free of widget includes).
-void PostToUiThread(std::function<void()> f);
+// Posts to the UI thread.
+inline void PostToUiThread(std::function<void()> f) { tk::PostToUi(std::move(f)); }
 
 template <class F>
 auto Worker::Run(F f) -> std::invoke_result_t<F&> {
@@ -167,7 +165,7 @@ auto Worker::Run(F f) -> std::invoke_result_t<F&> {
   // `f` lives on this stack, which the loop below keeps alive until the
   // job has ended.
   ++m_uiWaiting;
-  while (!state->done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!state->done) tk::WaitForUiEvents();
   --m_uiWaiting;
   if (state->error) std::rethrow_exception(state->error);
   if constexpr (!std::is_void_v<R>) return std::move(*state->result);

@@ -5,9 +5,8 @@
 // itself knows no page class.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CFRFunction;
@@ -52,7 +51,7 @@ class ShellWiring {
   virtual void RunInstallDialog() = 0;
   // The new data-exchange password after the register refused `current`;
   // false when the user cancelled.
-  virtual bool AskExchangePassword(const QString& current, QString* entered) = 0;
+  virtual bool AskExchangePassword(const std::string& current, std::string* entered) = 0;
 
   // "&Save..." and "&Load..." of the main window.
   virtual void SaveSettings(PageHost& host) = 0;

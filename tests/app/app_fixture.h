@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frfunction.h"
 #include "frmaindlg.h"
@@ -24,7 +25,7 @@
 #include "register_worker.h"
 #include "simulator.h"
 #include "termina1.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 namespace apptest {
 
@@ -33,6 +34,13 @@ inline bool WorkerBusy() { return reg::Worker::Started() && reg::Worker::Get().B
 // Keeps the event loop turning until the page shown has its reads filled in.
 inline bool WaitPageFilled(CFRMainDlg& main, int ms = 20000) {
   return tk::PumpUntil([&] { return !main.CurrentPage() || !main.CurrentPage()->IsReading(); }, ms);
+}
+
+// The texts of messages, one line: for a failing check's note.
+inline std::string Join(const std::vector<std::string>& texts) {
+  std::string all;
+  for (const std::string& t : texts) all += (all.empty() ? "" : "|") + t;
+  return all;
 }
 
 inline std::string Ini() { return std::string(std::getenv("TERMINA_ROOT")) + "/c/Program Files/Orvelsoft/TERMINA.INI"; }
@@ -95,7 +103,7 @@ class AppTest : public ::testing::Test {
     QPointer<CFRFunction> p(page);
     return tk::PumpUntil([&] { return !p || !p->IsCommandRunning(); }, ms);
   }
-  int CountMessages(const QString& text) const { return static_cast<int>(m_prompts.Texts().count(text)); }
+  int CountMessages(const std::string& text) const { return m_prompts.Count(text); }
 
   QTemporaryDir m_root;
   tk::ScriptedPrompts m_prompts;

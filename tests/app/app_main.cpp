@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

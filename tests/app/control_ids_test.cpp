@@ -46,12 +46,10 @@ std::string ControlIdsTest::Walk(uint16_t version, std::set<int>* pages) {
   cfg.version = version;
   StartRegister(cfg);
   tk::lookups::SetChecking(true);
-  m_prompts.onDialog = [](tk::CDialog& d) {
-    for (QPushButton* b : d.findChildren<QPushButton*>()) {
-      const int id = tk::ControlId(b);
-      if (id != tk::IDOK && id != tk::IDCANCEL && b->isVisible() && b->isEnabled()) b->click();
-    }
-    if (auto* ok = d.OptionalItem<QPushButton>(tk::IDOK); ok && ok->isEnabled()) ok->click();
+  m_prompts.onDialog = [](tk::Dialog& d) {
+    for (int id : d.PushButtonIds())
+      if (id != tk::IDOK && id != tk::IDCANCEL) d.Press(id);
+    if (d.HasItem(tk::IDOK)) d.Press(tk::IDOK);
   };
   CFRMainDlg& main = Open();
   for (int tab = 0; tab < main.m_tab->count(); ++tab) {
@@ -73,8 +71,8 @@ std::string ControlIdsTest::Walk(uint16_t version, std::set<int>* pages) {
   }
   m_wiring.RunRecoveryDialog(0);
   m_wiring.RunInstallDialog();
-  QString entered;
-  m_wiring.AskExchangePassword(QStringLiteral("1234"), &entered);
+  std::string entered;
+  m_wiring.AskExchangePassword("1234", &entered);
 
   std::string missing;
   for (const tk::lookups::Miss& m : tk::lookups::Misses())

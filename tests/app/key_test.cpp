@@ -75,7 +75,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   QTest::keyClick(page->edit, Qt::Key_Return);
   ASSERT_TRUE(WaitIdle(page));
   EXPECT_EQ(page->runs.load(), 1);
-  EXPECT_EQ(main.StatusText(0), QStringLiteral("Готов"));
+  EXPECT_EQ(main.StatusText(0), "Готов");
 
   // Enter on the main window's port combo starts nothing either.
   auto* port = tk::Item<QComboBox>(&main, 1087);
@@ -111,8 +111,8 @@ TEST_F(KeyTest, APageWhoseReadsFailIsShownWithWorkingButtons) {
   EXPECT_GE(CountMessages(main.StatusText(0)), 1);  // the driver's text, reported once
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(WaitIdle(page));
-  EXPECT_GE(CountMessages(QStringLiteral("Выберите команду")), 1);
-  EXPECT_EQ(main.StatusText(0), QStringLiteral("Готов"));
+  EXPECT_GE(CountMessages("Выберите команду"), 1);
+  EXPECT_EQ(main.StatusText(0), "Готов");
 }
 
 TEST_F(KeyTest, APageThatCannotBeCreatedIsReportedNotFatal) {
@@ -120,7 +120,7 @@ TEST_F(KeyTest, APageThatCannotBeCreatedIsReportedNotFatal) {
   CFRMainDlg& main =
       Open(QString(), [](const CFRNode&, PageHost&) -> CFRFunction* { throw std::runtime_error("no template"); });
   EXPECT_EQ(main.CurrentPage(), nullptr);
-  EXPECT_TRUE(main.StatusText(0).contains(QStringLiteral("no template")));
+  EXPECT_NE(main.StatusText(0).find("no template"), std::string::npos);
 }
 
 TEST_F(KeyTest, ChoosingTheSelectedPortAgainDoesNotReconnect) {

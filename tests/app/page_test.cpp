@@ -54,7 +54,7 @@ class GatedPage : public CFRFunction {
       std::unique_lock lock(mutex);
       cv.wait(lock, [&] { return open; });
     }
-    SetItemText(1200, QStringLiteral("после"));
+    SetItemText(1200, "после");
     wroteAfterRelease = true;
   }
   void Release() {
@@ -179,7 +179,7 @@ TEST_F(PageTest, PlainPageSaysChooseACommand) {
   CFRFunction* page = main.CurrentPage();
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(WaitIdle(page));
-  EXPECT_EQ(m_prompts.Texts(), QStringList{"Выберите команду"});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Выберите команду"});
   EXPECT_EQ(m_prompts.messages[0].title, "TerminaTool");
   EXPECT_EQ(main.StatusText(0), "Готов");
   EXPECT_FALSE(page->IsBusy());
@@ -196,14 +196,15 @@ TEST_F(PageTest, StatusDialogWithPrinterOnlyFor201) {
     bool printerShown = false;
     QString type, state;
     int fatalChecked = -1;
-    m_prompts.onDialog = [&](tk::CDialog& dlg) {
+    m_prompts.onDialog = [&](tk::Dialog& dlg) {
+      auto& dlgQt = dynamic_cast<tk::CDialog&>(dlg);
       ASSERT_EQ(dlg.TemplateId(), 101);
-      printerShown = !dlg.Item(1013)->isHidden();
-      type = dlg.Item<QLineEdit>(1052)->text();
-      state = dlg.Item<QLineEdit>(1004)->text();
-      fatalChecked = tk::Item<QCheckBox>(&dlg, 1039)->isChecked();
-      if (printerShown) { EXPECT_TRUE(tk::Item<QCheckBox>(&dlg, 1006)->isChecked()); }
-      dlg.Item<QPushButton>(tk::IDOK)->click();
+      printerShown = !dlgQt.Item(1013)->isHidden();
+      type = tk::Q(dlg.ItemText(1052));
+      state = tk::Q(dlg.ItemText(1004));
+      fatalChecked = tk::Item<QCheckBox>(&dlgQt, 1039)->isChecked();
+      if (printerShown) { EXPECT_TRUE(tk::Item<QCheckBox>(&dlgQt, 1006)->isChecked()); }
+      dlg.Press(tk::IDOK);
     };
     CFRFunction* page = main.CurrentPage();
     // A second press while the first runs is refused; one dialog only.

@@ -10,18 +10,21 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "editex.h"
+#include "editex_rules.h"
 #include "frstatusdlg.h"
 #include "function_tree.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
+#include "ui_channel.h"
 
 namespace {
 
 QStringList Captions(const std::vector<NodeEntry>& nodes) {
   QStringList l;
-  for (const NodeEntry& n : nodes) l << n.caption;
+  for (const NodeEntry& n : nodes) l << tk::Q(n.caption);
   return l;
 }
 
@@ -57,12 +60,12 @@ TEST(FunctionTree, ReportNodesCarryTheirType) {
   EXPECT_EQ(full.FirstArgument(), 1);
   EXPECT_EQ(full.arguments[0].value, " 1");
   // The date arguments are providers only, and yield today's date.
-  EXPECT_TRUE(full.arguments[1].description.isEmpty());
+  EXPECT_TRUE(full.arguments[1].description.empty());
   ASSERT_NE(full.arguments[1].provider, nullptr);
   const CFRNodeArg start = full.arguments[1].provider();
   EXPECT_EQ(start.description, "Начальная дата в формате ДДММГГ");
   EXPECT_EQ(start.value, " " + TodayDDMMYY());
-  EXPECT_EQ(TodayDDMMYY().size(), 6);
+  EXPECT_EQ(TodayDDMMYY().size(), 6u);
   // An empty default is a single space.
   EXPECT_EQ(inspector[0].arguments[0].value, " ");
 
@@ -92,13 +95,27 @@ TEST(VersionClasses, LayoutNameButtonsAndNotice) {
   };
   for (const Row& r : rows) {
     EXPECT_EQ(LayoutFor(r.v), r.layout) << r.v;
-    EXPECT_EQ(ModelName(r.v), QString::fromUtf8(r.model)) << r.v;
+    EXPECT_EQ(ModelName(r.v), r.model) << r.v;
     EXPECT_EQ(FileButtonsAllowed(r.v), r.files) << r.v;
     EXPECT_EQ(NoticeFor(r.v), r.notice) << r.v;
   }
-  EXPECT_EQ(TabCaptions(201), (QStringList{"Программирование", "ЭКЛЗ", "Налоговый инспектор"}));
+  EXPECT_EQ(TabCaptions(201), (std::vector<std::string>{"Программирование", "ЭКЛЗ", "Налоговый инспектор"}));
   EXPECT_EQ(TabAt(201, 2), TabKind::Inspector);
   EXPECT_EQ(TabAt(101, 2), TabKind::Programming);
+}
+
+// The rules alone: characters are counted, not bytes, and a numeric box
+// takes digits and one point.
+TEST(EditEx, RulesCountCharactersAndKeepOnePoint) {
+  std::string cyrillic;
+  for (int i = 0; i < 39; ++i) cyrillic += "Ж";
+  EXPECT_TRUE(editex::AcceptsChar(cyrillic, U'Я', false));
+  EXPECT_FALSE(editex::AcceptsChar(cyrillic + "Ж", U'Я', false));
+  EXPECT_TRUE(editex::AcceptsChar(cyrillic + "Ж", 8, false));
+  EXPECT_TRUE(editex::AcceptsChar("12", U'.', true));
+  EXPECT_FALSE(editex::AcceptsChar("1.2", U'.', true));
+  EXPECT_FALSE(editex::AcceptsChar("12", U'Ж', true));
+  EXPECT_FALSE(editex::AcceptsChar("1x", U'2', true));
 }
 
 TEST(EditEx, LengthLimitAndNumericFilter) {
@@ -205,3 +222,43 @@ TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
 }
 
 }  // namespace
+
+namespace apptest {
+namespace {
+
+// The seam's typed access, as pages and tests use it: UTF-8 both ways, a
+// missing control read as empty and written to without effect, a button
+// pressed only when the user could press it, and a message owner that has
+// gone shown without one.
+TEST(Seam, TypedAccessByNumber) {
+  auto dlg = std::make_unique<tk::CDialog>(162);
+  dlg->InitDialog();
+  tk::Dialog& d = *dlg;
+  d.SetItemTextNow(1051, "Пароль №1");
+  EXPECT_EQ(d.ItemText(1051), "Пароль №1");
+  EXPECT_EQ(d.ItemText(4242), "");
+  d.SetItemTextNow(4242, "x");
+  EXPECT_FALSE(d.HasItem(4242));
+  EXPECT_EQ(d.ComboIndex(1051), -1);
+  EXPECT_EQ(d.PushButtonIds(), (std::vector<int>{tk::IDOK, tk::IDCANCEL}));
+
+  d.ShowModeless(true);
+  d.EnableItemNow(tk::IDCANCEL, false);
+  EXPECT_FALSE(d.IsItemEnabled(tk::IDCANCEL));
+  EXPECT_FALSE(d.Press(tk::IDCANCEL));
+  EXPECT_FALSE(d.Ended());
+  d.EnableItemNow(tk::IDCANCEL, true);
+  EXPECT_TRUE(d.Press(tk::IDCANCEL));
+  EXPECT_TRUE(d.Ended());
+  EXPECT_EQ(d.EndCode(), tk::IDCANCEL);
+  d.ShowItem(tk::IDOK, false);
+  EXPECT_FALSE(d.IsItemShown(tk::IDOK));
+
+  const tk::Dialog* owner = dlg.get();
+  EXPECT_EQ(tk::WidgetOf(owner), dlg.get());
+  dlg.reset();
+  EXPECT_EQ(tk::WidgetOf(owner), nullptr);
+}
+
+}  // namespace
+}  // namespace apptest

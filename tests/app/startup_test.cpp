@@ -20,9 +20,9 @@ Config Version(uint16_t v) {
   return c;
 }
 
-QStringList Titles(const tk::ScriptedPrompts& p) {
-  QStringList l;
-  for (const tk::Message& m : p.messages) l << m.title;
+std::vector<std::string> Titles(const tk::ScriptedPrompts& p) {
+  std::vector<std::string> l;
+  for (const tk::Message& m : p.messages) l.push_back(m.title);
   return l;
 }
 
@@ -46,13 +46,13 @@ TEST_P(StartupByVersion, LayoutTreeModelAndNotice) {
   CFRMainDlg& main = Open();
   EXPECT_EQ(main.m_wVersion, c.version);
   EXPECT_EQ(TabCaptionsShown(), c.tabs);
-  EXPECT_EQ(main.StatusText(1), c.model);
+  EXPECT_EQ(main.StatusText(1), tk::S(c.model));
   EXPECT_EQ(main.StatusText(0), "Готов");
   if (c.notice.isEmpty()) {
-    EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+    EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
   } else {
     ASSERT_EQ(m_prompts.messages.size(), 1u);
-    EXPECT_EQ(m_prompts.messages[0].text, c.notice);
+    EXPECT_EQ(m_prompts.messages[0].text, tk::S(c.notice));
     EXPECT_EQ(m_prompts.messages[0].title, "Предупреждение");
     EXPECT_EQ(m_prompts.messages[0].icon, tk::Icon::Exclamation);
   }
@@ -114,17 +114,18 @@ TEST_F(AppTest, WrongPasswordThenANewOne) {
   StartRegister(Version(201), "WKRD");
   m_sim->setPassword("ABCD");
   QString shownCurrent;
-  m_prompts.onDialog = [&](tk::CDialog& dlg) {
+  m_prompts.onDialog = [&](tk::Dialog& dlg) {
+    auto& dlgQt = dynamic_cast<tk::CDialog&>(dlg);
     ASSERT_EQ(dlg.TemplateId(), 162);
-    EXPECT_EQ(dlg.windowTitle(), "Ошибка");
-    shownCurrent = dlg.Item<QLineEdit>(1051)->text();
-    EXPECT_TRUE(dlg.Item<QLineEdit>(1051)->isReadOnly());
+    EXPECT_EQ(dlg.Title(), "Ошибка");
+    shownCurrent = tk::Q(dlg.ItemText(1051));
+    EXPECT_TRUE(dlgQt.Item<QLineEdit>(1051)->isReadOnly());
     // "Ввод" with nothing typed keeps the dialog open.
-    dlg.Item<QPushButton>(tk::IDOK)->click();
+    dlg.Press(tk::IDOK);
     EXPECT_FALSE(dlg.Ended());
-    dlg.Item<QLineEdit>(1053)->setText("ABCDE");
-    EXPECT_EQ(dlg.Item<QLineEdit>(1053)->text(), "ABCD");  // four characters at most
-    dlg.Item<QPushButton>(tk::IDOK)->click();
+    dlg.SetItemTextNow(1053, "ABCDE");
+    EXPECT_EQ(tk::Q(dlg.ItemText(1053)), "ABCD");  // four characters at most
+    dlg.Press(tk::IDOK);
   };
   CFRMainDlg& main = Open();
   EXPECT_EQ(shownCurrent, "WKRD");
@@ -146,7 +147,7 @@ TEST_F(AppTest, WrongPasswordThenANewOne) {
 TEST_F(AppTest, WrongPasswordThenCancelClosesWithoutTree) {
   StartRegister(Version(201), "WKRD");
   m_sim->setPassword("ABCD");
-  m_prompts.onDialog = [](tk::CDialog& dlg) { dlg.Item<QPushButton>(tk::IDCANCEL)->click(); };
+  m_prompts.onDialog = [](tk::Dialog& dlg) { dlg.Press(tk::IDCANCEL); };
   CFRMainDlg& main = Open();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
@@ -160,16 +161,16 @@ TEST_F(AppTest, FiscalModuleNotInstalledRunsInstallation) {
   Config c = Version(201);
   c.noFiscalModule = true;
   StartRegister(c);
-  m_prompts.onDialog = [](tk::CDialog& dlg) {
+  m_prompts.onDialog = [](tk::Dialog& dlg) {
     ASSERT_EQ(dlg.TemplateId(), 152);
-    EXPECT_EQ(dlg.windowTitle(), "Инсталляция ККМ");
-    dlg.Item<QLineEdit>(1051)->setText("123456789012");
-    dlg.Item<QPushButton>(tk::IDOK)->click();
+    EXPECT_EQ(dlg.Title(), "Инсталляция ККМ");
+    dlg.SetItemTextNow(1051, "123456789012");
+    dlg.Press(tk::IDOK);
   };
   CFRMainDlg& main = Open();
-  EXPECT_EQ(m_prompts.Texts(), (QStringList{"ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ.",
-                                            "Выключите и заново включите регистратор. Нажмите ОК"}));
-  EXPECT_EQ(Titles(m_prompts), (QStringList{"TerminaTool", "TerminaTool"}));
+  EXPECT_EQ(m_prompts.Texts(), (std::vector<std::string>{"ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ.",
+                                                         "Выключите и заново включите регистратор. Нажмите ОК"}));
+  EXPECT_EQ(Titles(m_prompts), (std::vector<std::string>{"TerminaTool", "TerminaTool"}));
   EXPECT_EQ(m_sim->state().serialNumber, "123456789012");
   EXPECT_EQ(m_sim->state().fatal & 0x20, 0);
   EXPECT_TRUE(m_sim->state().initDone);
@@ -182,11 +183,11 @@ TEST_F(AppTest, InstallationWithEmptyNumberAsksTheRegisterAndStaysOpen) {
   StartRegister(c);
   bool endedAfterRefusal = true;
   size_t installRequests = 0;
-  m_prompts.onDialog = [&](tk::CDialog& dlg) {
-    dlg.Item<QPushButton>(tk::IDOK)->click();
+  m_prompts.onDialog = [&](tk::Dialog& dlg) {
+    dlg.Press(tk::IDOK);
     endedAfterRefusal = dlg.Ended();
     for (const auto& r : m_sim->requests()) installRequests += r.code == "E0";
-    dlg.Item<QPushButton>(tk::IDCANCEL)->click();
+    dlg.Press(tk::IDCANCEL);
   };
   CFRMainDlg& main = Open();
   EXPECT_EQ(installRequests, 1u);
@@ -194,7 +195,7 @@ TEST_F(AppTest, InstallationWithEmptyNumberAsksTheRegisterAndStaysOpen) {
   // The install message, then the register's refusal in a plain box.
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   EXPECT_EQ(m_prompts.messages[1].title, "TerminaTool");
-  EXPECT_FALSE(m_prompts.messages[1].text.isEmpty());
+  EXPECT_FALSE(m_prompts.messages[1].text.empty());
   EXPECT_NE(m_prompts.messages[1].text, "Выключите и заново включите регистратор. Нажмите ОК");
   EXPECT_NE(m_sim->state().fatal & 0x20, 0);
   // Start-up goes on whatever the dialog returned.
@@ -206,7 +207,7 @@ TEST_F(AppTest, NvrFaultAndNotInstalledInThatOrder) {
   c.noFiscalModule = true;
   c.nvrFault = true;
   StartRegister(c);
-  m_prompts.onDialog = [](tk::CDialog& dlg) { dlg.Item<QPushButton>(tk::IDCANCEL)->click(); };
+  m_prompts.onDialog = [](tk::Dialog& dlg) { dlg.Press(tk::IDCANCEL); };
   // The recovery dialog ends with OK.
   struct Wiring : ProgramWiring {
     bool RunRecoveryDialog(uint16_t version) override {
@@ -219,9 +220,9 @@ TEST_F(AppTest, NvrFaultAndNotInstalledInThatOrder) {
   m_main->InitDialog();
   EXPECT_EQ(wiring.runs, std::vector<uint16_t>{201});
   EXPECT_EQ(m_prompts.Texts(),
-            (QStringList{"ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.",
-                         "Выключите и заново включите регистратор. Нажмите ОК",
-                         "ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ."}));
+            (std::vector<std::string>{"ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных.",
+                                      "Выключите и заново включите регистратор. Нажмите ОК",
+                                      "ККМ не инсталлирована.\nПереходим в режим \nинсталляции ККМ."}));
   EXPECT_EQ(m_prompts.dialogs, std::vector<int>{152});
   EXPECT_EQ(m_prompts.messages[0].icon, tk::Icon::None);
   EXPECT_TRUE(m_sim->state().initDone);
@@ -256,7 +257,7 @@ TEST_F(AppTest, NoRegisterOnThePort) {
   const tk::Message& m = m_prompts.messages[0];
   EXPECT_EQ(m.title, "Ошибка");
   EXPECT_EQ(m.icon, tk::Icon::Error);
-  EXPECT_FALSE(m.text.isEmpty());
+  EXPECT_FALSE(m.text.empty());
   EXPECT_EQ(main.StatusText(0), m.text);
   EXPECT_EQ(main.m_wVersion, 120);
   EXPECT_EQ(TabCaptionsShown(), kInspectorFirst);
@@ -281,7 +282,7 @@ TEST_F(AppTest, RegisterGoneDuringNavigation) {
   EXPECT_EQ(TabCaptionsShown(), kInspectorFirst);
   EXPECT_EQ(main.m_tab->currentIndex(), 0);
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-1");
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 TEST_F(AppTest, IniDefaultsForPortAndSpeed) {

@@ -37,7 +37,7 @@
 #include "repairnvr.h"
 #include "simulator.h"
 #include "termina1.h"
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 namespace {
 
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
   ok &= MainWindow(120, 2, "main-window-termina1-programming.png");
   // Pages: (version, tab, file, tree caption).
   ok &= MainWindow(201, 0, "page-logo.png", QStringLiteral("Логотип предприятия"), {}, nullptr, [&](CFRMainDlg& main) {
-    prompts.fileName = LogoPicture(root.path() + "/logo.bmp");
+    prompts.fileName = tk::S(LogoPicture(root.path() + "/logo.bmp"));
     if (CFRFunction* page = main.CurrentPage()) page->Item<QPushButton>(1052)->click();
   });
   ok &= MainWindow(301, 0, "page-clock.png", QStringLiteral("Параметры связи"), {}, [](termina::sim::Simulator& s) {
@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
   brief.show();
   ok &= Save(brief, "status-dialog-no-printer.png");
 
-  CChangePwd pwd(QStringLiteral("WKRD"));
+  CChangePwd pwd("WKRD");
   pwd.InitDialog();
   pwd.show();
   ok &= Save(pwd, "change-password.png");

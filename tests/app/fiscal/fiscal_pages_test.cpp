@@ -53,7 +53,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
 
   m_sim->clearLog();
   Button(page, CFRFunction::kExecuteId)->click();  // refused before the command starts
-  EXPECT_EQ(m_prompts.Texts(), QStringList{"Поле \"ТЕКУЩИЙ ПАРОЛЬ\" должно быть заполнено"});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Поле \"ТЕКУЩИЙ ПАРОЛЬ\" должно быть заполнено"});
   EXPECT_EQ(QApplication::focusWidget(), Edit(page, 1029));
   EXPECT_FALSE(page->IsCommandRunning());
 
@@ -62,7 +62,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   for (const auto& [id, text] : fields) Edit(page, id)->setText(text);
   m_prompts.messages.clear();
   Run(page);
-  EXPECT_EQ(m_prompts.Texts(), QStringList{"Несовпадение ИНН! Введите ИНН ещё раз."});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Несовпадение ИНН! Введите ИНН ещё раз."});
   EXPECT_EQ(QApplication::focusWidget(), Edit(page, 1032));
   EXPECT_FALSE(Sent("08"));
 
@@ -73,7 +73,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   m_sim->setFaults(slow);
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return Sent("08"); }, 5000));
-  EXPECT_TRUE(main.isEnabled() && main.m_tree->isEnabled());
+  EXPECT_TRUE(!main.InputLocked() && main.m_tree->isEnabled());
   ASSERT_TRUE(WaitIdle(page));
   EXPECT_EQ(main.StatusText(0), "Готов");
   EXPECT_EQ(m_sim->requests().back().code, "00");
@@ -90,12 +90,14 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   m_sim->setTable(10, 0, "1");
   bool locked = false;
   m_prompts.onMessage = [&](const tk::Message&) {
-    locked = !main.isEnabled() && main.cursor().shape() == Qt::WaitCursor;
+    // Everything but "ВЫХОД" takes no input meanwhile.
+    locked = main.InputLocked() && main.cursor().shape() == Qt::WaitCursor && !main.m_tree->isEnabled() &&
+             page->IsItemEnabled(CFRFunction::kExitId) && !page->IsItemEnabled(CFRFunction::kExecuteId);
   };
   Run(page);
-  EXPECT_EQ(m_prompts.Texts(), QStringList{QString::fromUtf8(termina::app::kDisplayNotReadyText)});
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{termina::app::kDisplayNotReadyText});
   EXPECT_TRUE(locked);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
   EXPECT_NE(main.cursor().shape(), Qt::WaitCursor);
 
   // A refused payment: the driver's text in the box and on the status line.
@@ -103,13 +105,13 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   Edit(page, 1093)->clear();
   m_prompts.messages.clear();
   Run(page);
-  QString refused;
-  ASSERT_TRUE(ErrorText(3, &refused));
-  EXPECT_EQ(m_prompts.Texts(), QStringList{refused});
+  const std::string refused = termina::app::ErrorText(3).value_or("");
+  ASSERT_FALSE(refused.empty());
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{refused});
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(main.StatusText(0), refused);
   EXPECT_FALSE(Sent("61"));
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
@@ -127,11 +129,11 @@ TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
   m_sim->setStatus(0, 0x04, 0);  // an open shift: the register refuses, the user is told
   Run(page);
   EXPECT_TRUE(Sent("A3"));
-  QString refused;
-  ASSERT_TRUE(ErrorText(1, &refused));
-  EXPECT_EQ(m_prompts.Texts(), QStringList{refused});
+  const std::string refused = termina::app::ErrorText(1).value_or("");
+  ASSERT_FALSE(refused.empty());
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{refused});
   EXPECT_EQ(main.StatusText(0), refused);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 }
 
 }  // namespace

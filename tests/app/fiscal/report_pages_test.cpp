@@ -15,7 +15,7 @@ namespace apptest {
 namespace {
 
 using termina::sim::Config;
-const QString kReady = QStringLiteral("Готов");
+const std::string kReady = "Готов";
 const std::string FS = "\x1c";
 
 class ReportPages : public AppTest {
@@ -120,7 +120,7 @@ TEST_F(ReportPages, FiscalShiftPageFrameAndRefusal) {
   Type(page, 1025, "");
   Type(page, 1028, "123456789012");
   EXPECT_EQ(Run(page), std::vector<std::string>{"621" + FS + "0" + FS + "4464" + FS + "1234567890" + FS});
-  const QString refused = QStringLiteral("Неверный параметр функции");
+  const std::string refused = "Неверный параметр функции";
   EXPECT_EQ(main.StatusText(0), refused);
   ASSERT_EQ(m_prompts.messages.size(), 1u);
   EXPECT_EQ(m_prompts.messages[0].text, refused);
@@ -207,7 +207,7 @@ TEST_F(ReportPages, DocumentActivationAndCloseArchive) {
   Type(page, 1027, "70000");
   EXPECT_EQ(Run(page), std::vector<std::string>{"6570000" + FS});
   EXPECT_EQ(main.StatusText(0), "Ошибка ЭКЛЗ:Нет  запрошенных данных 8");
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
   m_prompts.messages.clear();
 
   page = Select("ЭКЛЗ", "Закрытие архива ЭКЛЗ");
@@ -221,7 +221,7 @@ TEST_F(ReportPages, DocumentActivationAndCloseArchive) {
   m_prompts.answers = {tk::IDYES};
   EXPECT_EQ(Run(page), std::vector<std::string>{"0A"});
   EXPECT_TRUE(m_sim->state().eejArchiveClosed);
-  EXPECT_TRUE(main.isEnabled());
+  EXPECT_FALSE(main.InputLocked());
 
   page = Select("ЭКЛЗ", "Активизация ЭКЛЗ");
   EXPECT_EQ(Run(page), std::vector<std::string>{"09"});

@@ -50,8 +50,8 @@ class RepairNvr : public AppTest {
     m_sim->clearLog();
   }
   // Runs the dialog with one script per template.
-  int Run(CRepairNVR& dlg, std::map<int, std::function<void(tk::CDialog&)>> scripts) {
-    m_prompts.onDialog = [scripts](tk::CDialog& d) {
+  int Run(CRepairNVR& dlg, std::map<int, std::function<void(tk::Dialog&)>> scripts) {
+    m_prompts.onDialog = [scripts](tk::Dialog& d) {
       const auto it = scripts.find(d.TemplateId());
       ASSERT_NE(it, scripts.end()) << d.TemplateId();
       it->second(d);
@@ -72,9 +72,11 @@ class RepairNvr : public AppTest {
   std::string File(const std::string& name) const { return m_root.path().toStdString() + "/" + name; }
 };
 
-void Type(tk::CDialog& d, int id, const QString& text) { d.Item<QLineEdit>(id)->setText(text); }
-void Press(tk::CDialog& d, int id) { d.Item<QPushButton>(id)->click(); }
-QString Text(tk::CDialog& d, int id) { return d.Item<QLineEdit>(id)->text(); }
+// The user's part, through the seam: typing into an edit by its number,
+// pressing a button, reading what a control shows.
+void Type(tk::Dialog& d, int id, const std::string& text) { d.SetItemTextNow(id, text); }
+void Press(tk::Dialog& d, int id) { ASSERT_TRUE(d.Press(id)) << "button " << id; }
+std::string Text(const tk::Dialog& d, int id) { return d.ItemText(id); }
 
 }  // namespace
 
@@ -83,7 +85,7 @@ TEST_F(RepairNvr, ArrayDialogsStoreOnOkKeepOnCancelAndTheTotalsFollowTheArrays) 
   CRepairNVR dlg;
   QString title;
   const int end = Run(dlg, {{147,
-                             [&](tk::CDialog& d) {
+                             [&](tk::Dialog& d) {
                                EXPECT_EQ(Text(d, 1062), "15.50");
                                EXPECT_EQ(Text(d, 1063), "1.00");
                                Press(d, 1079);
@@ -98,9 +100,9 @@ TEST_F(RepairNvr, ArrayDialogsStoreOnOkKeepOnCancelAndTheTotalsFollowTheArrays) 
                                Press(d, tk::IDOK);
                              }},
                             {150,
-                             [&](tk::CDialog& d) {
+                             [&](tk::Dialog& d) {
                                if (title.isEmpty()) {
-                                 title = d.windowTitle();
+                                 title = tk::Q(d.Title());
                                  EXPECT_EQ(Text(d, 1078), "10.00");
                                  EXPECT_EQ(Text(d, 1052), "2.50");  // payment 3
                                  Type(d, 1078, "20");
@@ -113,11 +115,11 @@ TEST_F(RepairNvr, ArrayDialogsStoreOnOkKeepOnCancelAndTheTotalsFollowTheArrays) 
                                }
                              }},
                             {155,
-                             [](tk::CDialog& d) {
+                             [](tk::Dialog& d) {
                                Type(d, 1057, "7.5");  // tax 5
                                Press(d, tk::IDOK);
                              }},
-                            {161, [](tk::CDialog& d) {
+                            {161, [](tk::Dialog& d) {
                                EXPECT_EQ(Text(d, 1051), "6.00");
                                Type(d, 1051, "4");
                                Press(d, tk::IDCANCEL);
@@ -142,14 +144,15 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
   StartWith(r);
   CRepairNVR dlg;
   Run(dlg, {{147,
-             [](tk::CDialog& d) {
-               EXPECT_EQ(d.Item<QDateTimeEdit>(1061)->date(), QDate::currentDate());
+             [](tk::Dialog& d) {
+               auto& dQt = dynamic_cast<tk::CDialog&>(d);
+               EXPECT_EQ(dQt.Item<QDateTimeEdit>(1061)->date(), QDate::currentDate());
                Type(d, 1056, "12.346");
                Press(d, 1081);
                EXPECT_EQ(Text(d, 1056), "12.35");
                Press(d, tk::IDOK);
              }},
-            {155, [](tk::CDialog& d) { Press(d, tk::IDCANCEL); }}});
+            {155, [](tk::Dialog& d) { Press(d, tk::IDCANCEL); }}});
   const NvrRecord held = Register();
   EXPECT_EQ(MoneyToUnits(held.cash), 123500);
   // The record the dialog read at opening was kept before the write.
@@ -167,21 +170,22 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
 TEST_F(RepairNvr, AnEditThatDoesNotParseStopsTheTransferAndNothingIsWritten) {
   StartWith(Stored(201));
   CRepairNVR dlg;
-  const int end = Run(dlg, {{147, [&](tk::CDialog& d) {
+  const int end = Run(dlg, {{147, [&](tk::Dialog& d) {
+                               auto& dQt = dynamic_cast<tk::CDialog&>(d);
                                Type(d, 1051, "99");
                                Type(d, 1057, "12,5");
                                Type(d, 1059, "7");
                                Press(d, tk::IDOK);
-                               EXPECT_EQ(m_prompts.Texts(), QStringList{CRepairNVR::kMoneyFormatText});
+                               EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{CRepairNVR::kMoneyFormatText});
                                EXPECT_FALSE(d.Ended());
-                               EXPECT_EQ(d.focusWidget(), d.Item(1057));
+                               EXPECT_EQ(dQt.focusWidget(), dQt.Item(1057));
                                // The edits before the bad one are taken, it and those after it are not.
                                EXPECT_EQ(dlg.m_record.shift, 99u);
                                EXPECT_EQ(dlg.m_record.carried, 2);
                                EXPECT_EQ(dlg.m_record.paidIn, 3);
                                Type(d, 1052, "-1");
                                Press(d, 1079);  // no array dialog either
-                               EXPECT_EQ(m_prompts.Texts().last(), CRepairNVR::kCountFormatText);
+                               EXPECT_EQ(m_prompts.Texts().back(), CRepairNVR::kCountFormatText);
                                EXPECT_EQ(Writes(), 0u);
                                Type(d, 1052, "8");
                                Type(d, 1057, "12.5");
@@ -201,7 +205,7 @@ TEST_F(RepairNvr, ARefusedWriteKeepsTheDialogOpenAndCancelWritesNothing) {
   StartWith(stored);
   const std::vector<uint8_t> before = m_sim->nvrImage();
   CRepairNVR dlg;
-  const int end = Run(dlg, {{147, [&](tk::CDialog& d) {
+  const int end = Run(dlg, {{147, [&](tk::Dialog& d) {
                                Type(d, 1056, "1");
                                termina::sim::Faults f;
                                f.forced["E7"] = termina::sim::ForcedReply{3, {}};
@@ -209,7 +213,7 @@ TEST_F(RepairNvr, ARefusedWriteKeepsTheDialogOpenAndCancelWritesNothing) {
                                Press(d, tk::IDOK);
                                EXPECT_FALSE(d.Ended());
                                ASSERT_EQ(m_prompts.messages.size(), 1u);
-                               EXPECT_EQ(m_prompts.messages[0].text.toStdString(), ErrorText(3).value());
+                               EXPECT_EQ(m_prompts.messages[0].text, ErrorText(3).value());
                                EXPECT_EQ(m_prompts.messages[0].title, tk::kProgramName);
                                EXPECT_EQ(Writes(), 1u);  // one attempt, not repeated
                                m_sim->setFaults({});
@@ -223,38 +227,38 @@ TEST_F(RepairNvr, ARefusedWriteKeepsTheDialogOpenAndCancelWritesNothing) {
 
 TEST_F(RepairNvr, SaveAndLoadThroughTheFileDialogs) {
   struct FilePrompts : tk::ScriptedPrompts {
-    QString OpenFileName(QWidget* o, const QString& t, const QString& f) override {
-      filters << f;
+    std::string OpenFileName(const tk::Dialog* o, const std::string& t, const std::string& f) override {
+      filters.push_back(f);
       return ScriptedPrompts::OpenFileName(o, t, f);
     }
-    QString SaveFileName(QWidget* o, const QString& t, const QString& f) override {
-      filters << f;
+    std::string SaveFileName(const tk::Dialog* o, const std::string& t, const std::string& f) override {
+      filters.push_back(f);
       return ScriptedPrompts::SaveFileName(o, t, f);
     }
-    QStringList filters;
+    std::vector<std::string> filters;
   } prompts;
   tk::SetPrompts(&prompts);
   StartWith(Stored(120));
   std::ofstream(File("short.nvr"), std::ios::binary) << std::string(543, '\0');
   CRepairNVR dlg;
-  prompts.onDialog = [&](tk::CDialog& d) {
+  prompts.onDialog = [&](tk::Dialog& d) {
     Type(d, 1056, "33.5");
-    prompts.fileName = QString::fromStdString(File("totals"));
+    prompts.fileName = File("totals");
     Press(d, 3);
     EXPECT_EQ(std::filesystem::file_size(File("totals.nvr")), kNvrFileSize);
     Type(d, 1056, "1");
     Type(d, 1051, "x");  // a bad edit: nothing is saved, the earlier file stays
     Press(d, 3);
-    EXPECT_EQ(prompts.Texts().last(), CRepairNVR::kCountFormatText);
-    prompts.fileName = QString::fromStdString(File("totals.nvr"));
+    EXPECT_EQ(prompts.Texts().back(), CRepairNVR::kCountFormatText);
+    prompts.fileName = File("totals.nvr");
     Press(d, 4);
     EXPECT_EQ(Text(d, 1056), "33.50");
     EXPECT_EQ(Text(d, 1051), "12");
-    prompts.fileName = QString::fromStdString(File("short.nvr"));
+    prompts.fileName = File("short.nvr");
     Type(d, 1056, "2");
     Press(d, 4);
     EXPECT_EQ(Text(d, 1056), "2");
-    prompts.fileName = QString::fromStdString(File("no/such/folder.nvr"));
+    prompts.fileName = File("no/such/folder.nvr");
     Press(d, 3);
     prompts.fileName.clear();  // the file dialog cancelled
     Press(d, 4);
@@ -268,7 +272,7 @@ TEST_F(RepairNvr, SaveAndLoadThroughTheFileDialogs) {
     EXPECT_EQ(prompts.messages[i].title, "Ошибка");
     EXPECT_EQ(prompts.messages[i].buttons, tk::Buttons::OkCancel);
   }
-  EXPECT_EQ(prompts.filters, QStringList(6, "NVR Files (*.nvr);;All Files (*.*)"));
+  EXPECT_EQ(prompts.filters, std::vector<std::string>(6, "NVR Files (*.nvr);;All Files (*.*)"));
   EXPECT_EQ(Writes(), 0u);
 }
 
@@ -311,11 +315,11 @@ TEST_F(RepairNvr, FileDialogsAddTheFiltersExtension) {
   tk::QtPrompts prompts;
   FileDialogUser user;
   qApp->installEventFilter(&user);
-  const QString filter = QStringLiteral("NVR Files (*.nvr);;All Files (*.*)");
+  const std::string filter = "NVR Files (*.nvr);;All Files (*.*)";
   user.typed = QString::fromStdString(File("backup"));
-  EXPECT_EQ(prompts.OpenFileName(nullptr, QStringLiteral("Открыть"), filter).toStdString(), File("backup.nvr"));
+  EXPECT_EQ(prompts.OpenFileName(nullptr, "Открыть", filter), File("backup.nvr"));
   user.typed = QString::fromStdString(File("new"));
-  EXPECT_EQ(prompts.SaveFileName(nullptr, QStringLiteral("Сохранить как"), filter).toStdString(), File("new.nvr"));
+  EXPECT_EQ(prompts.SaveFileName(nullptr, "Сохранить как", filter), File("new.nvr"));
   qApp->removeEventFilter(&user);
   EXPECT_EQ(user.refusals, 0);
 }
@@ -332,21 +336,22 @@ TEST_P(RepairNvrLayout, RowsShownForTheVersionAndTheButtonsBelowThem) {
   const LayoutCase& c = GetParam();
   StartWith(Stored(c.version));
   CRepairNVR dlg;
-  Run(dlg, {{147, [&](tk::CDialog& d) {
+  Run(dlg, {{147, [&](tk::Dialog& d) {
+               auto& dQt = dynamic_cast<tk::CDialog&>(d);
                for (int id : {1064, 1065, 1066, 1067, 1068, 1120, 1121, 1122, 1123, 1124, 1081, 1082})
-                 EXPECT_EQ(d.Item(id)->isVisible(), c.taxRows) << id;
-               for (int id : {11147, 11148}) EXPECT_EQ(d.Item(id)->isVisible(), c.departments) << id;
+                 EXPECT_EQ(dQt.Item(id)->isVisible(), c.taxRows) << id;
+               for (int id : {11147, 11148}) EXPECT_EQ(dQt.Item(id)->isVisible(), c.departments) << id;
                // The four buttons sit below every row shown, at the bottom of the dialog.
-               QWidget* ok = d.Item(tk::IDOK);
+               QWidget* ok = dQt.Item(tk::IDOK);
                int lowest = 0;
-               for (QWidget* w : d.findChildren<QWidget*>()) {
+               for (QWidget* w : dQt.findChildren<QWidget*>()) {
                  const int id = tk::ControlId(w);
                  if (w->isVisible() && id != 0 && (id < 1 || id > 4)) lowest = std::max(lowest, w->geometry().bottom());
                }
                EXPECT_GT(ok->y(), lowest);
                EXPECT_LT(ok->y() - lowest, 25);  // no gap where hidden rows were
-               EXPECT_LT(d.height() - ok->geometry().bottom(), 20);
-               for (int id : {2, 3, 4}) EXPECT_EQ(d.Item(id)->y(), ok->y());
+               EXPECT_LT(dQt.height() - ok->geometry().bottom(), 20);
+               for (int id : {2, 3, 4}) EXPECT_EQ(dQt.Item(id)->y(), ok->y());
                Press(d, tk::IDCANCEL);
              }}});
 }
@@ -366,16 +371,16 @@ TEST_F(RepairNvr, StartupRecoversTheRegisterFromAFile) {
   NvrRecord saved = NewNvrRecord(201);
   saved.shift = 40, saved.cash = 500, saved.sales[2] = 7, saved.taxReturns[1] = 2;
   ASSERT_TRUE(SaveNvrFile(File("backup.nvr"), saved));
-  m_prompts.onDialog = [&](tk::CDialog& d) {
+  m_prompts.onDialog = [&](tk::Dialog& d) {
     ASSERT_EQ(d.TemplateId(), 147);
-    m_prompts.fileName = QString::fromStdString(File("backup.nvr"));
+    m_prompts.fileName = File("backup.nvr");
     Press(d, 4);
     EXPECT_EQ(Text(d, 1062), "7.00");
     Type(d, 1059, "42.10");
     Press(d, tk::IDOK);
   };
   CFRMainDlg& main = Open();
-  EXPECT_EQ(m_prompts.Texts(), (QStringList{kNvrFaultText, kPowerCycleText}));
+  EXPECT_EQ(m_prompts.Texts(), (std::vector<std::string>{kNvrFaultText, kPowerCycleText}));
   EXPECT_EQ(main.StatusText(0), "Готов");
   EXPECT_EQ(m_sim->state().fatal & 0x01, 0);
   const std::vector<uint8_t> image = m_sim->nvrImage();

@@ -65,7 +65,7 @@ TEST_F(ClockPageTest, ThirdModelFiscalClockAndPassword) {
   EXPECT_EQ(m_prompts.messages[0].buttons, tk::Buttons::YesNo);
   EXPECT_FALSE(Sent("A3"));
   EXPECT_FALSE(Sent("00"));
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
 
   // The password: 4 characters or nothing is sent.
   m_sim->clearLog();
@@ -95,7 +95,7 @@ TEST_F(ClockPageTest, SettingBeforeTheLastFiscalOperationIsRefused) {
   EXPECT_EQ(m_prompts.messages[0].icon, tk::Icon::Error);
   EXPECT_TRUE(Sent("A3"));
   EXPECT_FALSE(Sent("00"));
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_GT(m_sim->state().clockOffsetSeconds, 3 * 86400 - 5);
   EXPECT_EQ(Text(page, 1082), shown);
 }

@@ -47,7 +47,7 @@ TEST_F(LogoPageTest, ChosenFileIsCheckedShownAndUploaded) {
 
   // Too wide for the first model: the message, yet the file is shown.
   const QString wide = QString::fromStdString(File("wide.bmp", bmp::Bitmap(289, 100)));
-  m_prompts.fileName = wide;
+  m_prompts.fileName = tk::S(wide);
   Button(page, 1052)->click();
   ASSERT_EQ(m_prompts.messages.size(), 1u);
   EXPECT_EQ(m_prompts.messages[0].text, "Размер изображения превышает 288x126");
@@ -64,7 +64,7 @@ TEST_F(LogoPageTest, ChosenFileIsCheckedShownAndUploaded) {
   EXPECT_FALSE(Sent("E2"));
 
   const std::vector<uint8_t> picture = bmp::Bitmap(288, 126);
-  m_prompts.fileName = QString::fromStdString(File("fits.bmp", picture));
+  m_prompts.fileName = File("fits.bmp", picture);
   Button(page, 1052)->click();
   const std::size_t before = m_prompts.messages.size();
   Button(page, 1080)->click();
@@ -93,7 +93,7 @@ TEST_F(LogoPageTest, EmptyPathSwitchAndRemoval) {
   EXPECT_EQ(m_sim->table(5, 0), "1");
   EXPECT_TRUE(Sent("00"));
 
-  m_prompts.fileName = QString::fromStdString(File("exact.bmp", bmp::Bitmap(515, 90)));
+  m_prompts.fileName = File("exact.bmp", bmp::Bitmap(515, 90));
   Button(page, 1052)->click();
   Button(page, 1080)->click();
   ASSERT_TRUE(WaitIdle(page));
@@ -105,7 +105,7 @@ TEST_F(LogoPageTest, EmptyPathSwitchAndRemoval) {
   EXPECT_TRUE(m_sim->logo().empty());
   EXPECT_FALSE(tk::Item<QCheckBox>(page, 1054)->isChecked());
   EXPECT_FALSE(HasPicture(page));
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_EQ(m_main->StatusText(0), "Готов");
 }
 

@@ -62,11 +62,7 @@ class ProgrammingPageTest : public AppTest {
     f.forced[key] = termina::sim::ForcedReply{3, {}};
     m_sim->setFaults(f);
   }
-  static QString DriverText(uint16_t code) {
-    QString t;
-    ErrorText(code, &t);
-    return t;
-  }
+  static std::string DriverText(uint16_t code) { return termina::app::ErrorText(code).value_or(""); }
   static bool Shown(CFRFunction* page, int id) { return tk::Item(page, id) && tk::Item(page, id)->isVisibleTo(page); }
   static bool Ticked(CFRFunction* page, int id) { return tk::Item<QAbstractButton>(page, id)->isChecked(); }
   static QLineEdit* Box(CFRFunction* page, int id) { return tk::Item<QLineEdit>(page, id); }
@@ -135,7 +131,7 @@ TEST_F(ProgrammingPageTest, ParamsSecondModelRunningTotalAndHiddenPartialCut) {
   EXPECT_TRUE(Writes().contains("11|0|1"));
   EXPECT_EQ(m_sim->table(30, 0), "1");
   EXPECT_EQ(m_main->StatusText(0), "Готов");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_FALSE(m_main->m_bWaitCursor);
 }
 
@@ -168,7 +164,7 @@ TEST_F(ProgrammingPageTest, ParamsReadAndWriteFailures) {
   EXPECT_TRUE(Ticked(page, 1091)) << "written before the failure";
   EXPECT_TRUE(Ticked(page, 1084)) << "the register's value, not the box's";
   EXPECT_EQ(Box(page, 1039)->text(), "77");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
   EXPECT_FALSE(m_main->m_bWaitCursor);
 }
 
@@ -186,7 +182,7 @@ TEST_F(ProgrammingPageTest, ParamsShiftOpenWritesNothingAndShowsTheRegister) {
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(m_prompts.messages[0].icon, tk::Icon::Error);
   EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
-  EXPECT_TRUE(m_main->isEnabled());
+  EXPECT_FALSE(m_main->InputLocked());
 }
 
 // ---- receipt header and advertising text ----------------------------------------
@@ -267,9 +263,9 @@ TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
     m_sim->setStatus(0, 0x04, 0);
     Save(page);
     EXPECT_TRUE(Writes().isEmpty()) << caption.toStdString();
-    EXPECT_EQ(m_prompts.Texts(), QStringList{"Смена открыта"}) << caption.toStdString();
+    EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Смена открыта"}) << caption.toStdString();
     EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
-    EXPECT_TRUE(m_main->isEnabled());
+    EXPECT_FALSE(m_main->InputLocked());
   }
 }
 

@@ -33,7 +33,7 @@ class SettingsButtonsTest : public AppTest {
   void Press(QPushButton* button, const QString& file, int answer = tk::IDYES) {
     m_prompts.messages.clear();
     m_prompts.answers = {answer};
-    m_prompts.fileName = file;
+    m_prompts.fileName = tk::S(file);
     m_sim->clearLog();
     button->click();
   }
@@ -85,7 +85,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   EXPECT_EQ(tk::Item<QLineEdit>(before, 1104)->text(), "ИНОЕ");
 
   Press(main.m_btnLoad, Path("copy"));
-  ASSERT_EQ(m_prompts.messages.size(), 3u) << m_prompts.Texts().join('|').toStdString();
+  ASSERT_EQ(m_prompts.messages.size(), 3u) << Join(m_prompts.Texts());
   EXPECT_EQ(m_prompts.messages[0].text, "Загрузить настройки из файла в регистратор?");
   EXPECT_EQ(m_prompts.messages[0].defaultButton, tk::IDNO);
   // What the load will change, before it writes, with OK by default.
@@ -125,8 +125,8 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   f.forced["A1 21 1"] = termina::sim::ForcedReply{3, {}};
   m_sim->setFaults(f);
   Press(main.m_btnSave, Path("old.frc"));
-  QString text;
-  ASSERT_TRUE(ErrorText(3, &text));
+  const std::string text = termina::app::ErrorText(3).value_or("");
+  ASSERT_FALSE(text.empty());
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   EXPECT_EQ(m_prompts.messages[1].text, text);
   EXPECT_EQ(m_prompts.messages[1].title, "Ошибка");
@@ -138,7 +138,8 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   // Not a settings file, and a file from a newer register: refused before
   // anything is written.
   Press(main.m_btnLoad, Path("old.frc"));
-  EXPECT_EQ(m_prompts.Texts(), QStringList({"Загрузить настройки из файла в регистратор?", "Неверный формат файла."}));
+  EXPECT_EQ(m_prompts.Texts(),
+            std::vector<std::string>({"Загрузить настройки из файла в регистратор?", "Неверный формат файла."}));
   EXPECT_FALSE(Wrote());
   Press(main.m_btnSave, Path("good.frc"));
   std::string bytes = Bytes(Path("good.frc"));
@@ -156,12 +157,12 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   Put(Path("older.frc"), bytes);
   m_prompts.messages.clear();
   m_prompts.answers = {tk::IDYES, tk::IDNO};
-  m_prompts.fileName = Path("older.frc");
+  m_prompts.fileName = tk::S(Path("older.frc"));
   m_sim->clearLog();
   main.m_btnLoad->click();
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   EXPECT_EQ(m_prompts.messages[1].title, "Подтверждение");
-  EXPECT_TRUE(m_prompts.messages[1].text.endsWith("Продолжить загрузку?"));
+  EXPECT_TRUE(m_prompts.messages[1].text.ends_with("Продолжить загрузку?"));
   EXPECT_FALSE(Wrote());
   EXPECT_EQ(main.m_wVersion, 201);
 }
@@ -177,11 +178,11 @@ TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBa
 
   m_prompts.messages.clear();
   m_prompts.answers = {tk::IDYES, tk::IDCANCEL};
-  m_prompts.fileName = Path("other.frc");
+  m_prompts.fileName = tk::S(Path("other.frc"));
   m_sim->clearLog();
   main.m_btnLoad->click();
-  ASSERT_EQ(m_prompts.messages.size(), 2u) << m_prompts.Texts().join('|').toStdString();
-  EXPECT_TRUE(m_prompts.messages[1].text.startsWith("Загрузка изменит настройки регистратора, всего 2:\n"));
+  ASSERT_EQ(m_prompts.messages.size(), 2u) << Join(m_prompts.Texts());
+  EXPECT_TRUE(m_prompts.messages[1].text.starts_with("Загрузка изменит настройки регистратора, всего 2:\n"));
   EXPECT_FALSE(Wrote());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -190,21 +191,21 @@ TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBa
   termina::sim::Faults f;
   f.forcedOnce["A2 22 5"] = termina::sim::ForcedReply{3, {}};
   m_sim->setFaults(f);
-  QString halfway;
+  std::string halfway;
   m_prompts.onMessage = [&](const tk::Message& m) {
-    if (m.text.endsWith("Вернуть прежние настройки?")) halfway = QString::fromStdString(m_sim->table(21, 0));
+    if (m.text.ends_with("Вернуть прежние настройки?")) halfway = m_sim->table(21, 0);
   };
   Press(main.m_btnLoad, Path("other.frc"));
-  ASSERT_EQ(m_prompts.messages.size(), 4u) << m_prompts.Texts().join('|').toStdString();
+  ASSERT_EQ(m_prompts.messages.size(), 4u) << Join(m_prompts.Texts());
   const tk::Message& q = m_prompts.messages[2];
   EXPECT_EQ(q.buttons, tk::Buttons::YesNo);
   EXPECT_EQ(q.defaultButton, tk::IDYES);
-  EXPECT_TRUE(q.text.contains("Не записана настройка: Типы платежей 5.")) << q.text.toStdString();
-  EXPECT_TRUE(q.text.contains("Резервная копия прежних настроек: " + m_root.path() + "/backups/ТЕРМИНА-2_"))
-      << q.text.toStdString();
+  EXPECT_TRUE(tk::Q(q.text).contains("Не записана настройка: Типы платежей 5.")) << q.text;
+  EXPECT_TRUE(tk::Q(q.text).contains("Резервная копия прежних настроек: " + m_root.path() + "/backups/ТЕРМИНА-2_"))
+      << q.text;
   EXPECT_EQ(halfway, "ЧУЖАЯ РЕКЛАМА");
   EXPECT_EQ(m_prompts.messages[3].title, "Ошибка");
-  EXPECT_TRUE(m_prompts.messages[3].text.endsWith("Прежние настройки возвращены в регистратор."));
+  EXPECT_TRUE(m_prompts.messages[3].text.ends_with("Прежние настройки возвращены в регистратор."));
   EXPECT_EQ(m_sim->state().tables, before);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

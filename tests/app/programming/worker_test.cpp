@@ -3,13 +3,16 @@
 // or a command runs, the event loop during a silent register, closing the
 // window while the worker waits, and the guard against driver calls on the
 // UI thread.
+#include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include "programming_pages.h"
@@ -61,7 +64,7 @@ class Gate {
 };
 
 class WorkerTest : public AppTest {
- protected:
+ public:
   CFRMainDlg& OpenProgramming(uint16_t version = 201) {
     Config c;
     c.version = version;
@@ -80,6 +83,12 @@ class WorkerTest : public AppTest {
     QStringList l;
     for (const Request& r : m_sim->requests()) l << QString::fromStdString(r.bodyUtf8);
     return l;
+  }
+  // Messages whose text has `part` in it.
+  int Messages(const std::string& part) const {
+    int n = 0;
+    for (const std::string& t : m_prompts.Texts()) n += t.find(part) != std::string::npos;
+    return n;
   }
   bool WorkerIdle() {
     return tk::PumpUntil([] { return !WorkerBusy(); }, 20000);
@@ -116,7 +125,7 @@ TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   EXPECT_EQ(after, Bodies());
-  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
 }
 
 // A node clicked while "СТАТУС" waits for its reply: the click's check
@@ -133,15 +142,15 @@ TEST_F(WorkerTest, NodeClickedWhileStatusRunsWaitsItsTurn) {
   main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
-  EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101}) << Bodies().join(QStringLiteral(" / ")).toStdString()
-                                                      << m_prompts.Texts().join(QStringLiteral("+")).toStdString();
+  EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101})
+      << Bodies().join(QStringLiteral(" / ")).toStdString() << Join(m_prompts.Texts());
   EXPECT_EQ(main.CurrentPage()->TemplateId(), 143);
   EXPECT_EQ(main.m_tree->currentItem()->text(0), QStringLiteral("Клише предприятия"));
   for (const Request& r : m_sim->requests()) {
     EXPECT_NE(r.code, "00") << "no start-up run";
     EXPECT_TRUE(r.checksumOk);
   }
-  EXPECT_TRUE(m_prompts.messages.empty()) << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
 }
 
 // The window's event loop goes on while a silent register is waited out.
@@ -158,8 +167,8 @@ TEST_F(WorkerTest, EventLoopTurnsWhileASilentRegisterIsWaitedOut) {
   // The click has come back: the check failed and start-up ran again
   // against the silent register, all while the timer kept firing.
   EXPECT_GT(ticks, 1);
-  EXPECT_TRUE(m_prompts.Texts().join('|').contains(QStringLiteral("Регистратор не обнаружен")))
-      << m_prompts.Texts().join('|').toStdString();
+  EXPECT_TRUE(tk::Q(Join(m_prompts.Texts())).contains(QStringLiteral("Регистратор не обнаружен")))
+      << Join(m_prompts.Texts());
 }
 
 // Closing the window while the worker waits on a silent register: the
@@ -186,12 +195,73 @@ TEST_F(WorkerTest, WindowClosesWhileTheWorkerWaitsOnASilentRegister) {
   EXPECT_TRUE(endedNow || reg::Worker::Get().Stopping());
 }
 
+// "ВЫХОД" and Escape from the tree while the device check that a click
+// started waits on a silent register: the window ends there and then,
+// start-up does not run again, and nothing more is sent.
+void LeaveDuringTheCheck(WorkerTest& t, CFRMainDlg& main, termina::sim::Simulator& sim,
+                         const std::function<void()>& leave) {
+  bool endedNow = false;
+  main.SetEndNow([&] { endedNow = true; });
+  termina::sim::Faults f;
+  f.silent = true;
+  sim.setFaults(f);
+  sim.clearLog();
+  bool lockedAtLeave = false, endedAtOnce = false;
+  std::size_t framesAtLeave = 0;
+  QTimer::singleShot(0, [&] {
+    lockedAtLeave = main.InputLocked() && !main.m_tree->isEnabled();
+    framesAtLeave = sim.requests().size();
+    leave();
+    endedAtOnce = main.Ended() && !main.isVisible();
+  });
+  main.m_tree->setCurrentItem(t.Node(QStringLiteral("Клише предприятия")));
+  EXPECT_TRUE(lockedAtLeave);
+  EXPECT_TRUE(endedAtOnce);
+  ASSERT_TRUE(t.WorkerIdle());
+  EXPECT_EQ(sim.requests().size(), framesAtLeave) << "nothing sent after leaving";
+  EXPECT_TRUE(endedNow || reg::Worker::Get().Stopping());
+  EXPECT_EQ(t.Messages("Регистратор не обнаружен"), 0) << "no start-up after leaving";
+}
+
+TEST_F(WorkerTest, ExitButtonEndsTheProgramWhileTheDeviceCheckWaits) {
+  CFRMainDlg& main = OpenProgramming();
+  LeaveDuringTheCheck(*this, main, *m_sim, [&] {
+    ASSERT_TRUE(main.CurrentPage());
+    EXPECT_TRUE(main.CurrentPage()->Press(CFRFunction::kExitId));
+  });
+  EXPECT_EQ(main.EndCode(), tk::IDOK);
+}
+
+TEST_F(WorkerTest, EscapeFromTheTreeEndsTheProgramWhileTheDeviceCheckWaits) {
+  CFRMainDlg& main = OpenProgramming();
+  main.activateWindow();
+  main.m_tree->setFocus();
+  LeaveDuringTheCheck(*this, main, *m_sim, [&] { QTest::keyClick(main.m_tree, Qt::Key_Escape); });
+  EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
+}
+
+// Escape inside a page does nothing, also while the window waits.
+TEST_F(WorkerTest, EscapeInsideAPageDoesNothingWhileTheWindowWaits) {
+  CFRMainDlg& main = OpenProgramming();
+  main.activateWindow();
+  CFRFunction* page = main.CurrentPage();
+  ASSERT_NE(page, nullptr);
+  page->FocusItemNow(CFRFunction::kStatusId);
+  if (QApplication::focusWidget() != tk::Item(page, CFRFunction::kStatusId)) GTEST_SKIP() << "no focus offscreen";
+  main.EnableMainWindow(false);
+  QTest::keyClick(tk::Item(page, CFRFunction::kExitId), Qt::Key_Escape);
+  EXPECT_FALSE(main.Ended());
+  main.EnableMainWindow(true);
+  EXPECT_FALSE(main.InputLocked());
+  EXPECT_TRUE(page->IsItemEnabled(CFRFunction::kStatusId));
+}
+
 // The parameters page's box 1056 is a setting, not the interrupt: ticking
 // it while "СТАТУС" runs sends no CAN and shows no "Отчет прерван".
 TEST_F(WorkerTest, ParamsBox1056IsNoInterrupt) {
   OpenProgramming();
   CFRFunction* page = ShowProgrammingPage(*m_main, QStringLiteral("Параметры кассы"));
-  ASSERT_NE(page, nullptr) << m_prompts.Texts().join('|').toStdString() << m_main->StatusText(0).toStdString();
+  ASSERT_NE(page, nullptr) << Join(m_prompts.Texts()) << m_main->StatusText(0);
   m_sim->clearLog();
   m_prompts.messages.clear();
   Button(page, CFRFunction::kStatusId)->click();
@@ -199,7 +269,7 @@ TEST_F(WorkerTest, ParamsBox1056IsNoInterrupt) {
   tk::Item<QCheckBox>(page, 1056)->click();
   ASSERT_TRUE(WaitIdle(page));
   for (const termina::sim::WireEvent& e : m_sim->events()) EXPECT_NE(e.kind, termina::sim::WireEvent::Can);
-  EXPECT_EQ(CountMessages(QStringLiteral("Отчет прерван")), 0);
+  EXPECT_EQ(CountMessages("Отчет прерван"), 0);
 }
 
 #ifndef NDEBUG

@@ -1,26 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog templates of the program by number.  Each template is a Qt
-// Designer form in this folder, named after its number and role.
+// Designer form in app/resources, named after its number and role; the
+// build lists them all in templates_table.inc.
 #include <QWidget>
 
 #include <map>
 #include <stdexcept>
 #include <string>
 
-#include "toolkit.h"
-#include "ui_101_status.h"
-#include "ui_102_main.h"
-#include "ui_134_function.h"
+#include "toolkit_qt.h"
+#include "templates_forms.inc"
 
 namespace tk {
 namespace {
 
-// The shell's own templates; pages and dialogs register theirs.
+// Every template of the program.
 std::map<int, void (*)(QWidget*)>& Templates() {
   static std::map<int, void (*)(QWidget*)> table = {
-      {101, &BuildForm<Ui::Dlg101>},
-      {102, &BuildForm<Ui::Dlg102>},
-      {134, &BuildForm<Ui::Dlg134>},
+#include "templates_table.inc"
   };
   return table;
 }

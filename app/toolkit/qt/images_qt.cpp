@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "toolkit.h"
+#include "toolkit_qt.h"
 
 namespace tk {
 namespace {

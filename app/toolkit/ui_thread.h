@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The UI thread as the rest of the program sees it: whether the caller is
+// on it, posting a call to it, and keeping its event loop turning while
+// the caller waits for something.  Implemented by the window system's
+// side of the seam.
+#pragma once
+
+#include <functional>
+
+namespace tk {
+
+bool OnUiThread();
+
+// Posts a function to the UI thread without waiting (safe from any thread).
+// Calls posted from one thread run in the order posted.
+void PostToUi(std::function<void()> f);
+
+// UI thread: handles the events that are waiting, or sleeps until the next
+// one arrives.
+void WaitForUiEvents();
+
+// Runs the UI event loop until `done` returns true or `ms` milliseconds
+// have passed; true when done.  For tests and for bounded waits on the UI
+// thread that must keep the loop alive.
+bool PumpUntil(const std::function<bool()>& done, int ms);
+
+}  // namespace tk
