@@ -24,7 +24,9 @@
 #include "frmaindlg.h"
 #include "program_wiring.h"
 #include "register_worker.h"
-#include "toolkit.h"
+#include "prompts.h"
+#include "toolkit_qt.h"
+#include "ui_thread.h"
 
 namespace {
 
