@@ -86,19 +86,9 @@ void localNow(termina_date& d, termina_time& t) {
 // The driver's codes that mean the register is not reachable: the session
 // is reopened before anything else is sent.
 bool linkCode(int rc) {
-  switch (rc) {
-    case 7:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-    case 48:
-    case 80:
-    case TERMINA_E_CLOSED:
-    case TERMINA_E_DEADLINE:
-    case TERMINA_E_INTERNAL: return true;
-    default: return rc > TERMINA_E_INTERNAL;  // a socket's error number
-  }
+  // The driver's own codes but those that blame the caller.
+  if (rc == TERMINA_E_ARGUMENT || rc == TERMINA_E_BUFFER || rc == TERMINA_E_BUSY) return false;
+  return termina_code_is_driver(rc) || rc > TERMINA_E_INTERNAL;  // above: a socket's error number
 }
 
 enum class Made { Yes, No, Unknown };

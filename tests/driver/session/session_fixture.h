@@ -50,4 +50,16 @@ struct SimSession {
   termina_session* s = nullptr;
 };
 
+// One ready register per transport, whose reports print at once.
+class TransportSessionTest : public ::testing::TestWithParam<Transport> {
+ protected:
+  DriverRoot root;
+  SimSession r{GetParam(), root};
+  void SetUp() override {
+    ASSERT_EQ(r.rc, 0);
+    r.sim->setReady();
+    r.sim->setReportDuration(0);
+  }
+};
+
 }  // namespace termina::test

@@ -76,16 +76,7 @@ int framesReceived(const sim::Simulator& sim) {
 
 }  // namespace
 
-class SessionPromiseTest : public ::testing::TestWithParam<Transport> {
- protected:
-  DriverRoot root;
-  SimSession r{GetParam(), root};
-  void SetUp() override {
-    ASSERT_EQ(r.rc, 0);
-    r.sim->setReady();
-    r.sim->setReportDuration(0);
-  }
-};
+using SessionPromiseTest = TransportSessionTest;
 
 TEST_P(SessionPromiseTest, ALateReplyNeverAnswersTheNextRequest) {
   ASSERT_EQ(termina_write_config(r.s, 20, 0, "МАГАЗИН 7"), 0);

@@ -32,15 +32,11 @@ void force(sim::Simulator& s, const std::string& code, int result, std::vector<s
 
 }  // namespace
 
-class SessionTest : public ::testing::TestWithParam<Transport> {
+class SessionTest : public TransportSessionTest {
  protected:
-  DriverRoot root;
-  SimSession r{GetParam(), root};
   void SetUp() override {
-    ASSERT_EQ(r.rc, 0);
-    r.sim->setReady();
+    TransportSessionTest::SetUp();
     r.sim->addFiscalHistory(5);
-    r.sim->setReportDuration(0);
   }
 };
 
