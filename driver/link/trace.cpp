@@ -363,7 +363,7 @@ std::string format(const Event& e) {
   const bool decoded = e.dir == Dir::Out ? e.command >= 0 : e.result >= 0;
   if (!decoded) return out + " frame, not understood" + dump(e.line);
   if (e.command >= 0) {
-    char code[8];
+    char code[16];
     std::snprintf(code, sizeof code, " %02X", e.command);
     out += code;
     if (e.name) out += std::string(" ") + e.name;
