@@ -49,7 +49,7 @@ std::atomic<int> CFRFunction::s_running{0};
 int CFRFunction::RunningThreads() { return s_running.load(); }
 
 CFRFunction::CFRFunction(PageHost& host)
-    : tk::CDialog(134, nullptr),
+    : tk::CDialog(134, static_cast<QWidget*>(nullptr)),
       m_font(tk::FixedFont(14)),
       // Made here as well as in OnInitDialog, so that a page whose own
       // initialisation failed still has working command buttons.

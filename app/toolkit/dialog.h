@@ -6,6 +6,7 @@
 // own implementation beside it (qt/ for Qt Widgets).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,29 @@ inline const std::string kProgramName = "TerminaTool";
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;
 };
+
+// A calendar day and a time of day as a picker shows them.
+struct Date {
+  int year = 0, month = 0, day = 0;
+};
+struct Time {
+  int hour = 0, minute = 0, second = 0;
+};
+
+// A key on its way to a control, for a key filter.
+struct Key {
+  enum class Kind { Typed, Tab, BackTab, Enter, Escape, Other };
+  Kind kind = Kind::Other;
+  // What the key types (UTF-8), empty when it types nothing printable.
+  std::string text;
+  // The window system asks whether the control wants the key before it
+  // may take it as a shortcut (Ctrl+V and the like); a filter that takes
+  // the key keeps it from being a shortcut too.
+  bool shortcutRequest = false;
+};
+
+// A key filter returns true for a key the control must not get.
+using KeyFilter = std::function<bool(const Key&)>;
 
 class Dialog {
  public:
@@ -81,6 +105,59 @@ class Dialog {
   // Clicks a button (push button, check box, radio button) as the user
   // would: only when it is shown and enabled.  True when it was clicked.
   virtual bool Press(int id) = 0;
+
+  // ---- More kinds of control ----
+  // A date picker's day (a date-time picker's date part) and a time
+  // picker's time.  Setting one from the program does not run its change
+  // handler.
+  virtual Date GetDate(int id) const = 0;
+  virtual void SetDate(int id, const Date& date) = 0;
+  virtual Time GetTime(int id) const = 0;
+  virtual void SetTime(int id, const Time& time) = 0;
+  // An up-down control: its value and range.  Setting the value from the
+  // program does not run its change handler.
+  virtual int GetNumber(int id) const = 0;
+  virtual void SetNumber(int id, int value) = 0;
+  virtual void SetNumberRange(int id, int low, int high) = 0;
+  // The up-down control's arrows step the number of the edit box beside
+  // it: the control itself takes no focus, typing goes into the edit.
+  virtual void SetUpDownBuddy(int upDownId, int editId) = 0;
+  // A combo box's list, replaced whole (no selection afterwards).
+  virtual void SetComboItems(int id, const std::vector<std::string>& items) = 0;
+  // An edit box that shows its text masked.
+  virtual void SetPasswordEntry(int id) = 0;
+  // An edit box that takes only the text the regular expression (ECMAScript,
+  // matched whole) allows: typing or pasting anything else changes nothing.
+  virtual void SetTextPattern(int id, const std::string& pattern) = 0;
+  // A typing limit that never cuts a text the program puts into the box:
+  // typing or pasting cannot make the text longer than `chars` (a paste
+  // keeps what fits), while a longer text the program put there is shown
+  // whole and can still be shortened and edited.
+  virtual void SetTypingLimit(int id, int chars) = 0;
+  // The program's edit boxes of 40 characters: limited to a decimal
+  // number (digits and one point) from now on.
+  virtual void SetDecimalOnly(int id) = 0;
+  // The control that has the keyboard focus (0 when none of the window's).
+  virtual int FocusedItem() const = 0;
+  virtual bool IsPushButton(int id) const = 0;
+
+  // ---- Events, on the UI thread ----
+  // A push button, check box or radio button clicked (by the user or by
+  // Press).  One handler per control; a later one replaces it.
+  virtual void OnClicked(int id, std::function<void()> handler) = 0;
+  // An edit box's text changed (by typing or by the program), a combo
+  // box's selection, a picker's date or time or an up-down control's value
+  // changed by the user.
+  virtual void OnChanged(int id, std::function<void()> handler) = 0;
+  // The user left an edit box or pressed Enter in it after changing it.
+  virtual void OnEditDone(int id, std::function<void()> handler) = 0;
+  // Keys meant for control `id`, or for the window itself with id 0 (keys
+  // no control took), pass the filter first.
+  virtual void SetKeyFilter(int id, KeyFilter filter) = 0;
+  // Calls `handler` every `ms` milliseconds until stopped or the window
+  // goes; returns the timer's number.
+  virtual int StartTimer(int ms, std::function<void()> handler) = 0;
+  virtual void StopTimer(int timer) = 0;
 
   // Ends the window's modal run (or hides a modeless one) with the code.
   virtual void EndDialog(int code) = 0;

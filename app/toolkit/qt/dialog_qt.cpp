@@ -2,23 +2,35 @@
 #include "toolkit_qt.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QEvent>
 #include <QFont>
 #include <QGroupBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
+#include <QValidator>
 
 #include <atomic>
 #include <mutex>
 #include <set>
+
+#include "editex.h"
 
 namespace tk {
 
@@ -109,6 +121,52 @@ class DisplayOnly : public QObject {
   }
 };
 
+// A typing limit that, unlike QLineEdit's maximum length, never cuts a
+// text the program puts into the box (see Dialog::SetTypingLimit).
+class TypingLimit : public QValidator {
+ public:
+  TypingLimit(QLineEdit* box, int limit) : QValidator(box), m_limit(limit), m_accepted(box->text()) {
+    box->setValidator(this);
+    // Every change that reached the box, typed or put there by the
+    // program, is the text a later change is measured against.
+    QObject::connect(box, &QLineEdit::textChanged, this, [this](const QString& t) { m_accepted = t; });
+  }
+  State validate(QString& input, int& pos) const override {
+    const int room = std::max<int>(m_limit, static_cast<int>(m_accepted.size()));
+    const int excess = static_cast<int>(input.size()) - room;
+    if (excess <= 0) return Acceptable;
+    // The text grew past the limit by typing or pasting at the caret,
+    // which stands after the inserted characters: drop the inserted
+    // characters that do not fit.
+    if (pos < excess) return Invalid;
+    input.remove(pos - excess, excess);
+    pos -= excess;
+    return Acceptable;
+  }
+
+ private:
+  int m_limit;
+  QString m_accepted;
+};
+
+// Passes the keys meant for a control through the page's filter.
+class KeyFilterObject : public QObject {
+ public:
+  KeyFilterObject(QObject* parent, KeyFilter filter) : QObject(parent), m_filter(std::move(filter)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const bool press = event->type() == QEvent::KeyPress;
+    if ((press || event->type() == QEvent::ShortcutOverride) && m_filter &&
+        m_filter(KeyOf(static_cast<QKeyEvent*>(event), !press))) {
+      event->accept();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  KeyFilter m_filter;
+};
+
 // The dialogs alive now, so that a message whose owner has gone is shown
 // without one instead of over a dangling pointer.
 std::mutex g_liveMutex;
@@ -118,6 +176,26 @@ std::set<const Dialog*>& LiveDialogs() {
 }
 
 }  // namespace
+
+Key KeyOf(const QKeyEvent* event, bool shortcutRequest) {
+  Key k;
+  k.shortcutRequest = shortcutRequest;
+  switch (event->key()) {
+    case Qt::Key_Tab: k.kind = Key::Kind::Tab; break;
+    case Qt::Key_Backtab: k.kind = Key::Kind::BackTab; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: k.kind = Key::Kind::Enter; break;
+    case Qt::Key_Escape: k.kind = Key::Kind::Escape; break;
+    default: break;
+  }
+  const QString typed = event->text();
+  // Delete carries 0x7F on X11 and Escape 0x1B: only printable text counts.
+  if (typed.size() == 1 && typed.at(0).isPrint()) {
+    k.text = S(typed);
+    if (k.kind == Key::Kind::Other) k.kind = Key::Kind::Typed;
+  }
+  return k;
+}
 
 QWidget* WidgetOf(const Dialog* dialog) {
   if (!dialog) return nullptr;
@@ -132,6 +210,8 @@ CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), m_nTemplate
   std::lock_guard lock(g_liveMutex);
   LiveDialogs().insert(this);
 }
+
+CDialog::CDialog(int templateId, Dialog* parent) : CDialog(templateId, WidgetOf(parent)) {}
 
 CDialog::~CDialog() {
   std::lock_guard lock(g_liveMutex);
@@ -187,7 +267,17 @@ bool CDialog::IsChecked(int id) const {
 }
 
 void CDialog::SetChecked(int id, bool checked) {
-  if (auto* b = Item<QAbstractButton>(id)) b->setChecked(checked);
+  auto* b = Item<QAbstractButton>(id);
+  if (!b) return;
+  // A radio button of a group can only be cleared with the group's
+  // exclusiveness off for a moment (a group may show neither choice).
+  if (!checked && b->autoExclusive() && b->isChecked()) {
+    b->setAutoExclusive(false);
+    b->setChecked(false);
+    b->setAutoExclusive(true);
+    return;
+  }
+  b->setChecked(checked);
 }
 
 int CDialog::ComboIndex(int id) const {
@@ -314,6 +404,165 @@ bool CDialog::Press(int id) {
   if (!b || !b->isVisible() || !b->isEnabled()) return false;
   b->click();
   return true;
+}
+
+Date CDialog::GetDate(int id) const {
+  auto* p = Item<QDateTimeEdit>(id);
+  if (!p) return {};
+  const QDate d = p->date();
+  return {d.year(), d.month(), d.day()};
+}
+
+void CDialog::SetDate(int id, const Date& date) {
+  if (auto* p = Item<QDateTimeEdit>(id)) {
+    const QSignalBlocker block(p);
+    p->setDate(QDate(date.year, date.month, date.day));
+  }
+}
+
+Time CDialog::GetTime(int id) const {
+  auto* p = Item<QDateTimeEdit>(id);
+  if (!p) return {};
+  const QTime t = p->time();
+  return {t.hour(), t.minute(), t.second()};
+}
+
+void CDialog::SetTime(int id, const Time& time) {
+  if (auto* p = Item<QDateTimeEdit>(id)) {
+    const QSignalBlocker block(p);
+    p->setTime(QTime(time.hour, time.minute, time.second));
+  }
+}
+
+int CDialog::GetNumber(int id) const {
+  auto* s = Item<QSpinBox>(id);
+  return s ? s->value() : 0;
+}
+
+void CDialog::SetNumber(int id, int value) {
+  if (auto* s = Item<QSpinBox>(id)) {
+    const QSignalBlocker block(s);
+    s->setValue(value);
+  }
+}
+
+void CDialog::SetNumberRange(int id, int low, int high) {
+  if (auto* s = Item<QSpinBox>(id)) {
+    const QSignalBlocker block(s);
+    s->setRange(low, high);
+  }
+}
+
+void CDialog::SetUpDownBuddy(int upDownId, int editId) {
+  auto* s = Item<QSpinBox>(upDownId);
+  QWidget* edit = Item(editId);
+  if (!s || !edit) return;
+  s->setFocusPolicy(Qt::NoFocus);  // the arrows only; typing goes into the edit
+  s->setFocusProxy(edit);
+}
+
+void CDialog::SetComboItems(int id, const std::vector<std::string>& items) {
+  auto* c = Item<QComboBox>(id);
+  if (!c) return;
+  const QSignalBlocker block(c);
+  c->clear();
+  for (const std::string& item : items) c->addItem(Q(item));
+  c->setCurrentIndex(-1);
+}
+
+void CDialog::SetPasswordEntry(int id) {
+  if (auto* e = Item<QLineEdit>(id)) e->setEchoMode(QLineEdit::Password);
+}
+
+void CDialog::SetTextPattern(int id, const std::string& pattern) {
+  if (auto* e = Item<QLineEdit>(id))
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression(Q(pattern)), e));
+}
+
+void CDialog::SetTypingLimit(int id, int chars) {
+  if (auto* e = Item<QLineEdit>(id)) new TypingLimit(e, chars);
+}
+
+void CDialog::SetDecimalOnly(int id) {
+  if (auto* e = Item<CEditEx>(id)) e->m_bNumeric = true;
+}
+
+int CDialog::FocusedItem() const {
+  for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
+    if (const int id = ControlId(w)) return isAncestorOf(w) ? id : 0;
+  return 0;
+}
+
+bool CDialog::IsPushButton(int id) const { return OptionalItem<QPushButton>(id) != nullptr; }
+
+void CDialog::Connect(int id, int kind, QMetaObject::Connection c) {
+  auto& slot = m_handlers[{id, kind}];
+  if (slot) disconnect(slot);
+  slot = c;
+}
+
+void CDialog::OnClicked(int id, std::function<void()> handler) {
+  if (auto* b = Item<QAbstractButton>(id))
+    Connect(id, 0, connect(b, &QAbstractButton::clicked, this, [h = std::move(handler)] { h(); }));
+}
+
+void CDialog::OnChanged(int id, std::function<void()> handler) {
+  auto h = [h = std::move(handler)] { h(); };
+  if (auto* e = Item<QLineEdit>(id))
+    Connect(id, 1, connect(e, &QLineEdit::textChanged, this, h));
+  else if (auto* c = Item<QComboBox>(id))
+    Connect(id, 1, connect(c, &QComboBox::currentIndexChanged, this, h));
+  else if (auto* p = Item<QDateTimeEdit>(id))
+    Connect(id, 1, connect(p, &QDateTimeEdit::dateTimeChanged, this, h));
+  else if (auto* s = Item<QSpinBox>(id))
+    Connect(id, 1, connect(s, &QSpinBox::valueChanged, this, h));
+  else if (auto* b = Item<QAbstractButton>(id))
+    Connect(id, 1, connect(b, &QAbstractButton::toggled, this, h));
+}
+
+void CDialog::OnEditDone(int id, std::function<void()> handler) {
+  if (auto* e = Item<QLineEdit>(id))
+    Connect(id, 2, connect(e, &QLineEdit::editingFinished, this, [h = std::move(handler)] { h(); }));
+}
+
+void CDialog::SetKeyFilter(int id, KeyFilter filter) {
+  if (id == 0) {
+    m_windowKeys = std::move(filter);
+    return;
+  }
+  QWidget* w = Item(id);
+  if (!w) return;
+  if (auto it = m_keyFilters.find(id); it != m_keyFilters.end()) delete it->second;
+  m_keyFilters[id] = nullptr;
+  if (!filter) return;
+  auto* f = new KeyFilterObject(w, std::move(filter));
+  w->installEventFilter(f);
+  m_keyFilters[id] = f;
+}
+
+void CDialog::keyPressEvent(QKeyEvent* event) {
+  if (m_windowKeys && m_windowKeys(KeyOf(event, false))) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+int CDialog::StartTimer(int ms, std::function<void()> handler) {
+  auto* t = new QTimer(this);
+  connect(t, &QTimer::timeout, this, [h = std::move(handler)] { h(); });
+  t->start(ms);
+  const int id = m_nextTimer++;
+  m_timers[id] = t;
+  return id;
+}
+
+void CDialog::StopTimer(int timer) {
+  auto it = m_timers.find(timer);
+  if (it == m_timers.end()) return;
+  it->second->stop();
+  it->second->deleteLater();
+  m_timers.erase(it);
 }
 
 void CDialog::ShowModeless(bool show) {

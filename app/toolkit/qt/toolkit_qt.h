@@ -5,15 +5,21 @@
 #pragma once
 
 #include <QDialog>
+#include <QMetaObject>
 #include <QString>
 #include <QWidget>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog.h"
 #include "prompts.h"
 #include "ui_thread.h"
+
+class QKeyEvent;
+class QTimer;
 
 namespace tk {
 
@@ -107,6 +113,8 @@ class CDialog : public QDialog, public Dialog {
   Q_OBJECT
  public:
   explicit CDialog(int templateId, QWidget* parent = nullptr);
+  // A dialog owned by another window of the seam (null: none).
+  CDialog(int templateId, Dialog* parent);
   ~CDialog() override;
 
   // Pages choose their template through a virtual of their own.
@@ -147,6 +155,27 @@ class CDialog : public QDialog, public Dialog {
   bool HasItem(int id) const override;
   std::vector<int> PushButtonIds() const override;
   bool Press(int id) override;
+  Date GetDate(int id) const override;
+  void SetDate(int id, const Date& date) override;
+  Time GetTime(int id) const override;
+  void SetTime(int id, const Time& time) override;
+  int GetNumber(int id) const override;
+  void SetNumber(int id, int value) override;
+  void SetNumberRange(int id, int low, int high) override;
+  void SetUpDownBuddy(int upDownId, int editId) override;
+  void SetComboItems(int id, const std::vector<std::string>& items) override;
+  void SetPasswordEntry(int id) override;
+  void SetTextPattern(int id, const std::string& pattern) override;
+  void SetTypingLimit(int id, int chars) override;
+  void SetDecimalOnly(int id) override;
+  int FocusedItem() const override;
+  bool IsPushButton(int id) const override;
+  void OnClicked(int id, std::function<void()> handler) override;
+  void OnChanged(int id, std::function<void()> handler) override;
+  void OnEditDone(int id, std::function<void()> handler) override;
+  void SetKeyFilter(int id, KeyFilter filter) override;
+  int StartTimer(int ms, std::function<void()> handler) override;
+  void StopTimer(int timer) override;
   // Ends the dialog (modal or not) with the code.
   void EndDialog(int code) override;
   bool Ended() const override { return m_bEnded; }
@@ -174,6 +203,8 @@ class CDialog : public QDialog, public Dialog {
 
   void reject() override { OnCancel(); }
   void accept() override { OnOK(); }
+  // Keys no control took pass the window's key filter (id 0) first.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int m_nTemplate;
@@ -181,7 +212,18 @@ class CDialog : public QDialog, public Dialog {
   bool m_bInitDone = false;
   bool m_bEnded = false;
   int m_nEndCode = IDCANCEL;
+  // One connection per control and kind of event, so that a later
+  // handler replaces the earlier one.
+  std::map<std::pair<int, int>, QMetaObject::Connection> m_handlers;
+  std::map<int, QObject*> m_keyFilters;
+  KeyFilter m_windowKeys;
+  std::map<int, QTimer*> m_timers;
+  int m_nextTimer = 1;
+  void Connect(int id, int kind, QMetaObject::Connection c);
 };
+
+// The seam's view of a key event.
+Key KeyOf(const QKeyEvent* event, bool shortcutRequest);
 
 // The widget of a dialog of the seam, or null when it has gone (a message
 // owned by a page that was closed meanwhile shows without an owner).
