@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program_wiring.h"
 
-#include "register_worker.h"
-
-#include <QApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringList>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 
 #include "changepwd.h"
 #include "eejpages.h"
@@ -23,10 +20,12 @@
 #include "frtaxes.h"
 #include "page_host.h"
 #include "rangereports.h"
+#include "register_worker.h"
 #include "repairnvr.h"
 #include "settings_file.h"
 #include "synchro.h"
 #include "testsell.h"
+#include "ui_thread.h"
 
 // ---- The page table --------------------------------------------------------
 // Adding a page: its own files in its subsystem's folder and one line here.
@@ -100,32 +99,43 @@ namespace app = termina::app;
 
 const std::string kBusyText = "Не завершилась обработка предыдущей команды\nПовторите операцию позже";
 
-// The application's wait cursor for the life of the object.
-struct WaitCursor {
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 // The settings file's "name|pattern|...||" filter in the file dialogs'
-// form.  "*.*" means every file, with or without a dot.
-QString DialogFilter() {
-  const QStringList parts = QString::fromUtf8(app::kFileFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString name = parts[i];
-    if (const int open = name.indexOf(QLatin1Char('(')); open > 0) name = name.left(open).trimmed();
-    const QString pattern = parts[i + 1] == QLatin1String("*.*") ? QStringLiteral("*") : parts[i + 1];
-    filters << QStringLiteral("%1 (%2)").arg(name, pattern);
+// form: "name (pattern)" entries joined by ";;".  "*.*" means every file,
+// with or without a dot.
+std::string DialogFilter() {
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char* c = app::kFileFilter;; ++c) {
+    if (*c == '|' || *c == '\0') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+      if (*c == '\0') break;
+    } else {
+      part += *c;
+    }
   }
-  return filters.join(QStringLiteral(";;"));
+  std::string filters;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string name = parts[i];
+    if (const auto open = name.find('('); open != std::string::npos && open > 0) {
+      name.erase(open);
+      while (!name.empty() && name.back() == ' ') name.pop_back();
+    }
+    const std::string pattern = parts[i + 1] == "*.*" ? "*" : parts[i + 1];
+    if (!filters.empty()) filters += ";;";
+    filters += name + " (" + pattern + ")";
+  }
+  return filters;
 }
 
 // A name typed without an extension gets ".frc"; when opening, a file of
 // exactly the typed name is taken if there is one and no ".frc" file.
-QString WithDefaultExtension(const QString& name, bool opening) {
-  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
-  const QString withExtension = name + QString::fromUtf8(app::kFileExtension);
-  if (opening && QFileInfo(name).isFile() && !QFileInfo::exists(withExtension)) return name;
+std::string WithDefaultExtension(const std::string& name, bool opening) {
+  namespace fs = std::filesystem;
+  if (name.empty() || !fs::path(name).extension().empty()) return name;
+  const std::string withExtension = name + app::kFileExtension;
+  std::error_code ec;
+  if (opening && fs::is_regular_file(name, ec) && !fs::exists(withExtension, ec)) return name;
   return withExtension;
 }
 
@@ -147,10 +157,8 @@ class QuestionWithoutWaitCursor : public app::Interaction {
  public:
   explicit QuestionWithoutWaitCursor(const tk::Dialog* owner) : m_ui(owner) {}
   app::Answer Ask(const app::Question& q) override {
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const app::Answer a = m_ui.Ask(q);
-    QApplication::restoreOverrideCursor();
-    return a;
+    const tk::WaitCursor normal(false);
+    return m_ui.Ask(q);
   }
 
  private:
@@ -190,14 +198,13 @@ void ShowOutcome(PageHost& host, const app::SettingsResult& r) {
 void ProgramWiring::SaveSettings(PageHost& host) {
   const tk::Dialog* owner = host.HostDialog();
   if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kSaveQuestion)) return;
-  const QString name =
-      WithDefaultExtension(tk::Q(tk::ThePrompts().SaveFileName(owner, "Сохранить как", tk::S(DialogFilter()))), false);
-  if (name.isEmpty()) return;
+  const std::string path =
+      WithDefaultExtension(tk::ThePrompts().SaveFileName(owner, "Сохранить как", DialogFilter()), false);
+  if (path.empty()) return;
   app::SettingsResult r;
   {
-    WaitCursor wait;
+    tk::WaitCursor wait;
     HostLocked locked(host);
-    const std::string path = QFile::encodeName(name).toStdString();
     r = reg::Worker::Get().Run([&] { return app::SaveSettings(path); });
   }
   ShowOutcome(host, r);
@@ -206,16 +213,14 @@ void ProgramWiring::SaveSettings(PageHost& host) {
 void ProgramWiring::LoadSettings(PageHost& host) {
   const tk::Dialog* owner = host.HostDialog();
   if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kLoadQuestion)) return;
-  const QString name =
-      WithDefaultExtension(tk::Q(tk::ThePrompts().OpenFileName(owner, "Открыть", tk::S(DialogFilter()))), true);
-  if (name.isEmpty()) return;
+  const std::string path = WithDefaultExtension(tk::ThePrompts().OpenFileName(owner, "Открыть", DialogFilter()), true);
+  if (path.empty()) return;
   app::SettingsResult r;
   {
-    WaitCursor wait;
+    tk::WaitCursor wait;
     HostLocked locked(host);
     QuestionWithoutWaitCursor shown(owner);
     WorkerQuestions ui(shown);
-    const std::string path = QFile::encodeName(name).toStdString();
     const uint16_t version = host.Version();
     r = reg::Worker::Get().Run([&] { return app::LoadSettings(path, version, ui); });
   }

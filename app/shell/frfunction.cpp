@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frfunction.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
+#include <algorithm>
 
 #include "driver_api.h"
 #include "frstatusdlg.h"
@@ -41,7 +36,7 @@ std::string UnexpectedFailureText(const std::exception_ptr& e) {
 // thread sets `ended` after its last access to the page.
 struct CFRFunction::CommandThread {
   std::atomic<bool> ended{false};
-  QPointer<CFRFunction> page;  // read on the UI thread only
+  std::shared_ptr<CFRFunction*> page;  // read on the UI thread only
 };
 
 std::atomic<int> CFRFunction::s_running{0};
@@ -49,32 +44,29 @@ std::atomic<int> CFRFunction::s_running{0};
 int CFRFunction::RunningThreads() { return s_running.load(); }
 
 CFRFunction::CFRFunction(PageHost& host)
-    : tk::CDialog(134, static_cast<QWidget*>(nullptr)),
-      m_font(tk::FixedFont(14)),
+    : tk::CDialog(134),
       // Made here as well as in OnInitDialog, so that a page whose own
       // initialisation failed still has working command buttons.
       m_hIdleEvent(std::make_unique<termina::sys::ManualResetEvent>(true)),
       m_pHost(&host),
-      m_channel(tk::UiChannel::Create()) {
-  setWindowFlags(Qt::Widget);
-}
+      m_channel(tk::UiChannel::Create()) {}
 
-CFRFunction::~CFRFunction() { m_channel->Close(); }
+CFRFunction::~CFRFunction() {
+  *m_alive = nullptr;
+  m_channel->Close();
+}
 
 bool CFRFunction::OnInitDialog() {
   m_hIdleEvent = std::make_unique<termina::sys::ManualResetEvent>(true);
   return true;
 }
 
-void CFRFunction::CreateInFrame(const QRect& rect) {
-  setParent(m_pHost->HostWindow());
-  setWindowFlags(Qt::Widget);
+void CFRFunction::CreateInFrame(const tk::Rect& rect) {
+  BecomeChildOf(m_pHost->HostWindow());
   BuildTemplate();
   BindCommandButtons();
-  setGeometry(rect);
+  PlaceAt(rect);
   m_bPlaced = true;
-  show();
-  raise();
   InitDialog();
   BindCommandButtons();  // buttons a page made in its initialisation
 }
@@ -83,10 +75,10 @@ void CFRFunction::BindCommandButtons() {
   // Only push buttons: a page may use one of these numbers for a control
   // of its own (the parameters page's check box 1056 is no interrupt).
   const auto bind = [this](int id, void (CFRFunction::*handler)()) {
-    auto* b = OptionalItem<QPushButton>(id);
-    if (!b || b->property("commandBound").toBool()) return;
-    b->setProperty("commandBound", true);
-    connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    if (!IsPushButton(id)) return;
+    if (std::find(m_boundButtons.begin(), m_boundButtons.end(), id) != m_boundButtons.end()) return;
+    m_boundButtons.push_back(id);
+    OnClicked(id, [this, handler] { (this->*handler)(); });
   };
   bind(kExecuteId, &CFRFunction::OnExecuteButton);
   bind(kStatusId, &CFRFunction::OnStatusButton);
@@ -97,21 +89,18 @@ void CFRFunction::OnOK() {
   if (m_pHost) m_pHost->Quit();
 }
 
-void CFRFunction::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    // The page is a child of the main window, so the dialog's own default
-    // button handling does not see it: Enter presses the focused push
-    // button of the page, else the command button.
-    event->accept();
-    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
-    if (focused && focused->window() == window() && isAncestorOf(focused)) {
-      if (focused->isEnabled()) focused->click();
-      return;
-    }
-    if (auto* b = OptionalItem<QPushButton>(kExecuteId); b && b->isVisible() && b->isEnabled()) b->click();
-    return;
+bool CFRFunction::OnWindowKey(const tk::Key& key) {
+  if (key.kind != tk::Key::Kind::Enter) return false;
+  // The page is a child of the main window, so the dialog's own default
+  // button handling does not see it: Enter presses the focused push button
+  // of the page, else the command button.
+  const int focused = FocusedItem();
+  if (focused && IsPushButton(focused)) {
+    if (IsItemEnabled(focused)) Press(focused);
+    return true;
   }
-  tk::CDialog::keyPressEvent(event);
+  if (IsPushButton(kExecuteId)) Press(kExecuteId);
+  return true;
 }
 
 void CFRFunction::ShowStatusText(const std::string& text) {
@@ -132,7 +121,7 @@ CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool)
     : m_set(set), m_during(during) {
   page.OnUi([&] {
     if (PageHost* host = page.m_pHost) {
-      m_window = host->HostWindow();
+      m_host = host->Alive();
       (host->*m_set)(m_during);
       m_applied = true;
     }
@@ -141,11 +130,11 @@ CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool)
 
 CFRFunction::HostGuard::~HostGuard() {
   if (!m_applied) return;
-  // The page may have gone meanwhile; the host window is reached through a
-  // guarded pointer, and from the command thread by a posted call, which
+  // The page may have gone meanwhile; the host is reached through its
+  // liveness pointer, and from the command thread by a posted call, which
   // runs before any later call of the same thread.
-  auto restore = [window = m_window, set = m_set, value = !m_during] {
-    if (auto* host = dynamic_cast<PageHost*>(window.data())) (host->*set)(value);
+  auto restore = [host = m_host, set = m_set, value = !m_during] {
+    if (PageHost* h = *host) (h->*set)(value);
   };
   if (tk::OnUiThread())
     restore();
@@ -210,12 +199,12 @@ void CFRFunction::OnStatusButton() {
 
 void CFRFunction::SetCommandControlsEnabled(bool enable) {
   for (int id : {static_cast<int>(kStatusId), 1087, 1129})
-    if (QWidget* w = OptionalItem(id)) w->setEnabled(enable);
+    if (HasItem(id)) EnableItemNow(id, enable);
 }
 
 void CFRFunction::StartCommand(int id) {
   auto record = std::make_shared<CommandThread>();
-  record->page = this;
+  record->page = m_alive;
   m_hThread = record;
   m_lastThread = record;
   ++s_running;
@@ -260,7 +249,10 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
   --s_running;
   record->ended = true;
   tk::PostToUi([record] {
-    if (CFRFunction* p = record->page.data(); p && p->m_bRetired) p->deleteLater();
+    if (CFRFunction* p = *record->page; p && p->m_bRetired)
+      tk::DeferToLoop([alive = record->page] {
+        if (CFRFunction* q = *alive) delete q;
+      });
   });
 }
 
@@ -304,22 +296,15 @@ void CFRFunction::OnInterruptButton() {
 void CFRFunction::BeginReading() {
   if (m_readToken) m_readToken->Abandon();
   m_readToken = std::make_shared<reg::JobToken>();
-  QWidget* exit = OptionalItem(kExitId);
-  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (w == exit || !w->isEnabled()) continue;
-    w->setEnabled(false);
-    m_disabledForRead.emplace_back(w);
-  }
-  setCursor(Qt::WaitCursor);
+  DisableControlsExcept(kExitId);
+  SetWindowWaitCursor(true);
   if (m_pHost) m_pHost->SetStatusText(0, kWaiting);
 }
 
 void CFRFunction::EndReading() {
   m_readToken.reset();
-  for (const QPointer<QWidget>& w : m_disabledForRead)
-    if (w) w->setEnabled(true);
-  m_disabledForRead.clear();
-  unsetCursor();
+  EnableControlsAgain();
+  SetWindowWaitCursor(false);
   if (m_pHost) m_pHost->SetStatusText(0, kReady);
 }
 
@@ -339,13 +324,15 @@ void CFRFunction::Retire(bool now) {
   m_bRetired = true;
   m_pHost = nullptr;
   m_channel->Close();
-  hide();
-  setParent(nullptr);
-  // deleteLater waits until control is back in the event loop that is
+  SetVisible(false);
+  BecomeChildOf(nullptr);
+  // The deletion waits until control is back in the event loop that is
   // running now, so no handler of this page is on the stack any more.
   if (m_lastThread && !m_lastThread->ended) return;  // the thread's end deletes it
   if (now)
     delete this;
   else
-    deleteLater();
+    tk::DeferToLoop([alive = m_alive] {
+      if (CFRFunction* p = *alive) delete p;
+    });
 }

@@ -10,11 +10,6 @@
 // in one call back.  The guards below restore the main window on every path.
 #pragma once
 
-#include <QFont>
-#include <QPointer>
-#include <QRect>
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -26,8 +21,10 @@
 #include "interaction.h"
 #include "page_host.h"
 #include "register_worker.h"
-#include "toolkit_qt.h"
+#include "dialog.h"
+#include "prompts.h"
 #include "ui_channel.h"
+#include "ui_thread.h"
 
 // A register sequence's questions asked from the worker: each is shown on
 // the UI thread (owned by `owner`) while the worker waits.
@@ -41,7 +38,6 @@ class WorkerInteraction : public termina::app::Interaction {
 };
 
 class CFRFunction : public tk::CDialog {
-  Q_OBJECT
  public:
   // Command row identifiers shared by all page templates.
   enum : int { kExecuteId = 1014, kStatusId = 105, kInterruptId = 1056, kExitId = 1 };
@@ -65,7 +61,7 @@ class CFRFunction : public tk::CDialog {
   // shows it, then runs OnInitDialog.  A failure of the page's reads
   // (thrown driver code) leaves the page placed with working buttons and
   // is passed on for the host to report.
-  void CreateInFrame(const QRect& rect);
+  void CreateInFrame(const tk::Rect& rect);
   bool IsPlaced() const { return m_bPlaced; }
   // Nonzero when the register reports an open shift.  Throws the driver's
   // code on failure.
@@ -81,6 +77,8 @@ class CFRFunction : public tk::CDialog {
   // The command's start has been reported and its end not yet.
   bool IsBusy() const { return m_bBusy; }
 
+  // Points to the page while it exists (read on the UI thread only).
+  std::shared_ptr<CFRFunction* const> Alive() const { return m_alive; }
   // The host while the page is current; null once it has been retired.
   PageHost* Host() const { return m_pHost; }
 
@@ -112,7 +110,7 @@ class CFRFunction : public tk::CDialog {
     HostGuard& operator=(const HostGuard&) = delete;
 
    private:
-    QPointer<QWidget> m_window;
+    std::shared_ptr<PageHost* const> m_host;
     void (PageHost::*m_set)(bool);
     bool m_during;
     bool m_applied = false;
@@ -151,7 +149,7 @@ class CFRFunction : public tk::CDialog {
   void OnCancel() override {}
   // Enter anywhere in the page runs the command button (or the page's
   // push button that has the focus), whatever had the focus before.
-  void keyPressEvent(QKeyEvent* event) override;
+  bool OnWindowKey(const tk::Key& key) override;
 
   void OnExecuteButton();
   void OnStatusButton();
@@ -169,7 +167,6 @@ class CFRFunction : public tk::CDialog {
   void ReadThenFill(std::function<R()> read, std::function<void(R&)> fill);
 
   bool m_bBusy = false;
-  QFont m_font;
   std::unique_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
 
  private:
@@ -198,7 +195,9 @@ class CFRFunction : public tk::CDialog {
   void ReportReadFault(const std::string& text);
 
   std::shared_ptr<reg::JobToken> m_readToken;
-  std::vector<QPointer<QWidget>> m_disabledForRead;
+  // Points to the page while it exists (read on the UI thread only).
+  std::shared_ptr<CFRFunction*> m_alive = std::make_shared<CFRFunction*>(this);
+  std::vector<int> m_boundButtons;
 
   PageHost* m_pHost;
   std::shared_ptr<CommandThread> m_hThread;     // the running command; null when idle
@@ -214,29 +213,30 @@ template <class R>
 void CFRFunction::ReadThenFill(std::function<R()> read, std::function<void(R&)> fill) {
   BeginReading();
   std::shared_ptr<reg::JobToken> token = m_readToken;
-  QPointer<CFRFunction> self(this);
+  std::shared_ptr<CFRFunction*> alive = m_alive;
   reg::Worker::Get().Post(
-      [self, token, read = std::move(read), fill = std::move(fill)] {
-        auto current = [self, token] { return self && self->m_readToken == token && !token->Abandoned(); };
+      [alive, token, read = std::move(read), fill = std::move(fill)] {
+        // Evaluated on the UI thread only.
+        auto current = [alive, token] { return *alive && (*alive)->m_readToken == token && !token->Abandoned(); };
         try {
           auto result = std::make_shared<R>(read());
-          reg::PostToUiThread([current, self, result, fill] {
+          reg::PostToUiThread([current, alive, result, fill] {
             if (!current()) return;
-            self->EndReading();
+            (*alive)->EndReading();
             fill(*result);
           });
         } catch (uint16_t code) {
-          reg::PostToUiThread([current, self, code] {
+          reg::PostToUiThread([current, alive, code] {
             if (!current()) return;
-            self->EndReading();
-            self->ReportReadCode(code);
+            (*alive)->EndReading();
+            (*alive)->ReportReadCode(code);
           });
         } catch (const reg::JobAbandoned&) { throw; } catch (...) {
           const std::string text = UnexpectedFailureText(std::current_exception());
-          reg::PostToUiThread([current, self, text] {
+          reg::PostToUiThread([current, alive, text] {
             if (!current()) return;
-            self->EndReading();
-            self->ReportReadFault(text);
+            (*alive)->EndReading();
+            (*alive)->ReportReadFault(text);
           });
         }
       },

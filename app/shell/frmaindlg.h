@@ -4,39 +4,40 @@
 // function selected in the tree.  Pages reach it through PageHost.
 #pragma once
 
-#include <QIcon>
-#include <QPointer>
-#include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "dialog.h"
 #include "function_tree.h"
 #include "page_host.h"
-#include "toolkit_qt.h"
+#include "prompts.h"
 
 class CFRFunction;
 class ShellWiring;
-class QComboBox;
-class QKeyEvent;
-class QLabel;
-class QPushButton;
-class QStatusBar;
-class QTabWidget;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 class CFRMainDlg : public tk::CDialog, public PageHost {
-  Q_OBJECT
  public:
+  // The main window's controls.
+  enum : int {
+    kTabId = 1000,
+    kTreeId = 1001,
+    kStatusBarId = 104,
+    kPortId = 1087,
+    kSpeedId = 1129,
+    kSaveId = 1089,
+    kLoadId = 1090
+  };
+
   // `commandLine` is searched for the "/NVR" switch.
-  explicit CFRMainDlg(ShellWiring& wiring, const QString& commandLine = QString(), QWidget* parent = nullptr);
+  explicit CFRMainDlg(ShellWiring& wiring, const std::string& commandLine = std::string(),
+                      tk::Dialog* parent = nullptr);
   ~CFRMainDlg() override;
 
   bool Reinitialize();
-  void ShowPage(QTreeWidgetItem* item);
+  // Shows the page of the tree's node in that row (nothing for -1).
+  void ShowPage(int row);
   void ShowModelName(uint16_t version);
   void UpdateFileButtons();
   bool AskExchangePassword();
@@ -46,7 +47,7 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void BuildProgrammingTree();
 
   // ---- PageHost ----
-  QWidget* HostWindow() override { return this; }
+  tk::CDialog* HostWindow() override { return this; }
   tk::Dialog* HostDialog() override { return this; }
   void SetStatusText(int part, const std::string& text) override;
   std::string StatusText(int part) const override;
@@ -78,32 +79,23 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   using PageFactory = std::function<CFRFunction*(const CFRNode&, PageHost&)>;
   void SetPageFactory(PageFactory factory) { m_pageFactory = std::move(factory); }
   // The rectangle a page gets, in client coordinates.
-  QRect PageRect() const;
+  tk::Rect PageRect() const;
 
-  QTabWidget* m_tab = nullptr;
-  QTreeWidget* m_tree = nullptr;
   uint16_t m_wVersion = 120;
   std::vector<CFRNode> m_nodes;
   uint16_t m_wLayout = kLayoutInspectorFirst;
-  QIcon m_hIcon;
   bool m_bWaitCursor = false;
-  QStatusBar* m_status = nullptr;
-  QPushButton* m_btnSave = nullptr;
-  QPushButton* m_btnLoad = nullptr;
   CFRFunction* m_pPage = nullptr;
 
  protected:
   bool OnInitDialog() override;
   void OnOK() override {}  // Enter has no default action here
   void OnCancel() override { EndDialog(tk::IDCANCEL); }
-  void resizeEvent(QResizeEvent* event) override;
   // Every way out of the window ends here: the worker gets a second to
   // finish what it does, else the program ends without waiting for it.
-  void done(int result) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  // While the window waits on the register: Escape ends the program when
-  // the focus was outside the page before the wait.
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void OnEnded(int result) override;
+  // Enter runs nothing here.
+  bool OnWindowKey(const tk::Key& key) override;
 
  private:
   // The window waits on the register: every control but the page's
@@ -114,7 +106,7 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void OnPortChanged(int index);
   void OnSpeedChanged(int index);
   void OnTabChanged(int index);
-  void OnTreeSelectionChanged(QTreeWidgetItem* current);
+  void OnTreeSelectionChanged();
   bool RefuseWhileBusy();
   void ReportError(uint16_t code);
   void ReportFailure(const std::string& text);
@@ -126,14 +118,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   void DropPage();
 
   ShellWiring& m_wiring;
-  QString m_commandLine;
+  std::string m_commandLine;
   PageFactory m_pageFactory;
-  QLabel* m_statusPart[2] = {nullptr, nullptr};
-  QComboBox* m_port = nullptr;
-  QComboBox* m_speed = nullptr;
   int m_nLockDepth = 0;
-  std::vector<QPointer<QWidget>> m_locked;  // disabled by LockInput
-  QPointer<QWidget> m_focusBeforeLock;
-  bool m_escapeEnds = false;
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
   std::function<void()> m_endNow = &CFRMainDlg::EndNow;
 };

@@ -12,7 +12,7 @@ const int kPrinterIds[8] = {1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012};
 }  // namespace
 
 CFRStatusDlg::CFRStatusDlg(uint8_t fatal, uint8_t status, uint8_t document, uint8_t printer, bool printerNotAvailable,
-                           QWidget* parent)
+                           tk::Dialog* parent)
     : tk::CDialog(101, parent),
       m_nFatal(fatal),
       m_nStatus(status),

@@ -4,13 +4,12 @@
 
 #include <cstdint>
 
-#include "toolkit_qt.h"
+#include "dialog.h"
 
 class CFRStatusDlg : public tk::CDialog {
-  Q_OBJECT
  public:
   CFRStatusDlg(uint8_t fatal, uint8_t status, uint8_t document, uint8_t printer, bool printerNotAvailable,
-               QWidget* parent);
+               tk::Dialog* parent);
 
  protected:
   bool OnInitDialog() override;

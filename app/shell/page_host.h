@@ -8,11 +8,13 @@
 #include <exception>
 #include <string>
 
-class QWidget;
+#include <memory>
+
 class PageHost;
 namespace tk {
+class CDialog;
 class Dialog;
-}
+}  // namespace tk
 
 // The one way the program reports a failure: the text on the host's status
 // line (when there is a host) and in a box titled "Ошибка" with the error
@@ -25,10 +27,16 @@ std::string UnexpectedFailureText(const std::exception_ptr& e);
 
 class PageHost {
  public:
-  virtual ~PageHost() = default;
+  PageHost() = default;
+  virtual ~PageHost() { *m_alive = nullptr; }
+  PageHost(const PageHost&) = delete;
+  PageHost& operator=(const PageHost&) = delete;
+
+  // Points to the host while it exists (read on the UI thread only).
+  std::shared_ptr<PageHost* const> Alive() const { return m_alive; }
 
   // The window the page is placed in (its parent).
-  virtual QWidget* HostWindow() = 0;
+  virtual tk::CDialog* HostWindow() = 0;
   // The same window as the seam's dialog (the owner of messages).
   virtual tk::Dialog* HostDialog() = 0;
   // Part 0 is the message line, part 1 the model name.
@@ -51,4 +59,7 @@ class PageHost {
   virtual void SetVersion(uint16_t version) = 0;
   // Ends the program (the page's "ВЫХОД").
   virtual void Quit() = 0;
+
+ private:
+  std::shared_ptr<PageHost*> m_alive = std::make_shared<PageHost*>(this);
 };

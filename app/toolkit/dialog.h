@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,171 @@ class Dialog {
   // Shows or hides the window without a modal loop of its own (a test
   // script plays the user meanwhile).
   virtual void ShowModeless(bool show) = 0;
+};
+
+// A window made from a numbered template, for the pages and dialogs to
+// derive from.  The class is the same on every window system; each has
+// its own definition of the members below and of `Impl`, the window
+// itself (qt/dialog_qt.cpp for Qt Widgets).
+class CDialog : public Dialog {
+ public:
+  explicit CDialog(int templateId, Dialog* parent = nullptr);
+  ~CDialog() override;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  int TemplateId() const override { return m_nTemplate; }
+
+  // ---- Dialog ----
+  std::string Title() const override;
+  std::string ItemText(int id) const override;
+  void SetItemTextNow(int id, const std::string& text) override;
+  bool IsChecked(int id) const override;
+  void SetChecked(int id, bool checked) override;
+  int ComboIndex(int id) const override;
+  void SetComboIndex(int id, int index) override;
+  int ComboCount(int id) const override;
+  std::string ComboItemText(int id, int index) const override;
+  void ShowItem(int id, bool show) override;
+  bool IsItemShown(int id) const override;
+  void EnableItemNow(int id, bool enable) override;
+  bool IsItemEnabled(int id) const override;
+  void FocusItemNow(int id) override;
+  bool SetPictureFile(int id, const std::string& path) override;
+  void SetFixedFont(int id) override;
+  void AlignRulerOver(int rulerId, int boxId) override;
+  void SetTextLimit(int id, int chars) override;
+  void SetDisplayOnly(int id) override;
+  Rect ItemRect(int id) const override;
+  void MoveItemBy(int id, int dx, int dy) override;
+  void ShortenBy(int dy) override;
+  bool HasItem(int id) const override;
+  std::vector<int> PushButtonIds() const override;
+  bool Press(int id) override;
+  Date GetDate(int id) const override;
+  void SetDate(int id, const Date& date) override;
+  Time GetTime(int id) const override;
+  void SetTime(int id, const Time& time) override;
+  int GetNumber(int id) const override;
+  void SetNumber(int id, int value) override;
+  void SetNumberRange(int id, int low, int high) override;
+  void SetUpDownBuddy(int upDownId, int editId) override;
+  void SetComboItems(int id, const std::vector<std::string>& items) override;
+  void SetPasswordEntry(int id) override;
+  void SetTextPattern(int id, const std::string& pattern) override;
+  void SetTypingLimit(int id, int chars) override;
+  void SetDecimalOnly(int id) override;
+  int FocusedItem() const override;
+  bool IsPushButton(int id) const override;
+  void OnClicked(int id, std::function<void()> handler) override;
+  void OnChanged(int id, std::function<void()> handler) override;
+  void OnEditDone(int id, std::function<void()> handler) override;
+  void SetKeyFilter(int id, KeyFilter filter) override;
+  int StartTimer(int ms, std::function<void()> handler) override;
+  void StopTimer(int timer) override;
+  // Ends the dialog (modal or not) with the code.
+  void EndDialog(int code) override;
+  bool Ended() const override { return m_bEnded; }
+  int EndCode() const override { return m_nEndCode; }
+  void ShowModeless(bool show) override;
+
+  // Builds the template (once), runs OnInitDialog and then the modal loop
+  // through the prompts.  A dialog that ended itself inside OnInitDialog
+  // returns its code without showing.
+  int DoModal();
+  // Builds the template and calls OnInitDialog once.
+  void InitDialog();
+  // Builds the template's controls only (once).
+  void BuildTemplate();
+  bool IsBuilt() const { return m_bBuilt; }
+
+  // ---- The window as a whole ----
+  // Makes the window a child of `host` without a frame (a page); null
+  // makes it a window of its own again, hidden.
+  void BecomeChildOf(CDialog* host);
+  // Places a child window at `r` in its host's client area (in the host's
+  // units), shows it and raises it over its siblings.
+  void PlaceAt(const Rect& r);
+  void SetVisible(bool visible);
+  bool IsVisible() const;
+  // The window's icon from the program's resources.
+  void SetIcon(int iconId);
+  // The wait cursor over this window.
+  void SetWindowWaitCursor(bool wait);
+  // Whether the keyboard focus is on this window or a control inside it
+  // (a child window's controls included).
+  bool HasFocusWithin() const;
+  // Paints the window again now.
+  void Repaint();
+  // The window waits on the register: every control of this window and of
+  // `child` (a page placed inside it) but `keep` of the child takes no
+  // input and looks it, and no control keeps the focus.  The window itself
+  // stays enabled, so that the kept control, Escape and the close box work.
+  // Escape then calls `onEscape`.  UnlockInput gives back exactly what
+  // LockInput took and puts the focus back where it was.
+  void LockInput(CDialog* child, int keep, std::function<void()> onEscape);
+  void UnlockInput();
+  // The same for this window alone, without the focus and Escape: every
+  // control but `keep` takes no input until EnableControlsAgain.
+  void DisableControlsExcept(int keep);
+  void EnableControlsAgain();
+  // Enter does not press this push button, even when it has the focus.
+  void SetNotDefault(int id);
+
+  // ---- A tree view (single level) by control number ----
+  void TreeClear(int id);
+  // Appends a top-level node; returns its row.
+  int TreeAppend(int id, const std::string& text);
+  int TreeCount(int id) const;
+  std::string TreeText(int id, int row) const;
+  // The selected row (-1 for none), and selecting one without running the
+  // change handler.  OnChanged(id) runs when the user selects a node.
+  int TreeSelection(int id) const;
+  void TreeSelect(int id, int row);
+  // No painting while the tree is rebuilt.
+  void TreeSetRedraw(int id, bool redraw);
+
+  // ---- A tab control by control number ----
+  // Replaces the tabs (the first one current) without running the change
+  // handler.  OnChanged(id) runs when the user picks another tab.
+  void TabsReset(int id, const std::vector<std::string>& captions);
+  int TabCount(int id) const;
+  std::string TabText(int id, int index) const;
+  int TabIndex(int id) const;
+  void SetTabIndex(int id, int index);
+  // The rectangle of a tab's header, relative to the tab control.
+  Rect TabHeaderRect(int id, int index) const;
+
+  // ---- A status bar of two parts along the window's bottom ----
+  // Adds the bar with control number `id`; the second part is `secondWidth`
+  // wide, the first takes the rest.
+  void AddStatusBar(int id, int secondWidth);
+  void SetStatusPart(int part, const std::string& text);
+  std::string StatusPart(int part) const;
+
+  // The window system's window (for its own side of the program).
+  struct Impl;
+  Impl* GetImpl() const { return m_impl.get(); }
+
+ protected:
+  virtual bool OnInitDialog() { return true; }
+  virtual void OnOK() { EndDialog(IDOK); }
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // A key that no control took and the window's key filter let pass;
+  // true when it has been handled.
+  virtual bool OnWindowKey(const Key& /*key*/) { return false; }
+  // The window has ended, by whatever way (a button, Escape, the close
+  // box, EndDialog).
+  virtual void OnEnded(int /*code*/) {}
+
+ private:
+  friend struct Impl;
+  std::unique_ptr<Impl> m_impl;
+  int m_nTemplate;
+  bool m_bBuilt = false;
+  bool m_bInitDone = false;
+  bool m_bEnded = false;
+  int m_nEndCode = IDCANCEL;
 };
 
 }  // namespace tk

@@ -24,4 +24,21 @@ void WaitForUiEvents();
 // thread that must keep the loop alive.
 bool PumpUntil(const std::function<bool()>& done, int ms);
 
+// Runs `f` on the UI thread once control is back in the event loop that
+// runs now (not in a loop nested inside it), so that no handler on the
+// stack at this moment is still running: for deleting an object whose
+// handler may be on the stack.
+void DeferToLoop(std::function<void()> f);
+
+// The program's wait cursor over all its windows for the life of the
+// object (UI thread); `wait` false shows the normal arrow instead, for a
+// question in the middle of a wait.  The latest one alive wins.
+class WaitCursor {
+ public:
+  explicit WaitCursor(bool wait = true);
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 }  // namespace tk

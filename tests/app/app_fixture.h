@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -28,6 +27,25 @@
 #include "toolkit_qt.h"
 
 namespace apptest {
+
+// The main window's tab control and tree, as the user sees them.
+inline QTabWidget* Tabs(const CFRMainDlg& main) { return tk::ItemOf<QTabWidget>(&main, CFRMainDlg::kTabId); }
+inline QTreeWidget* Tree(const CFRMainDlg& main) { return tk::ItemOf<QTreeWidget>(&main, CFRMainDlg::kTreeId); }
+// A page pointer that turns null when the page is deleted.
+class PagePtr {
+ public:
+  PagePtr(CFRFunction* page = nullptr) : m_alive(page ? page->Alive() : nullptr) {}  // NOLINT: converts as a pointer
+  CFRFunction* data() const { return m_alive ? *m_alive : nullptr; }
+  bool isNull() const { return data() == nullptr; }
+  operator CFRFunction*() const { return data(); }  // NOLINT
+  CFRFunction* operator->() const { return data(); }
+
+ private:
+  std::shared_ptr<CFRFunction* const> m_alive;
+};
+
+inline QWidget* W(const tk::Dialog* d) { return tk::WidgetOf(d); }
+inline QWidget* W(const tk::Dialog& d) { return tk::WidgetOf(&d); }
 
 inline bool WorkerBusy() { return reg::Worker::Started() && reg::Worker::Get().Busy(); }
 
@@ -79,29 +97,31 @@ class AppTest : public ::testing::Test {
 
   // Runs the main window's initialisation as the program does.
   CFRMainDlg& Open(const QString& commandLine = QString(), CFRMainDlg::PageFactory factory = nullptr) {
-    m_main = std::make_unique<CFRMainDlg>(m_wiring, commandLine);
+    m_main = std::make_unique<CFRMainDlg>(m_wiring, commandLine.toStdString());
     if (factory) m_main->SetPageFactory(std::move(factory));
     m_main->InitDialog();
-    m_main->show();
+    tk::WidgetOf(m_main.get())->show();
     WaitPageFilled(*m_main);
     return *m_main;
   }
 
   QStringList TreeCaptions() const {
     QStringList l;
-    for (int i = 0; i < m_main->m_tree->topLevelItemCount(); ++i) l << m_main->m_tree->topLevelItem(i)->text(0);
+    for (int i = 0; i < m_main->TreeCount(CFRMainDlg::kTreeId); ++i)
+      l << QString::fromStdString(m_main->TreeText(CFRMainDlg::kTreeId, i));
     return l;
   }
   QStringList TabCaptionsShown() const {
     QStringList l;
-    for (int i = 0; i < m_main->m_tab->count(); ++i) l << m_main->m_tab->tabText(i);
+    for (int i = 0; i < m_main->TabCount(CFRMainDlg::kTabId); ++i)
+      l << QString::fromStdString(m_main->TabText(CFRMainDlg::kTabId, i));
     return l;
   }
-  QPushButton* Button(CFRFunction* page, int id) const { return tk::Item<QPushButton>(page, id); }
+  QPushButton* Button(CFRFunction* page, int id) const { return tk::ItemOf<QPushButton>(page, id); }
   // Waits, keeping the event loop running, until the page is idle again.
   bool WaitIdle(CFRFunction* page, int ms = 20000) {
-    QPointer<CFRFunction> p(page);
-    return tk::PumpUntil([&] { return !p || !p->IsCommandRunning(); }, ms);
+    const auto p = page->Alive();
+    return tk::PumpUntil([&] { return !*p || !(*p)->IsCommandRunning(); }, ms);
   }
   int CountMessages(const std::string& text) const { return m_prompts.Count(text); }
 

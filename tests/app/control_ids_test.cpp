@@ -29,7 +29,7 @@ class ControlIdsTest : public AppTest {
   // Runs a page button and waits for its command, including the dialogs it opens.
   bool Press(int id) {
     CFRFunction* page = m_main->CurrentPage();
-    auto* b = page ? page->OptionalItem<QPushButton>(id) : nullptr;
+    auto* b = page ? tk::OptionalItem<QPushButton>(tk::WidgetOf(page), id) : nullptr;
     if (!b || !b->isVisible() || !b->isEnabled()) return true;
     b->click();
     return WaitCommandDone();
@@ -52,17 +52,17 @@ std::string ControlIdsTest::Walk(uint16_t version, std::set<int>* pages) {
     if (d.HasItem(tk::IDOK)) d.Press(tk::IDOK);
   };
   CFRMainDlg& main = Open();
-  for (int tab = 0; tab < main.m_tab->count(); ++tab) {
-    main.m_tab->setCurrentIndex(tab);
+  for (int tab = 0; tab < Tabs(main)->count(); ++tab) {
+    Tabs(main)->setCurrentIndex(tab);
     if (!WaitCommandDone()) return "timeout";
     std::vector<QTreeWidgetItem*> nodes;
-    for (QTreeWidgetItemIterator it(main.m_tree); *it; ++it) nodes.push_back(*it);
+    for (QTreeWidgetItemIterator it(Tree(main)); *it; ++it) nodes.push_back(*it);
     for (size_t i = 0; i < nodes.size(); ++i) {
       // The tree is rebuilt when a command re-initialises the window.
       std::vector<QTreeWidgetItem*> now;
-      for (QTreeWidgetItemIterator it(main.m_tree); *it; ++it) now.push_back(*it);
+      for (QTreeWidgetItemIterator it(Tree(main)); *it; ++it) now.push_back(*it);
       if (i >= now.size()) break;
-      main.m_tree->setCurrentItem(now[i]);
+      Tree(main)->setCurrentItem(now[i]);
       if (!WaitPageFilled(main)) return "timeout";
       if (!main.CurrentPage()) continue;
       pages->insert(main.CurrentPage()->TemplateId());

@@ -62,9 +62,9 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   ASSERT_NE(page, nullptr);
   main.activateWindow();
 
-  main.m_tree->setFocus();
-  QTest::keyClick(main.m_tree, Qt::Key_Return);
-  QTest::keyClick(main.m_tree, Qt::Key_Enter);
+  Tree(main)->setFocus();
+  QTest::keyClick(Tree(main), Qt::Key_Return);
+  QTest::keyClick(Tree(main), Qt::Key_Enter);
   EXPECT_FALSE(page->IsCommandRunning());
   EXPECT_EQ(page->runs.load(), 0);
 
@@ -78,7 +78,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   EXPECT_EQ(main.StatusText(0), "Готов");
 
   // Enter on the main window's port combo starts nothing either.
-  auto* port = tk::Item<QComboBox>(&main, 1087);
+  auto* port = tk::ItemOf<QComboBox>(&main, 1087);
   port->setFocus();
   QTest::keyClick(port, Qt::Key_Return);
   EXPECT_FALSE(page->IsCommandRunning());
@@ -106,7 +106,7 @@ TEST_F(KeyTest, APageWhoseReadsFailIsShownWithWorkingButtons) {
   CFRMainDlg& main = Open(QString(), Make<FailingPage>());
   CFRFunction* page = main.CurrentPage();
   ASSERT_NE(page, nullptr);
-  EXPECT_TRUE(page->isVisible());
+  EXPECT_TRUE(page->IsVisible());
   EXPECT_EQ(page->geometry(), main.PageRect());
   EXPECT_GE(CountMessages(main.StatusText(0)), 1);  // the driver's text, reported once
   Button(page, CFRFunction::kExecuteId)->click();
@@ -127,7 +127,7 @@ TEST_F(KeyTest, ChoosingTheSelectedPortAgainDoesNotReconnect) {
   StartRegister();
   CFRMainDlg& main = Open();
   m_sim->clearLog();
-  auto* port = tk::Item<QComboBox>(&main, 1087);
+  auto* port = tk::ItemOf<QComboBox>(&main, 1087);
   ASSERT_EQ(port->currentIndex(), 0);
   // What the user's pick of the same entry does in the list.
   emit port->activated(0);

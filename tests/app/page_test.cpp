@@ -97,9 +97,9 @@ TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
   CFRMainDlg& main = Open();
   CFRFunction* page = main.CurrentPage();
   ASSERT_NE(page, nullptr);
-  const QRect tab = main.m_tab->geometry();
-  const QRect tree = main.m_tree->geometry();
-  const QRect header = main.m_tab->tabBar()->tabRect(0);
+  const QRect tab = Tabs(main)->geometry();
+  const QRect tree = Tree(main)->geometry();
+  const QRect header = Tabs(main)->tabBar()->tabRect(0);
   EXPECT_GT(header.height(), 10);
   const QRect r = page->geometry();
   EXPECT_EQ(r.left(), tab.left() + tree.width() + 10);
@@ -118,23 +118,23 @@ TEST_F(PageTest, OnePagePerSelectionStep) {
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
   EXPECT_EQ(created, 1);  // the program's own selection after the rebuild
   main.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&main, 5000));
-  main.m_tree->setFocus();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
+  Tree(main)->setFocus();
   // Keys go where the focus is, as typed: each step's device check leaves
   // the focus in the tree.
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(QApplication::focusWidget(), main.m_tree) << i;
+    ASSERT_EQ(QApplication::focusWidget(), Tree(main)) << i;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
   }
   EXPECT_EQ(created, 4);
-  EXPECT_EQ(main.m_tree->currentItem(), main.m_tree->topLevelItem(3));
+  EXPECT_EQ(Tree(main)->currentItem(), Tree(main)->topLevelItem(3));
   EXPECT_EQ(main.CurrentPage()->geometry(), main.PageRect());
   // A tab change builds the tree and shows exactly one page.
-  main.m_tab->setCurrentIndex(1);
+  Tabs(main)->setCurrentIndex(1);
   EXPECT_EQ(created, 5);
   EXPECT_EQ(TreeCaptions().first(), "Активизация ЭКЛЗ");
   // Programming nodes whose page class is not built yet show the plain page.
-  main.m_tab->setCurrentIndex(2);
+  Tabs(main)->setCurrentIndex(2);
   EXPECT_EQ(created, 6);
   ASSERT_NE(main.CurrentPage(), nullptr);
   EXPECT_EQ(main.CurrentPage()->GetTemplateId(), 134u);
@@ -147,12 +147,12 @@ TEST_F(PageTest, DeviceChangeWhileMovingInTheTree) {
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
   main.activateWindow();
-  main.m_tree->setFocus();
+  Tree(main)->setFocus();
   m_sim->setVersion(120);
-  QTest::keyClick(main.m_tree, Qt::Key_Down);
+  QTest::keyClick(Tree(main), Qt::Key_Down);
   EXPECT_EQ(main.m_wVersion, 120);
   EXPECT_EQ(TabCaptionsShown().first(), "Налоговый инспектор");
-  EXPECT_EQ(main.m_tree->currentItem(), main.m_tree->topLevelItem(0));
+  EXPECT_EQ(Tree(main)->currentItem(), Tree(main)->topLevelItem(0));
   EXPECT_EQ(created, 2);
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-1");
 }
@@ -163,12 +163,12 @@ TEST_F(PageTest, EscapeAndEnter) {
   StartRegister();
   CFRMainDlg& main = Open();
   CFRFunction* page = main.CurrentPage();
-  QTest::keyClick(page, Qt::Key_Escape);
+  QTest::keyClick(tk::WidgetOf(page), Qt::Key_Escape);
   EXPECT_FALSE(main.Ended());
-  QTest::keyClick(main.m_tree, Qt::Key_Return);
+  QTest::keyClick(Tree(main), Qt::Key_Return);
   EXPECT_FALSE(main.Ended());
   EXPECT_TRUE(m_prompts.messages.empty());
-  QTest::keyClick(main.m_tree, Qt::Key_Escape);
+  QTest::keyClick(Tree(main), Qt::Key_Escape);
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
 }
@@ -199,11 +199,11 @@ TEST_F(PageTest, StatusDialogWithPrinterOnlyFor201) {
     m_prompts.onDialog = [&](tk::Dialog& dlg) {
       auto& dlgQt = dynamic_cast<tk::CDialog&>(dlg);
       ASSERT_EQ(dlg.TemplateId(), 101);
-      printerShown = !dlgQt.Item(1013)->isHidden();
+      printerShown = !tk::Item(&dlgQt, 1013)->isHidden();
       type = tk::Q(dlg.ItemText(1052));
       state = tk::Q(dlg.ItemText(1004));
-      fatalChecked = tk::Item<QCheckBox>(&dlgQt, 1039)->isChecked();
-      if (printerShown) { EXPECT_TRUE(tk::Item<QCheckBox>(&dlgQt, 1006)->isChecked()); }
+      fatalChecked = tk::ItemOf<QCheckBox>(&dlgQt, 1039)->isChecked();
+      if (printerShown) { EXPECT_TRUE(tk::ItemOf<QCheckBox>(&dlgQt, 1006)->isChecked()); }
       dlg.Press(tk::IDOK);
     };
     CFRFunction* page = main.CurrentPage();
@@ -263,7 +263,7 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
   auto* page = static_cast<ReportPage*>(main.CurrentPage());
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy(); }, 10000));
-  auto* port = tk::Item<QComboBox>(&main, 1087);
+  auto* port = tk::ItemOf<QComboBox>(&main, 1087);
   port->setCurrentIndex(1);
   EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды\nПовторите операцию позже"), 1);
   EXPECT_EQ(port->currentText(), "COM2");
@@ -282,14 +282,14 @@ TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
   QPointer<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
   Button(first, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->IsBusy(); }, 10000));
-  main.ShowPage(main.m_tree->topLevelItem(1));
+  main.ShowPage(1);
   ASSERT_NE(main.CurrentPage(), first.data());
   // Whatever the replacement posted has run; the page is still there.
   QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_FALSE(first.isNull());
   EXPECT_TRUE(first->IsRetired());
-  EXPECT_TRUE(first->isHidden());
+  EXPECT_TRUE(!first->IsVisible());
   main.SetStatusText(0, "new page");
   first->Release();
   ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 10000));
@@ -310,7 +310,7 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   StartRegister(Long(201));
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<ReportPage>(&created));
-  QPointer<CFRFunction> first(main.CurrentPage());
+  apptest::PagePtr first(main.CurrentPage());
   m_sim->setVersion(301);
   Button(first, CFRFunction::kExecuteId)->click();
   EXPECT_EQ(main.m_wVersion, 301);

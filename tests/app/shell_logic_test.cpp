@@ -148,32 +148,32 @@ TEST(StatusDialog, BitsDocumentStatusAndShortLayout) {
   CFRStatusDlg full(0x21, 0x04, 0x23, 0x02, false, nullptr);
   full.InitDialog();
   EXPECT_EQ(full.windowTitle(), "Статус ФР");
-  EXPECT_TRUE(full.Item<QCheckBox>(1033)->isChecked());  // NVR checksum
-  EXPECT_TRUE(full.Item<QCheckBox>(1038)->isChecked());  // not installed
-  EXPECT_FALSE(full.Item<QCheckBox>(1034)->isChecked());
-  EXPECT_TRUE(full.Item<QCheckBox>(1027)->isChecked());  // shift open
-  EXPECT_TRUE(full.Item<QCheckBox>(1006)->isChecked());  // no paper
-  EXPECT_EQ(full.Item<QLineEdit>(1052)->text(), "3");
-  EXPECT_EQ(full.Item<QLineEdit>(1004)->text(), "2");
-  EXPECT_EQ(full.Item<QCheckBox>(1027)->text(), "Смена открыта");
-  EXPECT_TRUE(full.Item<QCheckBox>(1005)->isHidden());
-  EXPECT_FALSE(full.Item<QCheckBox>(1011)->isEnabled());
+  EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1033)->isChecked());  // NVR checksum
+  EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1038)->isChecked());  // not installed
+  EXPECT_FALSE(tk::ItemOf<QCheckBox>(&full, 1034)->isChecked());
+  EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1027)->isChecked());  // shift open
+  EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1006)->isChecked());  // no paper
+  EXPECT_EQ(tk::ItemOf<QLineEdit>(&full, 1052)->text(), "3");
+  EXPECT_EQ(tk::ItemOf<QLineEdit>(&full, 1004)->text(), "2");
+  EXPECT_EQ(tk::ItemOf<QCheckBox>(&full, 1027)->text(), "Смена открыта");
+  EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1005)->isHidden());
+  EXPECT_FALSE(tk::ItemOf<QCheckBox>(&full, 1011)->isEnabled());
   // Clicking a box does not change it.
-  full.show();
-  QTest::mouseClick(full.Item<QCheckBox>(1034), Qt::LeftButton);
-  EXPECT_FALSE(full.Item<QCheckBox>(1034)->isChecked());
+  tk::WidgetOf(&full)->show();
+  QTest::mouseClick(tk::ItemOf<QCheckBox>(&full, 1034), Qt::LeftButton);
+  EXPECT_FALSE(tk::ItemOf<QCheckBox>(&full, 1034)->isChecked());
 
   CFRStatusDlg brief(0, 0, 0, 0, true, nullptr);
   brief.InitDialog();
-  const int shift = full.Item(1050)->y() - full.Item(1013)->y();
+  const int shift = tk::Item(&full, 1050)->y() - tk::Item(&full, 1013)->y();
   EXPECT_GT(shift, 0);
-  EXPECT_TRUE(brief.Item(1013)->isHidden());
-  for (int id = 1005; id <= 1012; ++id) EXPECT_TRUE(brief.Item(id)->isHidden()) << id;
+  EXPECT_TRUE(tk::Item(&brief, 1013)->isHidden());
+  for (int id = 1005; id <= 1012; ++id) EXPECT_TRUE(tk::Item(&brief, id)->isHidden()) << id;
   EXPECT_EQ(brief.height(), full.height() - shift);
   for (int id : {1050, 1051, 1014, 1015, 1052, 1004, 1})
-    EXPECT_EQ(brief.Item(id)->y(), full.Item(id)->y() - shift) << id;
+    EXPECT_EQ(tk::Item(&brief, id)->y(), tk::Item(&full, id)->y() - shift) << id;
   // Everything still inside the shortened dialog.
-  EXPECT_LE(brief.Item(1)->geometry().bottom(), brief.height());
+  EXPECT_LE(tk::Item(&brief, 1)->geometry().bottom(), brief.height());
 }
 
 TEST(Templates, ControlsCarryTheirIdentifiers) {
@@ -184,11 +184,11 @@ TEST(Templates, ControlsCarryTheirIdentifiers) {
   }
   tk::CDialog page(134);
   page.InitDialog();
-  EXPECT_EQ(page.Item<QPushButton>(1014)->text(), "ВЫПОЛНИТЬ");
-  EXPECT_TRUE(page.Item<QPushButton>(1014)->isDefault());
-  EXPECT_EQ(page.Item<QPushButton>(105)->text(), "СТАТУС");
-  EXPECT_EQ(page.Item<QPushButton>(1)->text(), "ВЫХОД");
-  EXPECT_EQ(page.Item<QLineEdit>(1014), nullptr);  // typed lookup
+  EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 1014)->text(), "ВЫПОЛНИТЬ");
+  EXPECT_TRUE(tk::ItemOf<QPushButton>(&page, 1014)->isDefault());
+  EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 105)->text(), "СТАТУС");
+  EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 1)->text(), "ВЫХОД");
+  EXPECT_EQ(tk::ItemOf<QLineEdit>(&page, 1014), nullptr);  // typed lookup
   EXPECT_THROW(tk::LoadTemplate(999, &page), std::logic_error);
 }
 

@@ -60,16 +60,16 @@ TEST_P(StartupByVersion, LayoutTreeModelAndNotice) {
   // support ends it once the notice has been read (while the page reads).
   ASSERT_NE(main.CurrentPage(), nullptr);
   if (NoticeFor(c.version) == VersionNotice::NotSupported)
-    EXPECT_FALSE(main.isVisible());
+    EXPECT_FALSE(main.IsVisible());
   else
-    EXPECT_TRUE(main.CurrentPage()->isVisible());
+    EXPECT_TRUE(main.CurrentPage()->IsVisible());
   // The register learnt the computer's time.
   EXPECT_TRUE(m_sim->state().initDone);
 
   // The tree of every tab, and where the file buttons show.
   const int programmingTab = c.tabs.indexOf("Программирование");
   for (int tab = 0; tab < 3; ++tab) {
-    main.m_tab->setCurrentIndex(tab);
+    Tabs(main)->setCurrentIndex(tab);
     const QString caption = c.tabs[tab];
     if (caption == "Программирование") {
       EXPECT_EQ(TreeCaptions(), c.programming);
@@ -78,9 +78,11 @@ TEST_P(StartupByVersion, LayoutTreeModelAndNotice) {
     } else {
       EXPECT_EQ(TreeCaptions().first(), "Фискализация / перерегистрация");
     }
-    EXPECT_EQ(main.m_btnSave->isVisible(), c.fileButtons && tab == programmingTab) << tab;
-    EXPECT_EQ(main.m_btnLoad->isVisible(), c.fileButtons && tab == programmingTab) << tab;
-    EXPECT_EQ(main.Nodes().size(), static_cast<size_t>(main.m_tree->topLevelItemCount()));
+    EXPECT_EQ(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId)->isVisible(), c.fileButtons && tab == programmingTab)
+        << tab;
+    EXPECT_EQ(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId)->isVisible(), c.fileButtons && tab == programmingTab)
+        << tab;
+    EXPECT_EQ(main.Nodes().size(), static_cast<size_t>(Tree(main)->topLevelItemCount()));
   }
 
   // The not-supported notice closes the window from the event loop.
@@ -119,7 +121,7 @@ TEST_F(AppTest, WrongPasswordThenANewOne) {
     ASSERT_EQ(dlg.TemplateId(), 162);
     EXPECT_EQ(dlg.Title(), "Ошибка");
     shownCurrent = tk::Q(dlg.ItemText(1051));
-    EXPECT_TRUE(dlgQt.Item<QLineEdit>(1051)->isReadOnly());
+    EXPECT_TRUE(tk::ItemOf<QLineEdit>(&dlgQt, 1051)->isReadOnly());
     // "Ввод" with nothing typed keeps the dialog open.
     dlg.Press(tk::IDOK);
     EXPECT_FALSE(dlg.Ended());
@@ -151,7 +153,7 @@ TEST_F(AppTest, WrongPasswordThenCancelClosesWithoutTree) {
   CFRMainDlg& main = Open();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
-  EXPECT_EQ(main.m_tab->count(), 0);
+  EXPECT_EQ(Tabs(main)->count(), 0);
   EXPECT_TRUE(main.Nodes().empty());
   EXPECT_EQ(main.CurrentPage(), nullptr);
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "pswd", "", 100), "WKRD");
@@ -236,7 +238,7 @@ TEST_F(AppTest, NvrSwitchActsOnEveryRunButNeedsARegister) {
   // COM2 leads to the same register.
   const std::string dev = m_root.path().toStdString() + "/dev/";
   std::filesystem::create_symlink(std::filesystem::read_symlink(dev + "com1"), dev + "com2");
-  auto* port = tk::Item<QComboBox>(&main, 1087);
+  auto* port = tk::ItemOf<QComboBox>(&main, 1087);
   port->setCurrentIndex(1);
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 10), "2");
   EXPECT_EQ(CountMessages("ФАТАЛЬНАЯ ОШИБКА NVR.\nПереходим в режим аварийного\nвосстановления данных."), 2);
@@ -274,13 +276,13 @@ TEST_F(AppTest, RegisterGoneDuringNavigation) {
   ASSERT_EQ(TabCaptionsShown().first(), "Программирование");
   TRMA_ClosePort();
   m_sim.reset();
-  main.m_tab->setCurrentIndex(1);
+  Tabs(main)->setCurrentIndex(1);
   ASSERT_EQ(m_prompts.messages.size(), 1u);
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(main.StatusText(0), m_prompts.messages[0].text);
   EXPECT_EQ(main.m_wVersion, 120);
   EXPECT_EQ(TabCaptionsShown(), kInspectorFirst);
-  EXPECT_EQ(main.m_tab->currentIndex(), 0);
+  EXPECT_EQ(Tabs(main)->currentIndex(), 0);
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-1");
   EXPECT_FALSE(main.InputLocked());
 }
@@ -290,8 +292,8 @@ TEST_F(AppTest, IniDefaultsForPortAndSpeed) {
   CFRMainDlg& main = Open();
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 100), "1");
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Speed", "", 100), "19200");
-  EXPECT_EQ(tk::Item<QComboBox>(&main, 1087)->currentText(), "COM1");
-  EXPECT_EQ(tk::Item<QComboBox>(&main, 1129)->currentText(), "19200");
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&main, 1087)->currentText(), "COM1");
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&main, 1129)->currentText(), "19200");
   m_main.reset();
 
   // A speed not in the list selects the first entry and stays in the file;
@@ -299,22 +301,22 @@ TEST_F(AppTest, IniDefaultsForPortAndSpeed) {
   termina::ini::writeString(Ini(), "General", "Speed", "2400");
   termina::ini::writeString(Ini(), "General", "Port", "3");
   CFRMainDlg& again = Open();
-  EXPECT_EQ(tk::Item<QComboBox>(&again, 1129)->currentText(), "19200");
-  EXPECT_EQ(tk::Item<QComboBox>(&again, 1087)->currentText(), "COM3");
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&again, 1129)->currentText(), "19200");
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&again, 1087)->currentText(), "COM3");
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Speed", "", 100), "2400");
   m_main.reset();
 
   termina::ini::writeString(Ini(), "General", "Speed", "57600");
   termina::ini::writeString(Ini(), "General", "Port", "12");
   CFRMainDlg& third = Open();
-  EXPECT_EQ(tk::Item<QComboBox>(&third, 1129)->currentText(), "57600");
-  EXPECT_EQ(tk::Item<QComboBox>(&third, 1087)->currentIndex(), -1);
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&third, 1129)->currentText(), "57600");
+  EXPECT_EQ(tk::ItemOf<QComboBox>(&third, 1087)->currentIndex(), -1);
 }
 
 TEST_F(AppTest, SpeedChangeIsWrittenAndReconnects) {
   StartRegister(Version(201));
   CFRMainDlg& main = Open();
-  auto* speed = tk::Item<QComboBox>(&main, 1129);
+  auto* speed = tk::ItemOf<QComboBox>(&main, 1129);
   const int before = static_cast<int>(m_sim->requests().size());
   speed->setCurrentIndex(2);
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Speed", "", 100), "9600");

@@ -22,8 +22,12 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStatusBar>
 #include <QStyleOptionFrame>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QValidator>
 
 #include <atomic>
@@ -65,7 +69,7 @@ void NoteIfAbsent(const QWidget* root, int id) {
     if (ControlId(w) == id) return;  // there, only of another kind
   int templateId = 0;
   for (const QWidget* w = root; w && !templateId; w = w->parentWidget())
-    if (const auto* d = qobject_cast<const CDialog*>(w)) templateId = d->TemplateId();
+    if (const auto* d = dynamic_cast<const CDialog::Impl*>(w)) templateId = d->owner.TemplateId();
   std::lock_guard<std::mutex> lock(g_mutex);
   g_misses.insert({templateId, id});
 }
@@ -203,27 +207,101 @@ QWidget* WidgetOf(const Dialog* dialog) {
     std::lock_guard lock(g_liveMutex);
     if (!LiveDialogs().count(dialog)) return nullptr;
   }
-  return const_cast<CDialog*>(static_cast<const CDialog*>(dialog));
+  const auto* d = dynamic_cast<const CDialog*>(dialog);
+  return d ? d->GetImpl() : nullptr;
 }
 
-CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), m_nTemplate(templateId) {
+CDialog::Impl::Impl(CDialog& o, QWidget* parent) : QDialog(parent), owner(o) {}
+
+CDialog::Impl::~Impl() {
+  if (lockFilterInstalled) qApp->removeEventFilter(this);
+}
+
+void CDialog::Impl::done(int code) {
+  owner.m_bEnded = true;
+  owner.m_nEndCode = code;
+  QDialog::done(code);
+  owner.OnEnded(code);
+}
+
+void CDialog::Impl::keyPressEvent(QKeyEvent* event) {
+  const Key key = KeyOf(event, false);
+  if ((windowKeys && windowKeys(key)) || owner.OnWindowKey(key)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CDialog::Impl::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (statusBar) {
+    const int h = statusBar->sizeHint().height();
+    statusBar->setGeometry(0, height() - h, width(), h);
+  }
+}
+
+bool CDialog::Impl::eventFilter(QObject* watched, QEvent* event) {
+  // While input is locked, Escape anywhere in the window is the window's.
+  if (lockFilterInstalled && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && w->window() == this) {
+      if (onEscape) onEscape();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CDialog::Impl::Connect(int id, int kind, QMetaObject::Connection c) {
+  auto& slot = handlers[{id, kind}];
+  if (slot) disconnect(slot);
+  slot = c;
+}
+
+CDialog::CDialog(int templateId, Dialog* parent)
+    : m_impl(std::make_unique<Impl>(*this, WidgetOf(parent))), m_nTemplate(templateId) {
   std::lock_guard lock(g_liveMutex);
   LiveDialogs().insert(this);
 }
 
-CDialog::CDialog(int templateId, Dialog* parent) : CDialog(templateId, WidgetOf(parent)) {}
-
 CDialog::~CDialog() {
-  std::lock_guard lock(g_liveMutex);
-  LiveDialogs().erase(this);
+  {
+    std::lock_guard lock(g_liveMutex);
+    LiveDialogs().erase(this);
+  }
+  // Child windows (pages) belong to their own dialogs, which delete them:
+  // they leave this window first.
+  for (QDialog* child : m_impl->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+    if (dynamic_cast<Impl*>(child)) child->setParent(nullptr);
+  // The window goes first, so that no handler of it runs on a half-gone
+  // dialog.
+  m_impl.reset();
 }
 
 void CDialog::BuildTemplate() {
   if (m_bBuilt) return;
-  LoadTemplate(TemplateId(), this);
+  Impl* w = m_impl.get();
+  LoadTemplate(TemplateId(), w);
   m_bBuilt = true;
-  if (isWindow()) setFixedSize(size());
-  BindStandardButtons();
+  if (w->isWindow()) w->setFixedSize(w->size());
+  // Tabs are chosen with the mouse or Ctrl+Tab, not focused; a tree
+  // selects one node at a time.
+  for (QTabWidget* t : w->findChildren<QTabWidget*>()) t->tabBar()->setFocusPolicy(Qt::NoFocus);
+  for (QTreeWidget* t : w->findChildren<QTreeWidget*>()) {
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setStyleSheet(QStringLiteral("QTreeView::item { padding: 1px 2px; }"));
+  }
+  // Pictures named by a bitmap number in the template.
+  for (QLabel* label : w->findChildren<QLabel*>()) {
+    const QVariant id = label->property("bitmapId");
+    if (id.isValid()) label->setPixmap(LoadBitmap(id.toInt()));
+  }
+  if (auto* ok = w->OptionalItem<QAbstractButton>(IDOK))
+    QObject::connect(ok, &QAbstractButton::clicked, w, [this] { OnOK(); });
+  if (auto* cancel = w->OptionalItem<QAbstractButton>(IDCANCEL))
+    QObject::connect(cancel, &QAbstractButton::clicked, w, [this] { OnCancel(); });
 }
 
 void CDialog::InitDialog() {
@@ -235,39 +313,39 @@ void CDialog::InitDialog() {
 
 // ---- Typed access to controls ----------------------------------------------
 
-std::string CDialog::Title() const { return S(windowTitle()); }
+std::string CDialog::Title() const { return S(m_impl->windowTitle()); }
 
 std::string CDialog::ItemText(int id) const {
-  if (auto* e = Item<QLineEdit>(id)) return S(e->text());
-  if (auto* t = Item<QPlainTextEdit>(id)) return S(t->toPlainText());
-  if (auto* c = Item<QComboBox>(id)) return S(c->currentText());
-  if (auto* b = Item<QAbstractButton>(id)) return S(b->text());
-  if (auto* l = Item<QLabel>(id)) return S(l->text());
-  if (auto* g = Item<QGroupBox>(id)) return S(g->title());
+  if (auto* e = m_impl->Item<QLineEdit>(id)) return S(e->text());
+  if (auto* t = m_impl->Item<QPlainTextEdit>(id)) return S(t->toPlainText());
+  if (auto* c = m_impl->Item<QComboBox>(id)) return S(c->currentText());
+  if (auto* b = m_impl->Item<QAbstractButton>(id)) return S(b->text());
+  if (auto* l = m_impl->Item<QLabel>(id)) return S(l->text());
+  if (auto* g = m_impl->Item<QGroupBox>(id)) return S(g->title());
   return {};
 }
 
 void CDialog::SetItemTextNow(int id, const std::string& utf8) {
   const QString text = Q(utf8);
-  if (auto* e = Item<QLineEdit>(id))
+  if (auto* e = m_impl->Item<QLineEdit>(id))
     e->setText(text);
-  else if (auto* t = Item<QPlainTextEdit>(id))
+  else if (auto* t = m_impl->Item<QPlainTextEdit>(id))
     t->setPlainText(text);
-  else if (auto* b = Item<QAbstractButton>(id))
+  else if (auto* b = m_impl->Item<QAbstractButton>(id))
     b->setText(text);
-  else if (auto* l = Item<QLabel>(id))
+  else if (auto* l = m_impl->Item<QLabel>(id))
     l->setText(text);
-  else if (auto* g = Item<QGroupBox>(id))
+  else if (auto* g = m_impl->Item<QGroupBox>(id))
     g->setTitle(text);
 }
 
 bool CDialog::IsChecked(int id) const {
-  auto* b = Item<QAbstractButton>(id);
+  auto* b = m_impl->Item<QAbstractButton>(id);
   return b && b->isCheckable() && b->isChecked();
 }
 
 void CDialog::SetChecked(int id, bool checked) {
-  auto* b = Item<QAbstractButton>(id);
+  auto* b = m_impl->Item<QAbstractButton>(id);
   if (!b) return;
   // A radio button of a group can only be cleared with the group's
   // exclusiveness off for a moment (a group may show neither choice).
@@ -281,48 +359,48 @@ void CDialog::SetChecked(int id, bool checked) {
 }
 
 int CDialog::ComboIndex(int id) const {
-  auto* c = Item<QComboBox>(id);
+  auto* c = m_impl->Item<QComboBox>(id);
   return c ? c->currentIndex() : -1;
 }
 
 void CDialog::SetComboIndex(int id, int index) {
-  if (auto* c = Item<QComboBox>(id)) c->setCurrentIndex(index);
+  if (auto* c = m_impl->Item<QComboBox>(id)) c->setCurrentIndex(index);
 }
 
 int CDialog::ComboCount(int id) const {
-  auto* c = Item<QComboBox>(id);
+  auto* c = m_impl->Item<QComboBox>(id);
   return c ? c->count() : 0;
 }
 
 std::string CDialog::ComboItemText(int id, int index) const {
-  auto* c = Item<QComboBox>(id);
+  auto* c = m_impl->Item<QComboBox>(id);
   return c ? S(c->itemText(index)) : std::string();
 }
 
 void CDialog::ShowItem(int id, bool show) {
-  if (QWidget* w = Item(id)) w->setVisible(show);
+  if (QWidget* w = m_impl->Item(id)) w->setVisible(show);
 }
 
 bool CDialog::IsItemShown(int id) const {
-  QWidget* w = Item(id);
+  QWidget* w = m_impl->Item(id);
   return w && !w->isHidden();
 }
 
 void CDialog::EnableItemNow(int id, bool enable) {
-  if (QWidget* w = Item(id)) w->setEnabled(enable);
+  if (QWidget* w = m_impl->Item(id)) w->setEnabled(enable);
 }
 
 bool CDialog::IsItemEnabled(int id) const {
-  QWidget* w = Item(id);
+  QWidget* w = m_impl->Item(id);
   return w && w->isEnabled();
 }
 
 void CDialog::FocusItemNow(int id) {
-  if (QWidget* w = Item(id)) w->setFocus();
+  if (QWidget* w = m_impl->Item(id)) w->setFocus();
 }
 
 bool CDialog::SetPictureFile(int id, const std::string& path) {
-  auto* frame = Item<QLabel>(id);
+  auto* frame = m_impl->Item<QLabel>(id);
   if (!frame) return false;
   const QImage image = path.empty() ? QImage() : QImage(Q(path));
   if (image.isNull()) {
@@ -340,12 +418,12 @@ bool CDialog::SetPictureFile(int id, const std::string& path) {
 void CDialog::SetFixedFont(int id) {
   // The cell height the page templates were laid out for.
   static const QFont fixed = FixedFont(14);
-  if (QWidget* w = Item(id)) w->setFont(fixed);
+  if (QWidget* w = m_impl->Item(id)) w->setFont(fixed);
 }
 
 void CDialog::AlignRulerOver(int rulerId, int boxId) {
-  auto* ruler = Item<QLabel>(rulerId);
-  const auto* box = Item<QLineEdit>(boxId);
+  auto* ruler = m_impl->Item<QLabel>(rulerId);
+  const auto* box = m_impl->Item<QLineEdit>(boxId);
   if (!ruler || !box) return;
   QStyleOptionFrame opt;
   opt.initFrom(box);
@@ -362,107 +440,108 @@ void CDialog::AlignRulerOver(int rulerId, int boxId) {
 }
 
 void CDialog::SetTextLimit(int id, int chars) {
-  if (auto* e = Item<QLineEdit>(id)) e->setMaxLength(chars);
+  if (auto* e = m_impl->Item<QLineEdit>(id)) e->setMaxLength(chars);
 }
 
 void CDialog::SetDisplayOnly(int id) {
-  auto* box = Item<QAbstractButton>(id);
+  auto* box = m_impl->Item<QAbstractButton>(id);
   if (!box) return;
   box->installEventFilter(new DisplayOnly(box));
   box->setFocusPolicy(Qt::NoFocus);
 }
 
 Rect CDialog::ItemRect(int id) const {
-  const QWidget* w = Item(id);
+  const QWidget* w = m_impl->Item(id);
   if (!w) return {};
   const QRect g = w->geometry();
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
 void CDialog::MoveItemBy(int id, int dx, int dy) {
-  if (QWidget* w = Item(id)) w->move(w->x() + dx, w->y() + dy);
+  if (QWidget* w = m_impl->Item(id)) w->move(w->x() + dx, w->y() + dy);
 }
 
 void CDialog::ShortenBy(int dy) {
-  if (isWindow())
-    setFixedSize(width(), height() - dy);
+  Impl* w = m_impl.get();
+  if (w->isWindow())
+    w->setFixedSize(w->width(), w->height() - dy);
   else
-    resize(width(), height() - dy);
+    w->resize(w->width(), w->height() - dy);
 }
 
-bool CDialog::HasItem(int id) const { return OptionalItem(id) != nullptr; }
+bool CDialog::HasItem(int id) const { return m_impl->OptionalItem(id) != nullptr; }
 
 std::vector<int> CDialog::PushButtonIds() const {
   std::vector<int> ids;
-  for (QPushButton* b : findChildren<QPushButton*>())
+  for (QPushButton* b : m_impl->findChildren<QPushButton*>())
     if (const int id = ControlId(b)) ids.push_back(id);
   return ids;
 }
 
 bool CDialog::Press(int id) {
-  auto* b = Item<QAbstractButton>(id);
+  auto* b = m_impl->Item<QAbstractButton>(id);
   if (!b || !b->isVisible() || !b->isEnabled()) return false;
   b->click();
   return true;
 }
 
 Date CDialog::GetDate(int id) const {
-  auto* p = Item<QDateTimeEdit>(id);
+  auto* p = m_impl->Item<QDateTimeEdit>(id);
   if (!p) return {};
   const QDate d = p->date();
   return {d.year(), d.month(), d.day()};
 }
 
 void CDialog::SetDate(int id, const Date& date) {
-  if (auto* p = Item<QDateTimeEdit>(id)) {
+  if (auto* p = m_impl->Item<QDateTimeEdit>(id)) {
     const QSignalBlocker block(p);
     p->setDate(QDate(date.year, date.month, date.day));
   }
 }
 
 Time CDialog::GetTime(int id) const {
-  auto* p = Item<QDateTimeEdit>(id);
+  auto* p = m_impl->Item<QDateTimeEdit>(id);
   if (!p) return {};
   const QTime t = p->time();
   return {t.hour(), t.minute(), t.second()};
 }
 
 void CDialog::SetTime(int id, const Time& time) {
-  if (auto* p = Item<QDateTimeEdit>(id)) {
+  if (auto* p = m_impl->Item<QDateTimeEdit>(id)) {
     const QSignalBlocker block(p);
     p->setTime(QTime(time.hour, time.minute, time.second));
   }
 }
 
 int CDialog::GetNumber(int id) const {
-  auto* s = Item<QSpinBox>(id);
+  auto* s = m_impl->Item<QSpinBox>(id);
   return s ? s->value() : 0;
 }
 
 void CDialog::SetNumber(int id, int value) {
-  if (auto* s = Item<QSpinBox>(id)) {
+  if (auto* s = m_impl->Item<QSpinBox>(id)) {
     const QSignalBlocker block(s);
     s->setValue(value);
   }
 }
 
 void CDialog::SetNumberRange(int id, int low, int high) {
-  if (auto* s = Item<QSpinBox>(id)) {
+  if (auto* s = m_impl->Item<QSpinBox>(id)) {
     const QSignalBlocker block(s);
     s->setRange(low, high);
   }
 }
 
 void CDialog::SetUpDownBuddy(int upDownId, int editId) {
-  auto* s = Item<QSpinBox>(upDownId);
-  QWidget* edit = Item(editId);
+  auto* s = m_impl->Item<QSpinBox>(upDownId);
+  QWidget* edit = m_impl->Item(editId);
   if (!s || !edit) return;
   s->setFocusPolicy(Qt::NoFocus);  // the arrows only; typing goes into the edit
   s->setFocusProxy(edit);
 }
 
 void CDialog::SetComboItems(int id, const std::vector<std::string>& items) {
-  auto* c = Item<QComboBox>(id);
+  auto* c = m_impl->Item<QComboBox>(id);
   if (!c) return;
   const QSignalBlocker block(c);
   c->clear();
@@ -471,106 +550,94 @@ void CDialog::SetComboItems(int id, const std::vector<std::string>& items) {
 }
 
 void CDialog::SetPasswordEntry(int id) {
-  if (auto* e = Item<QLineEdit>(id)) e->setEchoMode(QLineEdit::Password);
+  if (auto* e = m_impl->Item<QLineEdit>(id)) e->setEchoMode(QLineEdit::Password);
 }
 
 void CDialog::SetTextPattern(int id, const std::string& pattern) {
-  if (auto* e = Item<QLineEdit>(id))
+  if (auto* e = m_impl->Item<QLineEdit>(id))
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(Q(pattern)), e));
 }
 
 void CDialog::SetTypingLimit(int id, int chars) {
-  if (auto* e = Item<QLineEdit>(id)) new TypingLimit(e, chars);
+  if (auto* e = m_impl->Item<QLineEdit>(id)) new TypingLimit(e, chars);
 }
 
 void CDialog::SetDecimalOnly(int id) {
-  if (auto* e = Item<CEditEx>(id)) e->m_bNumeric = true;
+  if (auto* e = m_impl->Item<CEditEx>(id)) e->m_bNumeric = true;
 }
 
 int CDialog::FocusedItem() const {
-  for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
-    if (const int id = ControlId(w)) return isAncestorOf(w) ? id : 0;
+  for (QWidget* w = QApplication::focusWidget(); w && w != m_impl.get(); w = w->parentWidget())
+    if (const int id = ControlId(w)) return m_impl->isAncestorOf(w) ? id : 0;
   return 0;
 }
 
-bool CDialog::IsPushButton(int id) const { return OptionalItem<QPushButton>(id) != nullptr; }
-
-void CDialog::Connect(int id, int kind, QMetaObject::Connection c) {
-  auto& slot = m_handlers[{id, kind}];
-  if (slot) disconnect(slot);
-  slot = c;
-}
+bool CDialog::IsPushButton(int id) const { return m_impl->OptionalItem<QPushButton>(id) != nullptr; }
 
 void CDialog::OnClicked(int id, std::function<void()> handler) {
-  if (auto* b = Item<QAbstractButton>(id))
-    Connect(id, 0, connect(b, &QAbstractButton::clicked, this, [h = std::move(handler)] { h(); }));
+  if (auto* b = m_impl->Item<QAbstractButton>(id))
+    m_impl->Connect(id, 0,
+                    QObject::connect(b, &QAbstractButton::clicked, m_impl.get(), [h = std::move(handler)] { h(); }));
 }
 
 void CDialog::OnChanged(int id, std::function<void()> handler) {
   auto h = [h = std::move(handler)] { h(); };
-  if (auto* e = Item<QLineEdit>(id))
-    Connect(id, 1, connect(e, &QLineEdit::textChanged, this, h));
-  else if (auto* c = Item<QComboBox>(id))
-    Connect(id, 1, connect(c, &QComboBox::currentIndexChanged, this, h));
-  else if (auto* p = Item<QDateTimeEdit>(id))
-    Connect(id, 1, connect(p, &QDateTimeEdit::dateTimeChanged, this, h));
-  else if (auto* s = Item<QSpinBox>(id))
-    Connect(id, 1, connect(s, &QSpinBox::valueChanged, this, h));
-  else if (auto* b = Item<QAbstractButton>(id))
-    Connect(id, 1, connect(b, &QAbstractButton::toggled, this, h));
+  if (auto* e = m_impl->Item<QLineEdit>(id))
+    m_impl->Connect(id, 1, QObject::connect(e, &QLineEdit::textChanged, m_impl.get(), h));
+  else if (auto* c = m_impl->Item<QComboBox>(id))
+    m_impl->Connect(id, 1, QObject::connect(c, &QComboBox::currentIndexChanged, m_impl.get(), h));
+  else if (auto* p = m_impl->Item<QDateTimeEdit>(id))
+    m_impl->Connect(id, 1, QObject::connect(p, &QDateTimeEdit::dateTimeChanged, m_impl.get(), h));
+  else if (auto* s = m_impl->Item<QSpinBox>(id))
+    m_impl->Connect(id, 1, QObject::connect(s, &QSpinBox::valueChanged, m_impl.get(), h));
+  else if (auto* b = m_impl->Item<QAbstractButton>(id))
+    m_impl->Connect(id, 1, QObject::connect(b, &QAbstractButton::toggled, m_impl.get(), h));
 }
 
 void CDialog::OnEditDone(int id, std::function<void()> handler) {
-  if (auto* e = Item<QLineEdit>(id))
-    Connect(id, 2, connect(e, &QLineEdit::editingFinished, this, [h = std::move(handler)] { h(); }));
+  if (auto* e = m_impl->Item<QLineEdit>(id))
+    m_impl->Connect(id, 2,
+                    QObject::connect(e, &QLineEdit::editingFinished, m_impl.get(), [h = std::move(handler)] { h(); }));
 }
 
 void CDialog::SetKeyFilter(int id, KeyFilter filter) {
   if (id == 0) {
-    m_windowKeys = std::move(filter);
+    m_impl->windowKeys = std::move(filter);
     return;
   }
-  QWidget* w = Item(id);
+  QWidget* w = m_impl->Item(id);
   if (!w) return;
-  if (auto it = m_keyFilters.find(id); it != m_keyFilters.end()) delete it->second;
-  m_keyFilters[id] = nullptr;
+  if (auto it = m_impl->keyFilters.find(id); it != m_impl->keyFilters.end()) delete it->second;
+  m_impl->keyFilters[id] = nullptr;
   if (!filter) return;
   auto* f = new KeyFilterObject(w, std::move(filter));
   w->installEventFilter(f);
-  m_keyFilters[id] = f;
-}
-
-void CDialog::keyPressEvent(QKeyEvent* event) {
-  if (m_windowKeys && m_windowKeys(KeyOf(event, false))) {
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
+  m_impl->keyFilters[id] = f;
 }
 
 int CDialog::StartTimer(int ms, std::function<void()> handler) {
-  auto* t = new QTimer(this);
-  connect(t, &QTimer::timeout, this, [h = std::move(handler)] { h(); });
+  auto* t = new QTimer(m_impl.get());
+  QObject::connect(t, &QTimer::timeout, m_impl.get(), [h = std::move(handler)] { h(); });
   t->start(ms);
-  const int id = m_nextTimer++;
-  m_timers[id] = t;
+  const int id = m_impl->nextTimer++;
+  m_impl->timers[id] = t;
   return id;
 }
 
 void CDialog::StopTimer(int timer) {
-  auto it = m_timers.find(timer);
-  if (it == m_timers.end()) return;
+  auto it = m_impl->timers.find(timer);
+  if (it == m_impl->timers.end()) return;
   it->second->stop();
   it->second->deleteLater();
-  m_timers.erase(it);
+  m_impl->timers.erase(it);
 }
 
 void CDialog::ShowModeless(bool show) {
   if (show) {
-    setWindowModality(Qt::ApplicationModal);
-    this->show();
+    m_impl->setWindowModality(Qt::ApplicationModal);
+    m_impl->show();
   } else {
-    hide();
+    m_impl->hide();
   }
 }
 
@@ -581,16 +648,222 @@ int CDialog::DoModal() {
   return m_bEnded ? m_nEndCode : r;
 }
 
-void CDialog::EndDialog(int code) {
-  m_bEnded = true;
-  m_nEndCode = code;
-  done(code);
+void CDialog::EndDialog(int code) { m_impl->done(code); }
+
+// ---- The window as a whole -------------------------------------------------
+
+void CDialog::BecomeChildOf(CDialog* host) {
+  Impl* w = m_impl.get();
+  if (host)
+    w->setParent(host->GetImpl(), Qt::Widget);
+  else
+    w->setParent(nullptr);
 }
 
-void CDialog::BindStandardButtons() {
-  if (auto* ok = OptionalItem<QAbstractButton>(IDOK)) connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
-  if (auto* cancel = OptionalItem<QAbstractButton>(IDCANCEL))
-    connect(cancel, &QAbstractButton::clicked, this, [this] { OnCancel(); });
+void CDialog::PlaceAt(const Rect& r) {
+  Impl* w = m_impl.get();
+  w->setGeometry(r.x, r.y, r.width, r.height);
+  w->show();
+  w->raise();
+}
+
+void CDialog::SetVisible(bool visible) { m_impl->setVisible(visible); }
+
+bool CDialog::IsVisible() const { return m_impl->isVisible(); }
+
+void CDialog::SetIcon(int iconId) { m_impl->setWindowIcon(LoadIcon(iconId)); }
+
+void CDialog::SetWindowWaitCursor(bool wait) {
+  if (wait)
+    m_impl->setCursor(Qt::WaitCursor);
+  else
+    m_impl->unsetCursor();
+}
+
+bool CDialog::HasFocusWithin() const {
+  QWidget* f = QApplication::focusWidget();
+  return f && (f == m_impl.get() || m_impl->isAncestorOf(f));
+}
+
+void CDialog::Repaint() { m_impl->update(); }
+
+void CDialog::LockInput(CDialog* child, int keep, std::function<void()> onEscape) {
+  Impl* w = m_impl.get();
+  w->focusBeforeLock = QApplication::focusWidget();
+  // No control keeps the focus while the window waits, as in a disabled
+  // window: keys reach the window itself (Escape), and the focus is not
+  // handed to the kept button, where Enter would press it.
+  if (w->focusBeforeLock && w->focusBeforeLock->window() == w) w->focusBeforeLock->clearFocus();
+  const auto lock = [w](QWidget* c) {
+    if (!c->isEnabled()) return;
+    c->setEnabled(false);
+    w->locked.emplace_back(c);
+  };
+  QWidget* page = child ? child->GetImpl() : nullptr;
+  for (QWidget* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (c != page && !c->isWindow()) lock(c);
+  if (page) {
+    QWidget* kept = child->GetImpl()->OptionalItem(keep);
+    for (QWidget* c : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (c != kept && !c->isWindow()) lock(c);
+  }
+  w->onEscape = std::move(onEscape);
+  if (!w->lockFilterInstalled) qApp->installEventFilter(w);
+  w->lockFilterInstalled = true;
+}
+
+void CDialog::UnlockInput() {
+  Impl* w = m_impl.get();
+  if (w->lockFilterInstalled) qApp->removeEventFilter(w);
+  w->lockFilterInstalled = false;
+  w->onEscape = nullptr;
+  for (const QPointer<QWidget>& c : w->locked)
+    if (c) c->setEnabled(true);
+  w->locked.clear();
+  // The focus goes back where it was, so that keyboard navigation (in the
+  // tree, say) goes on.
+  QPointer<QWidget> focus = w->focusBeforeLock;
+  w->focusBeforeLock = nullptr;
+  if (focus && focus->isVisible() && focus->isEnabled() && focus->window() == w) focus->setFocus();
+}
+
+void CDialog::DisableControlsExcept(int keep) {
+  Impl* w = m_impl.get();
+  QWidget* kept = w->OptionalItem(keep);
+  for (QWidget* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (c == kept || c->isWindow() || !c->isEnabled()) continue;
+    c->setEnabled(false);
+    w->disabled.emplace_back(c);
+  }
+}
+
+void CDialog::EnableControlsAgain() {
+  for (const QPointer<QWidget>& c : m_impl->disabled)
+    if (c) c->setEnabled(true);
+  m_impl->disabled.clear();
+}
+
+void CDialog::SetNotDefault(int id) {
+  if (auto* b = m_impl->Item<QPushButton>(id)) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+}
+
+// ---- Tree view ---------------------------------------------------------------
+
+void CDialog::TreeClear(int id) {
+  if (auto* t = m_impl->Item<QTreeWidget>(id)) {
+    const QSignalBlocker block(t);
+    t->clear();
+  }
+}
+
+int CDialog::TreeAppend(int id, const std::string& text) {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  if (!t) return -1;
+  const QSignalBlocker block(t);
+  auto* item = new QTreeWidgetItem(t, QStringList{Q(text)});
+  return t->indexOfTopLevelItem(item);
+}
+
+int CDialog::TreeCount(int id) const {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  return t ? t->topLevelItemCount() : 0;
+}
+
+std::string CDialog::TreeText(int id, int row) const {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  QTreeWidgetItem* item = t ? t->topLevelItem(row) : nullptr;
+  return item ? S(item->text(0)) : std::string();
+}
+
+int CDialog::TreeSelection(int id) const {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  QTreeWidgetItem* item = t ? t->currentItem() : nullptr;
+  return item ? t->indexOfTopLevelItem(item) : -1;
+}
+
+void CDialog::TreeSelect(int id, int row) {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  if (!t) return;
+  const QSignalBlocker block(t);
+  if (QTreeWidgetItem* item = t->topLevelItem(row)) t->setCurrentItem(item);
+}
+
+void CDialog::TreeSetRedraw(int id, bool redraw) {
+  auto* t = m_impl->Item<QTreeWidget>(id);
+  if (!t) return;
+  t->setUpdatesEnabled(redraw);
+  if (redraw) t->update();
+}
+
+// ---- Tab control -------------------------------------------------------------
+
+void CDialog::TabsReset(int id, const std::vector<std::string>& captions) {
+  auto* tabs = m_impl->Item<QTabWidget>(id);
+  if (!tabs) return;
+  const QSignalBlocker block(tabs);
+  while (tabs->count() > 0) {
+    QWidget* w = tabs->widget(0);
+    tabs->removeTab(0);
+    delete w;
+  }
+  for (const std::string& caption : captions) tabs->addTab(new QWidget, Q(caption));
+  tabs->setCurrentIndex(0);
+}
+
+int CDialog::TabCount(int id) const {
+  auto* tabs = m_impl->Item<QTabWidget>(id);
+  return tabs ? tabs->count() : 0;
+}
+
+std::string CDialog::TabText(int id, int index) const {
+  auto* tabs = m_impl->Item<QTabWidget>(id);
+  return tabs ? S(tabs->tabText(index)) : std::string();
+}
+
+int CDialog::TabIndex(int id) const {
+  auto* tabs = m_impl->Item<QTabWidget>(id);
+  return tabs ? tabs->currentIndex() : -1;
+}
+
+void CDialog::SetTabIndex(int id, int index) {
+  if (auto* tabs = m_impl->Item<QTabWidget>(id)) tabs->setCurrentIndex(index);
+}
+
+Rect CDialog::TabHeaderRect(int id, int index) const {
+  auto* tabs = m_impl->Item<QTabWidget>(id);
+  if (!tabs) return {};
+  const QRect r = tabs->tabBar()->tabRect(index);
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// ---- Status bar --------------------------------------------------------------
+
+void CDialog::AddStatusBar(int id, int secondWidth) {
+  Impl* w = m_impl.get();
+  if (w->statusBar) return;
+  w->statusBar = new QStatusBar(w);
+  w->statusBar->setProperty("ctrlId", id);
+  w->statusBar->setSizeGripEnabled(false);
+  for (auto*& part : w->statusPart) {
+    part = new QLabel(w->statusBar);
+    part->setMargin(2);
+  }
+  w->statusBar->addWidget(w->statusPart[0], 1);
+  w->statusPart[1]->setFixedWidth(secondWidth);
+  w->statusBar->addPermanentWidget(w->statusPart[1]);
+  const int h = w->statusBar->sizeHint().height();
+  w->statusBar->setGeometry(0, w->height() - h, w->width(), h);
+}
+
+void CDialog::SetStatusPart(int part, const std::string& text) {
+  if (part >= 0 && part < 2 && m_impl->statusPart[part]) m_impl->statusPart[part]->setText(Q(text));
+}
+
+std::string CDialog::StatusPart(int part) const {
+  return part >= 0 && part < 2 && m_impl->statusPart[part] ? S(m_impl->statusPart[part]->text()) : std::string();
 }
 
 }  // namespace tk

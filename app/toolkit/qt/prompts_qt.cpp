@@ -81,7 +81,7 @@ int QtPrompts::ShowMessage(const Message& m) {
 int QtPrompts::RunModal(Dialog& dialog) {
   auto* w = dynamic_cast<CDialog*>(&dialog);
   if (!w) return IDCANCEL;
-  return w->exec();
+  return w->GetImpl()->exec();
 }
 
 std::string QtPrompts::OpenFileName(const Dialog* owner, const std::string& title, const std::string& filter) {

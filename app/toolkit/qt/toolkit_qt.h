@@ -6,9 +6,11 @@
 
 #include <QDialog>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -19,6 +21,8 @@
 #include "ui_thread.h"
 
 class QKeyEvent;
+class QLabel;
+class QStatusBar;
 class QTimer;
 
 namespace tk {
@@ -107,126 +111,66 @@ class QtPrompts : public Prompts {
 
 // ---- Dialogs -----------------------------------------------------------
 
-// A dialog built from a numbered template.  Modal dialogs are run with
-// DoModal(); pages are children (see CFRFunction).
-class CDialog : public QDialog, public Dialog {
-  Q_OBJECT
- public:
-  explicit CDialog(int templateId, QWidget* parent = nullptr);
-  // A dialog owned by another window of the seam (null: none).
-  CDialog(int templateId, Dialog* parent);
-  ~CDialog() override;
+// The Qt window of a CDialog: the template's controls are its children.
+struct CDialog::Impl : QDialog {
+  Impl(CDialog& owner, QWidget* parent);
+  ~Impl() override;
 
-  // Pages choose their template through a virtual of their own.
-  int TemplateId() const override { return m_nTemplate; }
+  CDialog& owner;
+  // One connection per control and kind of event, so that a later
+  // handler replaces the earlier one.
+  std::map<std::pair<int, int>, QMetaObject::Connection> handlers;
+  std::map<int, QObject*> keyFilters;
+  KeyFilter windowKeys;
+  std::map<int, QTimer*> timers;
+  int nextTimer = 1;
+  QStatusBar* statusBar = nullptr;
+  QLabel* statusPart[2] = {nullptr, nullptr};
+  // LockInput's state.
+  std::vector<QPointer<QWidget>> locked;
+  QPointer<QWidget> focusBeforeLock;
+  std::function<void()> onEscape;
+  bool lockFilterInstalled = false;
+  // DisableControlsExcept's controls.
+  std::vector<QPointer<QWidget>> disabled;
+
+  void Connect(int id, int kind, QMetaObject::Connection c);
   template <class T = QWidget>
   T* Item(int id) const {
     return tk::Item<T>(this, id);
   }
-  // A control only some templates of the kind have: its absence is not noted.
   template <class T = QWidget>
   T* OptionalItem(int id) const {
     return tk::OptionalItem<T>(this, id);
   }
 
-  // ---- Dialog ----
-  std::string Title() const override;
-  std::string ItemText(int id) const override;
-  void SetItemTextNow(int id, const std::string& text) override;
-  bool IsChecked(int id) const override;
-  void SetChecked(int id, bool checked) override;
-  int ComboIndex(int id) const override;
-  void SetComboIndex(int id, int index) override;
-  int ComboCount(int id) const override;
-  std::string ComboItemText(int id, int index) const override;
-  void ShowItem(int id, bool show) override;
-  bool IsItemShown(int id) const override;
-  void EnableItemNow(int id, bool enable) override;
-  bool IsItemEnabled(int id) const override;
-  void FocusItemNow(int id) override;
-  bool SetPictureFile(int id, const std::string& path) override;
-  void SetFixedFont(int id) override;
-  void AlignRulerOver(int rulerId, int boxId) override;
-  void SetTextLimit(int id, int chars) override;
-  void SetDisplayOnly(int id) override;
-  Rect ItemRect(int id) const override;
-  void MoveItemBy(int id, int dx, int dy) override;
-  void ShortenBy(int dy) override;
-  bool HasItem(int id) const override;
-  std::vector<int> PushButtonIds() const override;
-  bool Press(int id) override;
-  Date GetDate(int id) const override;
-  void SetDate(int id, const Date& date) override;
-  Time GetTime(int id) const override;
-  void SetTime(int id, const Time& time) override;
-  int GetNumber(int id) const override;
-  void SetNumber(int id, int value) override;
-  void SetNumberRange(int id, int low, int high) override;
-  void SetUpDownBuddy(int upDownId, int editId) override;
-  void SetComboItems(int id, const std::vector<std::string>& items) override;
-  void SetPasswordEntry(int id) override;
-  void SetTextPattern(int id, const std::string& pattern) override;
-  void SetTypingLimit(int id, int chars) override;
-  void SetDecimalOnly(int id) override;
-  int FocusedItem() const override;
-  bool IsPushButton(int id) const override;
-  void OnClicked(int id, std::function<void()> handler) override;
-  void OnChanged(int id, std::function<void()> handler) override;
-  void OnEditDone(int id, std::function<void()> handler) override;
-  void SetKeyFilter(int id, KeyFilter filter) override;
-  int StartTimer(int ms, std::function<void()> handler) override;
-  void StopTimer(int timer) override;
-  // Ends the dialog (modal or not) with the code.
-  void EndDialog(int code) override;
-  bool Ended() const override { return m_bEnded; }
-  int EndCode() const override { return m_nEndCode; }
-  void ShowModeless(bool show) override;
-
-  // Builds the template (once), runs OnInitDialog and then the modal loop
-  // through the prompts.  A dialog that ended itself inside OnInitDialog
-  // returns its code without showing.
-  int DoModal();
-
-  // Builds the template and calls OnInitDialog once.
-  void InitDialog();
-  // Builds the template's controls only (once).
-  void BuildTemplate();
-  bool IsBuilt() const { return m_bBuilt; }
-
- protected:
-  virtual bool OnInitDialog() { return true; }
-  virtual void OnOK() { EndDialog(IDOK); }
-  virtual void OnCancel() { EndDialog(IDCANCEL); }
-  // Connects the buttons with identifiers IDOK and IDCANCEL to OnOK and
-  // OnCancel; called after the template is built.
-  void BindStandardButtons();
-
-  void reject() override { OnCancel(); }
-  void accept() override { OnOK(); }
-  // Keys no control took pass the window's key filter (id 0) first.
+  void reject() override { owner.OnCancel(); }
+  void accept() override { owner.OnOK(); }
+  void done(int code) override;
   void keyPressEvent(QKeyEvent* event) override;
-
- private:
-  int m_nTemplate;
-  bool m_bBuilt = false;
-  bool m_bInitDone = false;
-  bool m_bEnded = false;
-  int m_nEndCode = IDCANCEL;
-  // One connection per control and kind of event, so that a later
-  // handler replaces the earlier one.
-  std::map<std::pair<int, int>, QMetaObject::Connection> m_handlers;
-  std::map<int, QObject*> m_keyFilters;
-  KeyFilter m_windowKeys;
-  std::map<int, QTimer*> m_timers;
-  int m_nextTimer = 1;
-  void Connect(int id, int kind, QMetaObject::Connection c);
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+// The Qt widget of a dialog of the seam, or null when it has gone (a
+// message owned by a page that was closed meanwhile shows without an
+// owner).
+QWidget* WidgetOf(const Dialog* dialog);
+// The control with that number of a dialog of the seam (tests, the Qt side).
+template <class T = QWidget>
+T* ItemOf(const Dialog* dialog, int id) {
+  return Item<T>(WidgetOf(dialog), id);
+}
+template <class T = QWidget>
+T* Item(const Dialog* dialog, int id) {
+  return Item<T>(WidgetOf(dialog), id);
+}
+template <class T = QWidget>
+T* OptionalItem(const Dialog* dialog, int id) {
+  return OptionalItem<T>(WidgetOf(dialog), id);
+}
 
 // The seam's view of a key event.
 Key KeyOf(const QKeyEvent* event, bool shortcutRequest);
-
-// The widget of a dialog of the seam, or null when it has gone (a message
-// owned by a page that was closed meanwhile shows without an owner).
-QWidget* WidgetOf(const Dialog* dialog);
 
 }  // namespace tk

@@ -22,11 +22,11 @@ class FiscalPagesTest : public AppTest {
     StartRegister(cfg);
     CFRMainDlg& main = Open();
     main.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&main, 5000));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
     return main;
   }
   CFRFunction* Select(CFRMainDlg& main, const QString& caption) {
-    main.m_tree->setCurrentItem(main.m_tree->findItems(caption, Qt::MatchExactly).value(0));
+    Tree(main)->setCurrentItem(Tree(main)->findItems(caption, Qt::MatchExactly).value(0));
     // Its controls take input once its reads have been filled in.
     EXPECT_TRUE(WaitPageFilled(main));
     return main.CurrentPage();
@@ -73,7 +73,7 @@ TEST_F(FiscalPagesTest, FiscalizationFieldsChecksAndRegistration) {
   m_sim->setFaults(slow);
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return Sent("08"); }, 5000));
-  EXPECT_TRUE(!main.InputLocked() && main.m_tree->isEnabled());
+  EXPECT_TRUE(!main.InputLocked() && Tree(main)->isEnabled());
   ASSERT_TRUE(WaitIdle(page));
   EXPECT_EQ(main.StatusText(0), "Готов");
   EXPECT_EQ(m_sim->requests().back().code, "00");
@@ -91,7 +91,7 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   bool locked = false;
   m_prompts.onMessage = [&](const tk::Message&) {
     // Everything but "ВЫХОД" takes no input meanwhile.
-    locked = main.InputLocked() && main.cursor().shape() == Qt::WaitCursor && !main.m_tree->isEnabled() &&
+    locked = main.InputLocked() && main.cursor().shape() == Qt::WaitCursor && !Tree(main)->isEnabled() &&
              page->IsItemEnabled(CFRFunction::kExitId) && !page->IsItemEnabled(CFRFunction::kExecuteId);
   };
   Run(page);
@@ -116,7 +116,7 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
 
 TEST_F(FiscalPagesTest, SynchronizationClockAndRefusal) {
   CFRMainDlg& main = OpenActive();
-  main.m_tab->setCurrentIndex(2);
+  Tabs(main)->setCurrentIndex(2);
   CFRFunction* page = main.CurrentPage();
   ASSERT_EQ(page->GetTemplateId(), 151u);
   std::tm now{};

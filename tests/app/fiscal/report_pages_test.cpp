@@ -35,15 +35,14 @@ class ReportPages : public AppTest {
   // Shows the page of the tree item with this caption on the tab with this caption.
   CFRFunction* Select(const QString& tab, const QString& item) {
     CFRMainDlg& main = *m_main;
-    for (int t = 0; t < main.m_tab->count(); ++t)
-      if (main.m_tab->tabText(t) == tab) main.m_tab->setCurrentIndex(t);
-    for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
-      if (main.m_tree->topLevelItem(i)->text(0) == item) main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+    for (int t = 0; t < Tabs(main)->count(); ++t)
+      if (Tabs(main)->tabText(t) == tab) Tabs(main)->setCurrentIndex(t);
+    for (int i = 0; i < Tree(main)->topLevelItemCount(); ++i)
+      if (Tree(main)->topLevelItem(i)->text(0) == item) Tree(main)->setCurrentItem(Tree(main)->topLevelItem(i));
     // Its controls take input once its reads have been filled in.
     EXPECT_TRUE(WaitPageFilled(main));
     CFRFunction* page = main.CurrentPage();
-    EXPECT_TRUE(page && main.m_tree->currentItem() && main.m_tree->currentItem()->text(0) == item)
-        << item.toStdString();
+    EXPECT_TRUE(page && Tree(main)->currentItem() && Tree(main)->currentItem()->text(0) == item) << item.toStdString();
     return page;
   }
   // Runs the page's command and returns the bodies of what it sent.
@@ -126,7 +125,7 @@ TEST_F(ReportPages, FiscalShiftPageFrameAndRefusal) {
   EXPECT_EQ(m_prompts.messages[0].text, refused);
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(m_prompts.messages[0].owner, page);
-  EXPECT_TRUE(main.m_tree->isEnabled());
+  EXPECT_TRUE(Tree(main)->isEnabled());
   // The same page again with shifts it has: nothing was cleared.
   Type(page, 1025, "2");
   Type(page, 1026, "3");
@@ -139,7 +138,7 @@ TEST_F(ReportPages, FiscalShiftPageFrameAndRefusal) {
 TEST_F(ReportPages, FiscalDatePageDatesAndEmptyPassword) {
   CFRMainDlg& main = OpenReady();
   main.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&main, 5000));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
   auto* page = dynamic_cast<CFiscDateReport*>(Select("Налоговый инспектор", "Краткий фиск. отчет по датам"));
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(Run(page), std::vector<std::string>{});
@@ -147,7 +146,7 @@ TEST_F(ReportPages, FiscalDatePageDatesAndEmptyPassword) {
   EXPECT_EQ(m_prompts.messages[0].text, "Поле \"ПАРОЛЬ\" должно быть заполнено");
   EXPECT_EQ(m_prompts.messages[0].title, "Ошибка");
   EXPECT_EQ(QApplication::focusWidget(), tk::Item<QLineEdit>(page, 1028));
-  EXPECT_TRUE(main.m_tree->isEnabled());
+  EXPECT_TRUE(Tree(main)->isEnabled());
 
   const QString today = QDate::currentDate().toString("ddMMyy");
   Type(page, 1028, "1234567890");
@@ -168,8 +167,8 @@ TEST_F(ReportPages, InterruptedControlTape) {
   m_sim->clearLog();
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return m_sim->state().reportRunning; }, 10000));
-  EXPECT_FALSE(main.m_tree->isEnabled());
-  EXPECT_FALSE(main.m_tab->isEnabled());
+  EXPECT_FALSE(Tree(main)->isEnabled());
+  EXPECT_FALSE(Tabs(main)->isEnabled());
   EXPECT_TRUE(page->isEnabled());
   // Fifteen ACKs, one every 200 ms, keep the call waiting past the 2 s the
   // patience of a silent line would allow.
@@ -189,8 +188,8 @@ TEST_F(ReportPages, InterruptedControlTape) {
   EXPECT_EQ(cans, 1);
   EXPECT_EQ(CountMessages("Отчет прерван"), 1);
   EXPECT_EQ(main.StatusText(0), "Отрицательный результат");
-  EXPECT_TRUE(main.m_tree->isEnabled());
-  EXPECT_TRUE(main.m_tab->isEnabled());
+  EXPECT_TRUE(Tree(main)->isEnabled());
+  EXPECT_TRUE(Tabs(main)->isEnabled());
   EXPECT_EQ(m_sim->requests().back().bodyUtf8, "641" + FS);
 
   m_sim->setReportDuration(300);

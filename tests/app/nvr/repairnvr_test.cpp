@@ -146,7 +146,7 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
   Run(dlg, {{147,
              [](tk::Dialog& d) {
                auto& dQt = dynamic_cast<tk::CDialog&>(d);
-               EXPECT_EQ(dQt.Item<QDateTimeEdit>(1061)->date(), QDate::currentDate());
+               EXPECT_EQ(tk::ItemOf<QDateTimeEdit>(&dQt, 1061)->date(), QDate::currentDate());
                Type(d, 1056, "12.346");
                Press(d, 1081);
                EXPECT_EQ(Text(d, 1056), "12.35");
@@ -178,7 +178,7 @@ TEST_F(RepairNvr, AnEditThatDoesNotParseStopsTheTransferAndNothingIsWritten) {
                                Press(d, tk::IDOK);
                                EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{CRepairNVR::kMoneyFormatText});
                                EXPECT_FALSE(d.Ended());
-                               EXPECT_EQ(dQt.focusWidget(), dQt.Item(1057));
+                               EXPECT_EQ(dQt.focusWidget(), tk::Item(&dQt, 1057));
                                // The edits before the bad one are taken, it and those after it are not.
                                EXPECT_EQ(dlg.m_record.shift, 99u);
                                EXPECT_EQ(dlg.m_record.carried, 2);
@@ -339,8 +339,8 @@ TEST_P(RepairNvrLayout, RowsShownForTheVersionAndTheButtonsBelowThem) {
   Run(dlg, {{147, [&](tk::Dialog& d) {
                auto& dQt = dynamic_cast<tk::CDialog&>(d);
                for (int id : {1064, 1065, 1066, 1067, 1068, 1120, 1121, 1122, 1123, 1124, 1081, 1082})
-                 EXPECT_EQ(dQt.Item(id)->isVisible(), c.taxRows) << id;
-               for (int id : {11147, 11148}) EXPECT_EQ(dQt.Item(id)->isVisible(), c.departments) << id;
+                 EXPECT_EQ(tk::Item(&dQt, id)->isVisible(), c.taxRows) << id;
+               for (int id : {11147, 11148}) EXPECT_EQ(tk::Item(&dQt, id)->isVisible(), c.departments) << id;
                // The four buttons sit below every row shown, at the bottom of the dialog.
                QWidget* ok = dQt.Item(tk::IDOK);
                int lowest = 0;
@@ -351,7 +351,7 @@ TEST_P(RepairNvrLayout, RowsShownForTheVersionAndTheButtonsBelowThem) {
                EXPECT_GT(ok->y(), lowest);
                EXPECT_LT(ok->y() - lowest, 25);  // no gap where hidden rows were
                EXPECT_LT(dQt.height() - ok->geometry().bottom(), 20);
-               for (int id : {2, 3, 4}) EXPECT_EQ(dQt.Item(id)->y(), ok->y());
+               for (int id : {2, 3, 4}) EXPECT_EQ(tk::Item(&dQt, id)->y(), ok->y());
                Press(d, tk::IDCANCEL);
              }}});
 }

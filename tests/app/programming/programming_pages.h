@@ -12,12 +12,12 @@ namespace apptest {
 // Selects the programming tab and the tree node with this caption; the
 // page shown then, or null when the tree has no such node.
 inline CFRFunction* ShowProgrammingPage(CFRMainDlg& main, const QString& caption) {
-  for (int i = 0; i < main.m_tab->count(); ++i)
-    if (main.m_tab->tabText(i) == QStringLiteral("Программирование")) main.m_tab->setCurrentIndex(i);
-  for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* item = main.m_tree->topLevelItem(i);
+  for (int i = 0; i < Tabs(main)->count(); ++i)
+    if (Tabs(main)->tabText(i) == QStringLiteral("Программирование")) Tabs(main)->setCurrentIndex(i);
+  for (int i = 0; i < Tree(main)->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = Tree(main)->topLevelItem(i);
     if (item->text(0) == caption) {
-      main.m_tree->setCurrentItem(item);
+      Tree(main)->setCurrentItem(item);
       WaitPageFilled(main);
       return main.CurrentPage();
     }

@@ -33,11 +33,11 @@ class ProgrammingPageTest : public AppTest {
   // Selects the programming tab and the node with this caption.
   CFRFunction* Page(const QString& caption) {
     CFRMainDlg& main = *m_main;
-    for (int i = 0; i < main.m_tab->count(); ++i)
-      if (main.m_tab->tabText(i) == QStringLiteral("Программирование")) main.m_tab->setCurrentIndex(i);
-    for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
-      if (main.m_tree->topLevelItem(i)->text(0) == caption) {
-        main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
+    for (int i = 0; i < Tabs(main)->count(); ++i)
+      if (Tabs(main)->tabText(i) == QStringLiteral("Программирование")) Tabs(main)->setCurrentIndex(i);
+    for (int i = 0; i < Tree(main)->topLevelItemCount(); ++i)
+      if (Tree(main)->topLevelItem(i)->text(0) == caption) {
+        Tree(main)->setCurrentItem(Tree(main)->topLevelItem(i));
         WaitPageFilled(main);
         return main.CurrentPage();
       }
@@ -276,7 +276,7 @@ TEST_F(ProgrammingPageTest, PaymentTypeZeroTakesNoKeysAndIsNeverWritten) {
   m_sim->setTable(22, 0, "НАЛИЧНЫЕ");
   CFRFunction* page = Page(QStringLiteral("Типы платежей"));
   m_main->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(m_main.get(), 5000));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(m_main.get()), 5000));
   QLineEdit* cash = Box(page, 11165);
   EXPECT_EQ(cash->text(), "НАЛИЧНЫЕ");
   cash->setFocus();

@@ -25,8 +25,8 @@ class SettingsButtonsTest : public AppTest {
     c.version = 201;
     StartRegister(c);
     CFRMainDlg& main = Open();
-    ASSERT_EQ(main.m_tab->tabText(main.m_tab->currentIndex()), "Программирование");
-    ASSERT_TRUE(main.m_btnSave->isVisible());
+    ASSERT_EQ(Tabs(main)->tabText(Tabs(main)->currentIndex()), "Программирование");
+    ASSERT_TRUE(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId)->isVisible());
   }
   QString Path(const QString& name) const { return m_root.path() + "/" + name; }
   // Presses the button answering the confirmation with `answer`.
@@ -55,7 +55,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   CFRMainDlg& main = *m_main;
   m_sim->setTable(20, 0, "ОРИГИНАЛ");
   m_sim->setTable(23, 0, "НДС");
-  Press(main.m_btnSave, Path("copy"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId), Path("copy"));
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   const tk::Message& q = m_prompts.messages[0];
   EXPECT_EQ(q.text, "Сохранить текущие настройки регистратора в файл?");
@@ -73,18 +73,18 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   m_sim->setTable(20, 0, "ДРУГОЙ");
   m_sim->setTable(23, 0, "ИНОЕ");
   m_sim->setVersion(301);
-  for (int i = 0; i < main.m_tree->topLevelItemCount(); ++i)
-    if (main.m_tree->topLevelItem(i)->text(0) == "Налоги") {
-      const QSignalBlocker quiet(main.m_tree);
-      main.m_tree->setCurrentItem(main.m_tree->topLevelItem(i));
-      main.ShowPage(main.m_tree->currentItem());
+  for (int i = 0; i < Tree(main)->topLevelItemCount(); ++i)
+    if (Tree(main)->topLevelItem(i)->text(0) == "Налоги") {
+      const QSignalBlocker quiet(Tree(main));
+      Tree(main)->setCurrentItem(Tree(main)->topLevelItem(i));
+      main.ShowPage(main.TreeSelection(CFRMainDlg::kTreeId));
     }
   WaitPageFilled(main);
-  const QPointer<CFRFunction> before = main.CurrentPage();
+  const apptest::PagePtr before = main.CurrentPage();
   ASSERT_NE(dynamic_cast<CFRTaxes*>(before.data()), nullptr);
   EXPECT_EQ(tk::Item<QLineEdit>(before, 1104)->text(), "ИНОЕ");
 
-  Press(main.m_btnLoad, Path("copy"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId), Path("copy"));
   ASSERT_EQ(m_prompts.messages.size(), 3u) << Join(m_prompts.Texts());
   EXPECT_EQ(m_prompts.messages[0].text, "Загрузить настройки из файла в регистратор?");
   EXPECT_EQ(m_prompts.messages[0].defaultButton, tk::IDNO);
@@ -105,7 +105,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
   EXPECT_NE(after, before.data());
   EXPECT_TRUE(before.isNull() || before->IsRetired());
   ASSERT_NE(dynamic_cast<CFRTaxes*>(after), nullptr);
-  EXPECT_EQ(main.m_tree->currentItem()->text(0), "Налоги");
+  EXPECT_EQ(Tree(main)->currentItem()->text(0), "Налоги");
   EXPECT_EQ(tk::Item<QLineEdit>(after, 1104)->text(), "НДС");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -113,7 +113,7 @@ TEST_F(SettingsButtonsTest, SaveThenLoadRestoresTheRegisterAndShowsThePageAgain)
 TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFileAlone) {
   CFRMainDlg& main = *m_main;
   // "No" ends it before anything else.
-  Press(main.m_btnSave, Path("none.frc"), tk::IDNO);
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId), Path("none.frc"), tk::IDNO);
   EXPECT_EQ(m_prompts.messages.size(), 1u);
   EXPECT_TRUE(m_sim->requests().empty());
   EXPECT_FALSE(QFile::exists(Path("none.frc")));
@@ -124,7 +124,7 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   termina::sim::Faults f;
   f.forced["A1 21 1"] = termina::sim::ForcedReply{3, {}};
   m_sim->setFaults(f);
-  Press(main.m_btnSave, Path("old.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId), Path("old.frc"));
   const std::string text = termina::app::ErrorText(3).value_or("");
   ASSERT_FALSE(text.empty());
   ASSERT_EQ(m_prompts.messages.size(), 2u);
@@ -137,17 +137,17 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
 
   // Not a settings file, and a file from a newer register: refused before
   // anything is written.
-  Press(main.m_btnLoad, Path("old.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId), Path("old.frc"));
   EXPECT_EQ(m_prompts.Texts(),
             std::vector<std::string>({"Загрузить настройки из файла в регистратор?", "Неверный формат файла."}));
   EXPECT_FALSE(Wrote());
-  Press(main.m_btnSave, Path("good.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId), Path("good.frc"));
   std::string bytes = Bytes(Path("good.frc"));
   ASSERT_EQ(bytes.size(), 1749u);
   bytes[2] = static_cast<char>(301 & 0xFF);
   bytes[3] = static_cast<char>(301 >> 8);
   Put(Path("newer.frc"), bytes);
-  Press(main.m_btnLoad, Path("newer.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId), Path("newer.frc"));
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   EXPECT_EQ(m_prompts.messages[1].text, "Версия файла конфигурации не соответствует типу ФР. \nЗагрузка невозможна.");
   EXPECT_FALSE(Wrote());
@@ -159,7 +159,7 @@ TEST_F(SettingsButtonsTest, DeclinedRefusedAndFailedOperationsLeaveRegisterAndFi
   m_prompts.answers = {tk::IDYES, tk::IDNO};
   m_prompts.fileName = tk::S(Path("older.frc"));
   m_sim->clearLog();
-  main.m_btnLoad->click();
+  tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId)->click();
   ASSERT_EQ(m_prompts.messages.size(), 2u);
   EXPECT_EQ(m_prompts.messages[1].title, "Подтверждение");
   EXPECT_TRUE(m_prompts.messages[1].text.ends_with("Продолжить загрузку?"));
@@ -171,7 +171,7 @@ TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBa
   CFRMainDlg& main = *m_main;
   m_sim->setTable(21, 0, "ЧУЖАЯ РЕКЛАМА");
   m_sim->setTable(22, 5, "ЧУЖОЙ ПЛАТЕЖ");
-  Press(main.m_btnSave, Path("other.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kSaveId), Path("other.frc"));
   m_sim->setTable(21, 0, "НАША РЕКЛАМА");
   m_sim->setTable(22, 5, "");
   const auto before = m_sim->state().tables;
@@ -180,7 +180,7 @@ TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBa
   m_prompts.answers = {tk::IDYES, tk::IDCANCEL};
   m_prompts.fileName = tk::S(Path("other.frc"));
   m_sim->clearLog();
-  main.m_btnLoad->click();
+  tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId)->click();
   ASSERT_EQ(m_prompts.messages.size(), 2u) << Join(m_prompts.Texts());
   EXPECT_TRUE(m_prompts.messages[1].text.starts_with("Загрузка изменит настройки регистратора, всего 2:\n"));
   EXPECT_FALSE(Wrote());
@@ -195,7 +195,7 @@ TEST_F(SettingsButtonsTest, CancelAtTheChangesWritesNothingAndAFailedLoadIsPutBa
   m_prompts.onMessage = [&](const tk::Message& m) {
     if (m.text.ends_with("Вернуть прежние настройки?")) halfway = m_sim->table(21, 0);
   };
-  Press(main.m_btnLoad, Path("other.frc"));
+  Press(tk::ItemOf<QPushButton>(&main, CFRMainDlg::kLoadId), Path("other.frc"));
   ASSERT_EQ(m_prompts.messages.size(), 4u) << Join(m_prompts.Texts());
   const tk::Message& q = m_prompts.messages[2];
   EXPECT_EQ(q.buttons, tk::Buttons::YesNo);

@@ -71,13 +71,13 @@ class WorkerTest : public AppTest {
     c.onRequest = m_gate.Hook();
     StartRegister(c);
     CFRMainDlg& main = Open();
-    for (int i = 0; i < main.m_tab->count(); ++i)
-      if (main.m_tab->tabText(i) == QStringLiteral("Программирование")) main.m_tab->setCurrentIndex(i);
+    for (int i = 0; i < Tabs(main)->count(); ++i)
+      if (Tabs(main)->tabText(i) == QStringLiteral("Программирование")) Tabs(main)->setCurrentIndex(i);
     EXPECT_TRUE(WaitPageFilled(main));
     return main;
   }
   QTreeWidgetItem* Node(const QString& caption) const {
-    return m_main->m_tree->findItems(caption, Qt::MatchExactly).value(0);
+    return Tree(*m_main)->findItems(caption, Qt::MatchExactly).value(0);
   }
   QStringList Bodies() const {
     QStringList l;
@@ -104,24 +104,24 @@ TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
   int reads = 0;
   m_gate.Arm([&reads](const Request& r) { return r.code == "A1" && ++reads == 3; });
   m_sim->clearLog();
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Параметры кассы")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Параметры кассы")));
   ASSERT_TRUE(tk::PumpUntil([&] { return m_gate.Reached(); }, 20000));
-  QPointer<CFRFunction> params = main.CurrentPage();
+  apptest::PagePtr params = main.CurrentPage();
   ASSERT_TRUE(params && params->IsReading());
   // The reply comes once the click has been taken.
   QTimer::singleShot(0, [&] { m_gate.Release(); });
   const int held = static_cast<int>(Bodies().size());
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   const QStringList after = Bodies().mid(held);
   EXPECT_TRUE(params.isNull() || params->IsRetired());
 
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Рекламный текст")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Рекламный текст")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   m_sim->clearLog();
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   EXPECT_EQ(after, Bodies());
@@ -139,13 +139,13 @@ TEST_F(WorkerTest, NodeClickedWhileStatusRunsWaitsItsTurn) {
   Button(main.CurrentPage(), CFRFunction::kStatusId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return m_gate.Reached(); }, 20000));
   QTimer::singleShot(0, [&] { m_gate.Release(); });
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   EXPECT_EQ(m_prompts.dialogs, std::vector<int>{101})
       << Bodies().join(QStringLiteral(" / ")).toStdString() << Join(m_prompts.Texts());
   EXPECT_EQ(main.CurrentPage()->TemplateId(), 143);
-  EXPECT_EQ(main.m_tree->currentItem()->text(0), QStringLiteral("Клише предприятия"));
+  EXPECT_EQ(Tree(main)->currentItem()->text(0), QStringLiteral("Клише предприятия"));
   for (const Request& r : m_sim->requests()) {
     EXPECT_NE(r.code, "00") << "no start-up run";
     EXPECT_TRUE(r.checksumOk);
@@ -163,7 +163,7 @@ TEST_F(WorkerTest, EventLoopTurnsWhileASilentRegisterIsWaitedOut) {
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
   timer.start(10);
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   // The click has come back: the check failed and start-up ran again
   // against the silent register, all while the timer kept firing.
   EXPECT_GT(ticks, 1);
@@ -186,8 +186,8 @@ TEST_F(WorkerTest, WindowClosesWhileTheWorkerWaitsOnASilentRegister) {
     framesAtClose = m_sim->requests().size();
     main.close();
   });
-  main.m_tree->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
-  EXPECT_FALSE(main.isVisible());
+  Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
+  EXPECT_FALSE(main.IsVisible());
   ASSERT_TRUE(WorkerIdle());
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(m_sim->requests().size(), framesAtClose) << "nothing sent after the close";
@@ -209,12 +209,12 @@ void LeaveDuringTheCheck(WorkerTest& t, CFRMainDlg& main, termina::sim::Simulato
   bool lockedAtLeave = false, endedAtOnce = false;
   std::size_t framesAtLeave = 0;
   QTimer::singleShot(0, [&] {
-    lockedAtLeave = main.InputLocked() && !main.m_tree->isEnabled();
+    lockedAtLeave = main.InputLocked() && !Tree(main)->isEnabled();
     framesAtLeave = sim.requests().size();
     leave();
-    endedAtOnce = main.Ended() && !main.isVisible();
+    endedAtOnce = main.Ended() && !main.IsVisible();
   });
-  main.m_tree->setCurrentItem(t.Node(QStringLiteral("Клише предприятия")));
+  Tree(main)->setCurrentItem(t.Node(QStringLiteral("Клише предприятия")));
   EXPECT_TRUE(lockedAtLeave);
   EXPECT_TRUE(endedAtOnce);
   ASSERT_TRUE(t.WorkerIdle());
@@ -235,8 +235,8 @@ TEST_F(WorkerTest, ExitButtonEndsTheProgramWhileTheDeviceCheckWaits) {
 TEST_F(WorkerTest, EscapeFromTheTreeEndsTheProgramWhileTheDeviceCheckWaits) {
   CFRMainDlg& main = OpenProgramming();
   main.activateWindow();
-  main.m_tree->setFocus();
-  LeaveDuringTheCheck(*this, main, *m_sim, [&] { QTest::keyClick(main.m_tree, Qt::Key_Escape); });
+  Tree(main)->setFocus();
+  LeaveDuringTheCheck(*this, main, *m_sim, [&] { QTest::keyClick(Tree(main), Qt::Key_Escape); });
   EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
 }
 
