@@ -47,7 +47,7 @@ CFRFunction::CFRFunction(PageHost& host)
     : tk::CDialog(134),
       // Made here as well as in OnInitDialog, so that a page whose own
       // initialisation failed still has working command buttons.
-      m_hIdleEvent(std::make_unique<termina::sys::ManualResetEvent>(true)),
+      m_hIdleEvent(std::make_shared<termina::sys::ManualResetEvent>(true)),
       m_pHost(&host),
       m_channel(tk::UiChannel::Create()) {}
 
@@ -57,7 +57,7 @@ CFRFunction::~CFRFunction() {
 }
 
 bool CFRFunction::OnInitDialog() {
-  m_hIdleEvent = std::make_unique<termina::sys::ManualResetEvent>(true);
+  m_hIdleEvent = std::make_shared<termina::sys::ManualResetEvent>(true);
   return true;
 }
 
@@ -128,6 +128,17 @@ CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool)
   });
 }
 
+CFRFunction::HostGuard::HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during)
+    : m_set(set), m_during(during) {
+  job.OnUi([&] {
+    if (PageHost* host = *job.HostAlive()) {
+      m_host = job.HostAlive();
+      (host->*m_set)(m_during);
+      m_applied = true;
+    }
+  });
+}
+
 CFRFunction::HostGuard::~HostGuard() {
   if (!m_applied) return;
   // The page may have gone meanwhile; the host is reached through its
@@ -143,6 +154,36 @@ CFRFunction::HostGuard::~HostGuard() {
 }
 
 void CFRFunction::Execute() { MessageBox("Выберите команду"); }
+
+CFRFunction::Command CFRFunction::MakeCommand() { return {}; }
+
+// ---- Commands on the worker ------------------------------------------------------
+
+CommandJob::CommandJob(std::shared_ptr<CFRFunction* const> page, std::shared_ptr<PageHost* const> host)
+    : m_page(std::move(page)), m_host(std::move(host)) {}
+
+const tk::Dialog* CommandJob::Owner() const {
+  if (CFRFunction* page = *m_page) return page;
+  if (PageHost* host = *m_host) return host->HostDialog();
+  return nullptr;
+}
+
+termina::app::Answer CommandJob::JobUi::Ask(const termina::app::Question& q) {
+  return m_job.OnUi([&] { return tk::PromptInteraction(m_job.Owner()).Ask(q); });
+}
+
+int CommandJob::MessageBox(const std::string& text, const std::string& title, tk::Icon icon, tk::Buttons buttons,
+                           int defaultButton) {
+  return OnUi([&] { return tk::ThePrompts().ShowMessage({text, title, icon, buttons, defaultButton, Owner()}); });
+}
+
+void CommandJob::ShowStatusText(const std::string& text) {
+  OnUi([&] {
+    if (PageHost* host = *m_host) host->SetStatusText(0, text);
+  });
+}
+
+bool CommandJob::IsShiftOpen() { return termina::app::IsShiftOpen(); }
 
 bool CFRFunction::IsShiftOpen() { return termina::app::IsShiftOpen(); }
 
@@ -203,6 +244,11 @@ void CFRFunction::SetCommandControlsEnabled(bool enable) {
 }
 
 void CFRFunction::StartCommand(int id) {
+  Command command = id == kStatusId ? StatusCommand() : MakeCommand();
+  if (command) {
+    RunCommand(std::move(command));
+    return;
+  }
   auto record = std::make_shared<CommandThread>();
   record->page = m_alive;
   m_hThread = record;
@@ -254,6 +300,67 @@ void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThr
         if (CFRFunction* q = *alive) delete q;
       });
   });
+}
+
+void CFRFunction::RunCommand(Command command) {
+  auto record = std::make_shared<CommandThread>();
+  record->page = m_alive;
+  m_hThread = record;
+  m_lastThread = record;
+  ++s_running;
+  auto job = std::make_shared<CommandJob>(m_alive, m_pHost ? m_pHost->Alive() : std::make_shared<PageHost*>(nullptr));
+  // The event is shared with the command, which may outlive the page.
+  std::shared_ptr<termina::sys::ManualResetEvent> idle = m_hIdleEvent;
+  idle->set();
+  OnCommandState(true, &kWaiting);
+  reg::Worker::Get().Post([command = std::move(command), job, record, idle] {
+    std::string text = kReady;
+    bool haveText = true;
+    try {
+      command(*job);
+    } catch (uint16_t code) {
+      const auto t = termina::app::ErrorText(code);
+      haveText = t.has_value();
+      text = t.value_or(std::string());
+    } catch (const OutcomeShown&) {
+      // The command has shown its outcome itself.
+      haveText = false;
+    } catch (const reg::JobAbandoned&) {
+      // The program is closing: the command ended before its next driver call.
+      haveText = false;
+    } catch (...) {
+      // A fault of the program, not of the register: said so, not hidden.
+      text = UnexpectedFailureText(std::current_exception());
+    }
+    idle->set();
+    --s_running;
+    record->ended = true;
+    tk::PostToUi([record, job, text, haveText] {
+      if (CFRFunction* page = *record->page) {
+        if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
+        return;
+      }
+      // The page went while its command ran: the outcome still reaches the
+      // status line, and a failure its box.
+      PageHost* host = *job->HostAlive();
+      if (!host || !haveText) return;
+      if (text != kReady && text != kWaiting)
+        ReportFailure(host, host->HostDialog(), text);
+      else
+        host->SetStatusText(0, text);
+    });
+  });
+}
+
+CFRFunction::Command CFRFunction::StatusCommand() {
+  return [](CommandJob& job) {
+    const termina::app::StatusReport r = termina::app::ReadStatusReport();
+    job.OnUi([&] {
+      CFRStatusDlg dlg(r.bytes.fatal.byte, r.bytes.status.byte, r.bytes.doc.byte, r.printer.byte, !r.printerAvailable,
+                       const_cast<tk::Dialog*>(job.Owner()));
+      dlg.DoModal();
+    });
+  };
 }
 
 void CFRFunction::RunStatusCommand() {

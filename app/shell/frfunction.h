@@ -37,8 +37,58 @@ class WorkerInteraction : public termina::app::Interaction {
   const tk::Dialog* m_owner;
 };
 
+class CFRFunction;
+
+// What a page's command may do while it runs on the register worker.  The
+// command holds copies of the page's inputs, not the page: every service
+// here is safe when the page has been replaced or closed meanwhile (what
+// was meant for the page is then left out, the host's status line still
+// gets the outcome while the main window exists).
+class CommandJob {
+ public:
+  CommandJob(std::shared_ptr<CFRFunction* const> page, std::shared_ptr<PageHost* const> host);
+
+  // Questions and messages of a register sequence, owned by the page (or
+  // the main window once the page has gone).
+  termina::app::Interaction& Ui() { return m_ui; }
+  int MessageBox(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
+                 tk::Buttons buttons = tk::Buttons::Ok, int defaultButton = tk::IDOK);
+  // The host's status line.
+  void ShowStatusText(const std::string& text);
+  // Runs f(page) on the UI thread, and waits for it, when the page still
+  // exists; false when it has gone.
+  template <class P = CFRFunction, class F>
+  bool OnPage(F&& f);
+  // Runs f on the UI thread and waits for it.
+  template <class F>
+  auto OnUi(F&& f) {
+    return reg::Worker::Get().OnUi(std::forward<F>(f));
+  }
+  bool IsShiftOpen();
+  // UI thread: the window that owns the command's messages.
+  const tk::Dialog* Owner() const;
+  const std::shared_ptr<PageHost* const>& HostAlive() const { return m_host; }
+
+ private:
+  class JobUi : public termina::app::Interaction {
+   public:
+    explicit JobUi(CommandJob& job) : m_job(job) {}
+    termina::app::Answer Ask(const termina::app::Question& q) override;
+
+   private:
+    CommandJob& m_job;
+  };
+  std::shared_ptr<CFRFunction* const> m_page;
+  std::shared_ptr<PageHost* const> m_host;
+  JobUi m_ui{*this};
+};
+
 class CFRFunction : public tk::CDialog {
  public:
+  // A page's command: runs on the register worker with copies of the
+  // page's inputs (see CommandJob).
+  using Command = std::function<void(CommandJob&)>;
+
   // Command row identifiers shared by all page templates.
   enum : int { kExecuteId = 1014, kStatusId = 105, kInterruptId = 1056, kExitId = 1 };
 
@@ -47,7 +97,10 @@ class CFRFunction : public tk::CDialog {
 
   // ---- Operations pages override ----
   virtual void ShowStatusText(const std::string& text);
-  // Runs on the command thread.
+  // UI thread: the command the command button runs, made of copies of the
+  // page's inputs.  The page without a command of its own says so.
+  virtual Command MakeCommand();
+  // Runs on the command thread (pages not yet moved to MakeCommand).
   virtual void Execute();
   virtual unsigned GetTemplateId() const { return 134; }
   // Runs on the UI thread before a command starts; FALSE starts nothing.
@@ -105,6 +158,7 @@ class CFRFunction : public tk::CDialog {
   class HostGuard {
    public:
     HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during);
+    HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during);
     ~HostGuard();
     HostGuard(const HostGuard&) = delete;
     HostGuard& operator=(const HostGuard&) = delete;
@@ -117,12 +171,15 @@ class CFRFunction : public tk::CDialog {
   };
   struct NavigationDisabled : HostGuard {
     explicit NavigationDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableNavigation, false) {}
+    explicit NavigationDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableNavigation, false) {}
   };
   struct MainWindowDisabled : HostGuard {
     explicit MainWindowDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableMainWindow, false) {}
+    explicit MainWindowDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableMainWindow, false) {}
   };
   struct WaitCursorShown : HostGuard {
     explicit WaitCursorShown(CFRFunction& p) : HostGuard(p, &PageHost::SetWaitCursor, true) {}
+    explicit WaitCursorShown(CommandJob& j) : HostGuard(j, &PageHost::SetWaitCursor, true) {}
   };
 
   // Called by the main window instead of deleting a page it replaces or
@@ -167,7 +224,7 @@ class CFRFunction : public tk::CDialog {
   void ReadThenFill(std::function<R()> read, std::function<void(R&)> fill);
 
   bool m_bBusy = false;
-  std::unique_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
+  std::shared_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
 
  private:
   struct CommandThread;
@@ -185,6 +242,10 @@ class CFRFunction : public tk::CDialog {
     CFRFunction& m_page;
   };
   void StartCommand(int id);
+  // Runs the command on the worker; its end is reported to the page when
+  // the page still exists.
+  void RunCommand(Command command);
+  Command StatusCommand();
   static void CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record);
   void RunStatusCommand();
   void BindCommandButtons();
@@ -208,6 +269,16 @@ class CFRFunction : public tk::CDialog {
   bool m_bRetired = false;
   static std::atomic<int> s_running;
 };
+
+template <class P, class F>
+bool CommandJob::OnPage(F&& f) {
+  return OnUi([&] {
+    CFRFunction* page = *m_page;
+    if (!page) return false;
+    f(static_cast<P&>(*page));
+    return true;
+  });
+}
 
 template <class R>
 void CFRFunction::ReadThenFill(std::function<R()> read, std::function<void(R&)> fill) {
