@@ -166,6 +166,15 @@ class Dialog {
   // Shows or hides the window without a modal loop of its own (a test
   // script plays the user meanwhile).
   virtual void ShowModeless(bool show) = 0;
+
+  // fiscal/NVR pages
+  // Replaces the window's title.
+  virtual void SetTitle(const std::string& title) = 0;
+  // Selects the whole text of an edit box.
+  virtual void SelectItemText(int id) = 0;
+  // The whole window takes no input while disabled (it keeps repainting);
+  // the controls keep their own enabled states for when it is enabled again.
+  virtual void EnableWindowNow(bool enable) = 0;
 };
 
 }  // namespace tk

@@ -574,6 +574,16 @@ void CDialog::ShowModeless(bool show) {
   }
 }
 
+// ---- fiscal/NVR pages ----
+
+void CDialog::SetTitle(const std::string& title) { setWindowTitle(Q(title)); }
+
+void CDialog::SelectItemText(int id) {
+  if (auto* e = Item<QLineEdit>(id)) e->selectAll();
+}
+
+void CDialog::EnableWindowNow(bool enable) { setEnabled(enable); }
+
 int CDialog::DoModal() {
   InitDialog();
   if (m_bEnded) return m_nEndCode;

@@ -182,6 +182,11 @@ class CDialog : public QDialog, public Dialog {
   int EndCode() const override { return m_nEndCode; }
   void ShowModeless(bool show) override;
 
+  // fiscal/NVR pages
+  void SetTitle(const std::string& title) override;
+  void SelectItemText(int id) override;
+  void EnableWindowNow(bool enable) override;
+
   // Builds the template (once), runs OnInitDialog and then the modal loop
   // through the prompts.  A dialog that ended itself inside OnInitDialog
   // returns its code without showing.
