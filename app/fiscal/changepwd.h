@@ -10,7 +10,7 @@
 class CChangePwd : public tk::CDialog {
   Q_OBJECT
  public:
-  CChangePwd(std::string current, QWidget* parent = nullptr);
+  CChangePwd(std::string current, tk::Dialog* parent = nullptr);
 
   std::string m_strCurrent;  // UTF-8
   std::string m_strNew;

@@ -8,7 +8,7 @@
 class CFRInstall : public tk::CDialog {
   Q_OBJECT
  public:
-  explicit CFRInstall(QWidget* parent = nullptr);
+  explicit CFRInstall(tk::Dialog* parent = nullptr);
 
  protected:
   bool OnInitDialog() override;

@@ -12,15 +12,12 @@
 #include "frfunction.h"
 #include "reports.h"
 
-class QLineEdit;
-class QSpinBox;
-
 // A number edit with its up-down control beside it: the arrows step from
 // the number in the edit and write the new one back; the edit itself may
 // hold any digits, or none.
-void BindUpDown(QLineEdit* edit, QSpinBox* upDown);
+void BindUpDown(tk::Dialog& page, int editId, int upDownId);
 // Digits only, as typed (an empty edit is allowed).
-void MakeDigitsOnly(QLineEdit* edit);
+void MakeDigitsOnly(tk::Dialog& page, int editId);
 
 class CEEJDateReport : public CFRFunction {
   Q_OBJECT

@@ -6,8 +6,6 @@
 
 #include "frfunction.h"
 
-class QTimer;
-
 class CSynchro : public CFRFunction {
   Q_OBJECT
  public:
@@ -22,5 +20,5 @@ class CSynchro : public CFRFunction {
  private:
   void OnTimer();
 
-  QTimer* m_nTimer = nullptr;  // one second; lives as long as the page
+  int m_nTimer = 0;  // one second; lives as long as the page
 };
