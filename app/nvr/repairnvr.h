@@ -7,8 +7,6 @@
 // it with IDCANCEL and writes nothing.
 #pragma once
 
-#include <QString>
-
 #include <optional>
 
 #include "nvr_recovery.h"
@@ -17,7 +15,7 @@
 class CRepairNVR : public tk::CDialog {
   Q_OBJECT
  public:
-  explicit CRepairNVR(QWidget* parent = nullptr);
+  explicit CRepairNVR(tk::Dialog* parent = nullptr);
 
   // The record the controls show; money in roubles.
   termina::app::NvrRecord m_record;
