@@ -149,13 +149,17 @@ class TypingLimit : public QValidator {
   QString m_accepted;
 };
 
-// Passes the keys meant for a control through the page's filter.
+// Passes the keys meant for a control through the page's filter.  On the
+// window itself it sees the keys no control took before the window's own
+// key handling (a derived window's included), and only the keys pressed:
+// the shortcut requests are the controls' business.
 class KeyFilterObject : public QObject {
  public:
-  KeyFilterObject(QObject* parent, KeyFilter filter) : QObject(parent), m_filter(std::move(filter)) {}
+  KeyFilterObject(QObject* parent, KeyFilter filter, bool shortcutRequests)
+      : QObject(parent), m_filter(std::move(filter)), m_shortcutRequests(shortcutRequests) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
     const bool press = event->type() == QEvent::KeyPress;
-    if ((press || event->type() == QEvent::ShortcutOverride) && m_filter &&
+    if ((press || (m_shortcutRequests && event->type() == QEvent::ShortcutOverride)) && m_filter &&
         m_filter(KeyOf(static_cast<QKeyEvent*>(event), !press))) {
       event->accept();
       return true;
@@ -165,6 +169,7 @@ class KeyFilterObject : public QObject {
 
  private:
   KeyFilter m_filter;
+  bool m_shortcutRequests;
 };
 
 // The dialogs alive now, so that a message whose owner has gone is shown
@@ -526,26 +531,14 @@ void CDialog::OnEditDone(int id, std::function<void()> handler) {
 }
 
 void CDialog::SetKeyFilter(int id, KeyFilter filter) {
-  if (id == 0) {
-    m_windowKeys = std::move(filter);
-    return;
-  }
-  QWidget* w = Item(id);
+  QWidget* w = id == 0 ? this : Item(id);
   if (!w) return;
   if (auto it = m_keyFilters.find(id); it != m_keyFilters.end()) delete it->second;
   m_keyFilters[id] = nullptr;
   if (!filter) return;
-  auto* f = new KeyFilterObject(w, std::move(filter));
+  auto* f = new KeyFilterObject(w, std::move(filter), id != 0);
   w->installEventFilter(f);
   m_keyFilters[id] = f;
-}
-
-void CDialog::keyPressEvent(QKeyEvent* event) {
-  if (m_windowKeys && m_windowKeys(KeyOf(event, false))) {
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
 }
 
 int CDialog::StartTimer(int ms, std::function<void()> handler) {

@@ -203,8 +203,6 @@ class CDialog : public QDialog, public Dialog {
 
   void reject() override { OnCancel(); }
   void accept() override { OnOK(); }
-  // Keys no control took pass the window's key filter (id 0) first.
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int m_nTemplate;
@@ -215,8 +213,8 @@ class CDialog : public QDialog, public Dialog {
   // One connection per control and kind of event, so that a later
   // handler replaces the earlier one.
   std::map<std::pair<int, int>, QMetaObject::Connection> m_handlers;
+  // The key filters by control number, the window's under 0.
   std::map<int, QObject*> m_keyFilters;
-  KeyFilter m_windowKeys;
   std::map<int, QTimer*> m_timers;
   int m_nextTimer = 1;
   void Connect(int id, int kind, QMetaObject::Connection c);
