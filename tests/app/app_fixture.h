@@ -32,17 +32,19 @@ namespace apptest {
 inline QTabWidget* Tabs(const CFRMainDlg& main) { return tk::ItemOf<QTabWidget>(&main, CFRMainDlg::kTabId); }
 inline QTreeWidget* Tree(const CFRMainDlg& main) { return tk::ItemOf<QTreeWidget>(&main, CFRMainDlg::kTreeId); }
 // A page pointer that turns null when the page is deleted.
-class PagePtr {
+template <class P>
+class PagePtrOf {
  public:
-  PagePtr(CFRFunction* page = nullptr) : m_alive(page ? page->Alive() : nullptr) {}  // NOLINT: converts as a pointer
-  CFRFunction* data() const { return m_alive ? *m_alive : nullptr; }
+  PagePtrOf(P* page = nullptr) : m_alive(page ? page->Alive() : nullptr) {}  // NOLINT: converts as a pointer
+  P* data() const { return m_alive ? static_cast<P*>(*m_alive) : nullptr; }
   bool isNull() const { return data() == nullptr; }
-  operator CFRFunction*() const { return data(); }  // NOLINT
-  CFRFunction* operator->() const { return data(); }
+  operator P*() const { return data(); }  // NOLINT
+  P* operator->() const { return data(); }
 
  private:
   std::shared_ptr<CFRFunction* const> m_alive;
 };
+using PagePtr = PagePtrOf<CFRFunction>;
 
 inline QWidget* W(const tk::Dialog* d) { return tk::WidgetOf(d); }
 inline QWidget* W(const tk::Dialog& d) { return tk::WidgetOf(&d); }

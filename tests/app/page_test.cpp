@@ -26,7 +26,7 @@ class ReportPage : public CFRFunction {
   explicit ReportPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
-    auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), this);
+    auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), tk::WidgetOf(this));
     b->setProperty("ctrlId", kInterruptId);
     b->setGeometry(60, 300, 80, 24);
     return true;
@@ -44,7 +44,7 @@ class GatedPage : public CFRFunction {
   explicit GatedPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
-    auto* e = new QLineEdit(this);
+    auto* e = new QLineEdit(tk::WidgetOf(this));
     e->setProperty("ctrlId", 1200);
     return true;
   }
@@ -101,7 +101,7 @@ TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
   const QRect tree = Tree(main)->geometry();
   const QRect header = Tabs(main)->tabBar()->tabRect(0);
   EXPECT_GT(header.height(), 10);
-  const QRect r = page->geometry();
+  const QRect r = tk::WidgetOf(page)->geometry();
   EXPECT_EQ(r.left(), tab.left() + tree.width() + 10);
   EXPECT_EQ(r.top(), tab.top() + header.height() + 5);
   EXPECT_EQ(r.left() + r.width(), tab.left() + tab.width() - 5);
@@ -109,7 +109,7 @@ TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
   // Right of the tree, clear of it; the command row fits in the page.
   EXPECT_GT(r.left(), tree.right());
   EXPECT_LE(tk::Item(page, 1)->geometry().bottom(), r.height());
-  EXPECT_EQ(page->parentWidget(), &main);
+  EXPECT_EQ(tk::WidgetOf(page)->parentWidget(), tk::WidgetOf(&main));
 }
 
 TEST_F(PageTest, OnePagePerSelectionStep) {
@@ -117,7 +117,7 @@ TEST_F(PageTest, OnePagePerSelectionStep) {
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
   EXPECT_EQ(created, 1);  // the program's own selection after the rebuild
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
   Tree(main)->setFocus();
   // Keys go where the focus is, as typed: each step's device check leaves
@@ -128,7 +128,8 @@ TEST_F(PageTest, OnePagePerSelectionStep) {
   }
   EXPECT_EQ(created, 4);
   EXPECT_EQ(Tree(main)->currentItem(), Tree(main)->topLevelItem(3));
-  EXPECT_EQ(main.CurrentPage()->geometry(), main.PageRect());
+  const tk::Rect pr = main.PageRect();
+  EXPECT_EQ(tk::WidgetOf(main.CurrentPage())->geometry(), QRect(pr.x, pr.y, pr.width, pr.height));
   // A tab change builds the tree and shows exactly one page.
   Tabs(main)->setCurrentIndex(1);
   EXPECT_EQ(created, 5);
@@ -146,7 +147,7 @@ TEST_F(PageTest, DeviceChangeWhileMovingInTheTree) {
   StartRegister(Long(301));
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   Tree(main)->setFocus();
   m_sim->setVersion(120);
   QTest::keyClick(Tree(main), Qt::Key_Down);
@@ -279,7 +280,7 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
 TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
   StartRegister();
   CFRMainDlg& main = Open(QString(), Make<GatedPage>());
-  QPointer<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
+  PagePtrOf<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
   Button(first, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->IsBusy(); }, 10000));
   main.ShowPage(1);
@@ -331,7 +332,7 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
 TEST_F(PageTest, CloseWhileReportRuns) {
   StartReportRegister();
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
-  QPointer<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
+  PagePtrOf<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
   Button(page, CFRFunction::kExitId)->click();
