@@ -137,7 +137,7 @@ TEST_F(ReportPages, FiscalShiftPageFrameAndRefusal) {
 // the focus goes to it and nothing is sent.
 TEST_F(ReportPages, FiscalDatePageDatesAndEmptyPassword) {
   CFRMainDlg& main = OpenReady();
-  main.activateWindow();
+  W(main)->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
   auto* page = dynamic_cast<CFiscDateReport*>(Select("Налоговый инспектор", "Краткий фиск. отчет по датам"));
   ASSERT_NE(page, nullptr);
@@ -169,7 +169,7 @@ TEST_F(ReportPages, InterruptedControlTape) {
   ASSERT_TRUE(tk::PumpUntil([&] { return m_sim->state().reportRunning; }, 10000));
   EXPECT_FALSE(Tree(main)->isEnabled());
   EXPECT_FALSE(Tabs(main)->isEnabled());
-  EXPECT_TRUE(page->isEnabled());
+  EXPECT_TRUE(W(page)->isEnabled());
   // Fifteen ACKs, one every 200 ms, keep the call waiting past the 2 s the
   // patience of a silent line would allow.
   const auto acks = [&] {
