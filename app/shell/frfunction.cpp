@@ -332,10 +332,13 @@ void CFRFunction::RunCommand(Command command) {
       // A fault of the program, not of the register: said so, not hidden.
       text = UnexpectedFailureText(std::current_exception());
     }
-    idle->set();
     --s_running;
     record->ended = true;
-    tk::PostToUi([record, job, text, haveText] {
+    tk::PostToUi([record, job, text, haveText, idle] {
+      // The interrupt button is free again only together with the end of
+      // the command: set from here, a second press between the two would
+      // send another cancel to a register whose report has already ended.
+      idle->set();
       if (CFRFunction* page = *record->page) {
         if (!page->IsRetired()) {
           if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
