@@ -163,7 +163,7 @@ CommandJob::CommandJob(std::shared_ptr<CFRFunction* const> page, std::shared_ptr
     : m_page(std::move(page)), m_host(std::move(host)) {}
 
 const tk::Dialog* CommandJob::Owner() const {
-  if (CFRFunction* page = *m_page) return page;
+  if (CFRFunction* page = *m_page; page && !page->IsRetired()) return page;
   if (PageHost* host = *m_host) return host->HostDialog();
   return nullptr;
 }
@@ -332,13 +332,23 @@ void CFRFunction::RunCommand(Command command) {
       // A fault of the program, not of the register: said so, not hidden.
       text = UnexpectedFailureText(std::current_exception());
     }
-    idle->set();
     --s_running;
     record->ended = true;
-    tk::PostToUi([record, job, text, haveText] {
+    tk::PostToUi([record, job, text, haveText, idle] {
+      // The interrupt button is free again only together with the end of
+      // the command: set from here, a second press between the two would
+      // send another cancel to a register whose report has already ended.
+      idle->set();
       if (CFRFunction* page = *record->page) {
-        if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
-        return;
+        if (!page->IsRetired()) {
+          if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
+          return;
+        }
+        // Retired while the command ran: Retire left its deletion to the
+        // command's end.
+        tk::DeferToLoop([alive = record->page] {
+          if (CFRFunction* q = *alive) delete q;
+        });
       }
       // The page went while its command ran: the outcome still reaches the
       // status line, and a failure its box.
