@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's decisions that need no register: node lists and version
-// classes, the edit filter, the status dialog, the UI channel.
+// classes, the edit filter and the status dialog.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +18,6 @@
 #include "frstatusdlg.h"
 #include "function_tree.h"
 #include "toolkit_qt.h"
-#include "ui_channel.h"
 
 namespace {
 
@@ -190,35 +189,6 @@ TEST(Templates, ControlsCarryTheirIdentifiers) {
   EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 1)->text(), "ВЫХОД");
   EXPECT_EQ(tk::ItemOf<QLineEdit>(&page, 1014), nullptr);  // typed lookup
   EXPECT_THROW(tk::LoadTemplate(999, tk::WidgetOf(&page)), std::logic_error);
-}
-
-// A worker's calls run on the UI thread; once the channel closes, calls
-// that have not started fail in the worker and never run.
-TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
-  auto channel = tk::UiChannel::Create();
-  std::atomic<int> stage{0};
-  bool ranOnUi = false;
-  std::atomic<bool> gone{false};
-  std::atomic<bool> proceed{false};
-  std::thread worker([&] {
-    ranOnUi = channel->Call([] { return tk::OnUiThread(); });
-    stage = 1;
-    while (!proceed) std::this_thread::yield();
-    try {
-      channel->Call([&] { stage = 99; });
-    } catch (const tk::PageGone&) { gone = true; }
-  });
-  ASSERT_TRUE(tk::PumpUntil([&] { return stage.load() == 1; }, 10000));
-  // The second call is posted but the UI does not run it before closing
-  // (or the worker finds the channel closed at once): either way it fails.
-  proceed = true;
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  channel->Close();
-  worker.join();
-  QCoreApplication::processEvents();  // a call the worker posted would run now
-  EXPECT_TRUE(ranOnUi);
-  EXPECT_TRUE(gone);
-  EXPECT_EQ(stage.load(), 1);
 }
 
 }  // namespace
