@@ -79,7 +79,7 @@ class AppTest : public ::testing::Test {
   void TearDown() override {
     m_main.reset();
     // Let pages retired by the main window go, and the worker finish.
-    tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000);
+    tk::PumpUntil([] { return !WorkerBusy(); }, 20000);
     if (reg::Worker::Started()) reg::Worker::Get().Resume();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TRMA_ClosePort();
@@ -101,6 +101,8 @@ class AppTest : public ::testing::Test {
   CFRMainDlg& Open(const QString& commandLine = QString(), CFRMainDlg::PageFactory factory = nullptr) {
     m_main = std::make_unique<CFRMainDlg>(m_wiring, commandLine.toStdString());
     if (factory) m_main->SetPageFactory(std::move(factory));
+    // The program would end the process here; a test notes it instead.
+    m_main->SetEndNow([this] { m_endedNow = true; });
     m_main->InitDialog();
     tk::WidgetOf(m_main.get())->show();
     WaitPageFilled(*m_main);
@@ -132,6 +134,7 @@ class AppTest : public ::testing::Test {
   ProgramWiring m_wiring;
   std::unique_ptr<termina::sim::Simulator> m_sim;
   std::unique_ptr<CFRMainDlg> m_main;
+  bool m_endedNow = false;
 };
 
 }  // namespace apptest

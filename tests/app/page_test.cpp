@@ -19,8 +19,8 @@ namespace {
 
 using termina::sim::Config;
 
-// A long report page: Execute runs the EEJ report by shifts; the template
-// gets an interrupt button.
+// A long report page: its command runs the EEJ report by shifts; the
+// template gets an interrupt button.
 class ReportPage : public CFRFunction {
  public:
   explicit ReportPage(PageHost& host) : CFRFunction(host) {}
@@ -31,16 +31,33 @@ class ReportPage : public CFRFunction {
     b->setGeometry(60, 300, 80, 24);
     return true;
   }
-  void Execute() override {
-    TRMA_EEJShiftReport(0, 1, 1);
-    executed = true;
+  Command MakeCommand() override {
+    return [executed = executed](CommandJob&) {
+      TRMA_EEJShiftReport(0, 1, 1);
+      *executed = true;
+    };
   }
-  std::atomic<bool> executed{false};
+  // Shared with the command, which may outlive the page.
+  std::shared_ptr<std::atomic<bool>> executed = std::make_shared<std::atomic<bool>>(false);
 };
 
-// A page whose command waits for the test, then writes into its own edit.
+// A page whose command waits for the test, then writes into its own edit
+// when the page is still there.
 class GatedPage : public CFRFunction {
  public:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool open = false;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> wrotePage{false};
+    void Release() {
+      std::lock_guard lock(mutex);
+      open = true;
+      cv.notify_all();
+    }
+  };
   explicit GatedPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
@@ -48,25 +65,19 @@ class GatedPage : public CFRFunction {
     e->setProperty("ctrlId", 1200);
     return true;
   }
-  void Execute() override {
-    entered = true;
-    {
-      std::unique_lock lock(mutex);
-      cv.wait(lock, [&] { return open; });
-    }
-    SetItemText(1200, "после");
-    wroteAfterRelease = true;
+  Command MakeCommand() override {
+    return [gate = gate](CommandJob& job) {
+      gate->entered = true;
+      {
+        std::unique_lock lock(gate->mutex);
+        gate->cv.wait(lock, [&] { return gate->open; });
+      }
+      gate->wrotePage = job.OnPage([](CFRFunction& page) { page.SetItemTextNow(1200, "после"); });
+      gate->ended = true;
+    };
   }
-  void Release() {
-    std::lock_guard lock(mutex);
-    open = true;
-    cv.notify_all();
-  }
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool open = false;
-  std::atomic<bool> entered{false};
-  std::atomic<bool> wroteAfterRelease{false};
+  // Shared with the command, which may outlive the page.
+  std::shared_ptr<Gate> gate = std::make_shared<Gate>();
 };
 
 template <class Page>
@@ -252,7 +263,7 @@ TEST_F(PageTest, InterruptTwiceSendsOneCan) {
   EXPECT_EQ(CountMessages("Отчет прерван"), 1);
   EXPECT_EQ(m_sim->state().reportsCancelled, 1);
   // The cancelled report ends with the register's refusal, shown once.
-  EXPECT_FALSE(page->executed);
+  EXPECT_FALSE(*page->executed);
   EXPECT_NE(main.StatusText(0), "Готов");
   EXPECT_EQ(CountMessages(main.StatusText(0)), 1);
   EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
@@ -271,38 +282,38 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 100), "1");
   EXPECT_EQ(main.CurrentPage(), page);  // nothing rebuilt
   ASSERT_TRUE(WaitIdle(page));
-  EXPECT_TRUE(page->executed);
+  EXPECT_TRUE(*page->executed);
   EXPECT_EQ(main.StatusText(0), "Готов");
 }
 
-// A page replaced while its thread runs stays alive, hidden and cut off,
-// until the thread ends; the thread touches none of its widgets.
-TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
+// A page replaced while its command runs goes at once (once its handlers
+// are off the stack); the command runs to its end on the copies it holds,
+// leaves out what was meant for the page and puts its outcome on the
+// status line.
+TEST_F(PageTest, ReplacedPageGoesAtOnceItsCommandRunsToItsEnd) {
   StartRegister();
   CFRMainDlg& main = Open(QString(), Make<GatedPage>());
   PagePtrOf<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
+  const std::shared_ptr<GatedPage::Gate> gate = first->gate;
   Button(first, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->IsBusy(); }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return gate->entered && first->IsBusy(); }, 10000));
   main.ShowPage(1);
   ASSERT_NE(main.CurrentPage(), first.data());
-  // Whatever the replacement posted has run; the page is still there.
-  QCoreApplication::processEvents();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_FALSE(first.isNull());
-  EXPECT_TRUE(first->IsRetired());
-  EXPECT_TRUE(!first->IsVisible());
-  main.SetStatusText(0, "new page");
-  first->Release();
-  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 10000));
   EXPECT_TRUE(tk::PumpUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return first.isNull();
       },
       10000));
-  // Nothing of the old command reached the window.
-  EXPECT_EQ(main.StatusText(0), "new page");
+  EXPECT_FALSE(gate->ended);  // the page went first
+  main.SetStatusText(0, "new page");
+  gate->Release();
+  ASSERT_TRUE(tk::PumpUntil([&] { return gate->ended && !WorkerBusy(); }, 10000));
+  EXPECT_FALSE(gate->wrotePage);
+  EXPECT_TRUE(tk::PumpUntil([&] { return main.StatusText(0) == "Готов"; }, 10000)) << main.StatusText(0);
   EXPECT_TRUE(m_prompts.messages.empty());
+  // The page shown now is not taken for the command's page.
+  EXPECT_FALSE(main.CurrentPage()->IsBusy());
 }
 
 // The command button's device check finds another register, re-initialises
@@ -318,7 +329,7 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-3");
   EXPECT_EQ(created, 2);
   EXPECT_NE(main.CurrentPage(), first.data());
-  EXPECT_EQ(CFRFunction::RunningThreads(), 0);  // nothing was started
+  EXPECT_FALSE(WorkerBusy());  // nothing was started
   EXPECT_TRUE(tk::PumpUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -327,28 +338,27 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
       10000));
 }
 
-// Closing the program while a report runs: the window goes at once, the
-// thread ends later without touching it, and its page is freed then.
+// Closing the program while a report runs: the window and its page go at
+// once, the command ends later on the worker without touching either.
 TEST_F(PageTest, CloseWhileReportRuns) {
   StartReportRegister();
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
   PagePtrOf<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
+  const auto executed = page->executed;
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
   Button(page, CFRFunction::kExitId)->click();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDOK);
+  // The worker was still inside the driver a second later: the program
+  // would end the process there.
+  EXPECT_TRUE(m_endedNow);
   m_main.reset();
-  ASSERT_FALSE(page.isNull());
-  EXPECT_EQ(page->Host(), nullptr);  // cut off from the window that is gone
-  EXPECT_EQ(CFRFunction::RunningThreads(), 1);
-  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000));
-  EXPECT_TRUE(tk::PumpUntil(
-      [&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return page.isNull();
-      },
-      10000));
+  EXPECT_TRUE(page.isNull());  // gone with the window
+  EXPECT_TRUE(WorkerBusy());   // the report is still on the register
+  ASSERT_TRUE(tk::PumpUntil([] { return !WorkerBusy(); }, 20000));
+  QCoreApplication::processEvents();  // the command's end, posted to the UI
+  EXPECT_TRUE(*executed);
   EXPECT_TRUE(m_prompts.messages.empty());
 }
 

@@ -214,7 +214,7 @@ TEST_F(ReportPages, ReplacedWhileItsReportPrints) {
   main.ShowPage(
       Tree(main)->indexOfTopLevelItem(Tree(main)->findItems("Отчет по активизации", Qt::MatchExactly).value(0)));
   ASSERT_NE(main.CurrentPage(), tape.data());
-  EXPECT_TRUE(tape.isNull() || tape->IsRetired());
+  EXPECT_TRUE(tape.isNull() || !tape->Host());
   EXPECT_EQ(main.StatusText(0), "Ожидание...");
 
   EXPECT_TRUE(tk::PumpUntil([&] { return main.StatusText(0) == kReady; }, 10000)) << main.StatusText(0);

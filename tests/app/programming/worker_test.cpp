@@ -115,7 +115,7 @@ TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   const QStringList after = Bodies().mid(held);
-  EXPECT_TRUE(params.isNull() || params->IsRetired());
+  EXPECT_TRUE(params.isNull() || !params->Host());
 
   Tree(main)->setCurrentItem(Node(QStringLiteral("Рекламный текст")));
   ASSERT_TRUE(WaitPageFilled(main));
