@@ -163,7 +163,7 @@ CommandJob::CommandJob(std::shared_ptr<CFRFunction* const> page, std::shared_ptr
     : m_page(std::move(page)), m_host(std::move(host)) {}
 
 const tk::Dialog* CommandJob::Owner() const {
-  if (CFRFunction* page = *m_page) return page;
+  if (CFRFunction* page = *m_page; page && !page->IsRetired()) return page;
   if (PageHost* host = *m_host) return host->HostDialog();
   return nullptr;
 }
@@ -337,8 +337,15 @@ void CFRFunction::RunCommand(Command command) {
     record->ended = true;
     tk::PostToUi([record, job, text, haveText] {
       if (CFRFunction* page = *record->page) {
-        if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
-        return;
+        if (!page->IsRetired()) {
+          if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
+          return;
+        }
+        // Retired while the command ran: Retire left its deletion to the
+        // command's end.
+        tk::DeferToLoop([alive = record->page] {
+          if (CFRFunction* q = *alive) delete q;
+        });
       }
       // The page went while its command ran: the outcome still reaches the
       // status line, and a failure its box.

@@ -274,7 +274,7 @@ template <class P, class F>
 bool CommandJob::OnPage(F&& f) {
   return OnUi([&] {
     CFRFunction* page = *m_page;
-    if (!page) return false;
+    if (!page || page->IsRetired()) return false;
     f(static_cast<P&>(*page));
     return true;
   });
