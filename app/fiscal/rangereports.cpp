@@ -27,6 +27,21 @@ bool IsCalendarDay(const tk::Date& d) {
   return !(d.month == 2 && d.day == 29 && !leap);
 }
 
+// A fiscal-memory report: the inspector's password is checked first (a
+// refused one gets the focus again), then the report runs with the
+// navigation disabled.
+template <class Page, class Run>
+CFRFunction::Command InspectorReport(std::string password, Run run) {
+  return [password = std::move(password), run = std::move(run)](CommandJob& job) {
+    if (!app::CheckInspectorPassword(password, job.Ui())) {
+      job.OnPage<Page>([](Page& page) { page.FocusItemNow(Page::kPasswordId); });
+      return;
+    }
+    CFRFunction::NavigationDisabled navigation(job);
+    run(password);
+  };
+}
+
 }  // namespace
 
 void MakeDigitsOnly(tk::Dialog& page, int editId) { page.SetTextPattern(editId, "[0-9]*"); }
@@ -86,14 +101,10 @@ bool CFiscDateReport::OnInitDialog() {
 }
 
 CFRFunction::Command CFiscDateReport::MakeCommand() {
-  return [type = m_wType, p = ReadPeriod(), password = ItemText(kPasswordId)](CommandJob& job) {
-    if (!app::CheckInspectorPassword(password, job.Ui())) {
-      job.OnPage<CFiscDateReport>([](CFiscDateReport& page) { page.FocusItemNow(kPasswordId); });
-      return;
-    }
-    NavigationDisabled navigation(job);
-    app::RunFiscDateReport(type, p.first, p.last, password);
-  };
+  return InspectorReport<CFiscDateReport>(ItemText(kPasswordId),
+                                          [type = m_wType, p = ReadPeriod()](const std::string& password) {
+                                            app::RunFiscDateReport(type, p.first, p.last, password);
+                                          });
 }
 
 // ---- shifts ----------------------------------------------------------------
@@ -128,12 +139,8 @@ bool CFiscShiftReport::OnInitDialog() {
 }
 
 CFRFunction::Command CFiscShiftReport::MakeCommand() {
-  return [type = m_wType, s = ReadShifts(), password = ItemText(kPasswordId)](CommandJob& job) {
-    if (!app::CheckInspectorPassword(password, job.Ui())) {
-      job.OnPage<CFiscShiftReport>([](CFiscShiftReport& page) { page.FocusItemNow(kPasswordId); });
-      return;
-    }
-    NavigationDisabled navigation(job);
-    app::RunFiscShiftReport(type, s.first, s.last, password);
-  };
+  return InspectorReport<CFiscShiftReport>(ItemText(kPasswordId),
+                                           [type = m_wType, s = ReadShifts()](const std::string& password) {
+                                             app::RunFiscShiftReport(type, s.first, s.last, password);
+                                           });
 }
