@@ -46,7 +46,7 @@ class RepairNvr : public AppTest {
     cfg.version = r.version;
     StartRegister(cfg);
     m_sim->setMemory(kNvrArea, kNvrAddress, BuildNvrImage(r));
-    ASSERT_EQ(TRMA_CheckPort(false), 0);
+    ASSERT_EQ(reg::Worker::Get().Run([] { return TRMA_CheckPort(false); }), 0);  // on the worker, as the program does
     m_sim->clearLog();
   }
   // Runs the dialog with one script per template.
