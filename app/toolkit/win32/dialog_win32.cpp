@@ -188,9 +188,12 @@ bool ReadTemplate(int id, TemplateCopy& out) {
     DWORD itemStyle;
     std::memcpy(&itemStyle, item + 8, 4);
     int cls = 0, title = 0;
+    const auto* className = reinterpret_cast<const wchar_t*>(item + 24);
     q = SkipSzOrOrd(reinterpret_cast<const WORD*>(item + 24), &cls);
+    // The static class by its ordinal or by its name.
+    const bool isStatic = cls == 0x0082 || (cls == 0 && *className && !lstrcmpiW(className, L"Static"));
     q = SkipSzOrOrd(q, &title);
-    if (cls == 0x0082 && (itemStyle & SS_TYPEMASK) == SS_BITMAP) info.bitmap = title;
+    if (isStatic && (itemStyle & SS_TYPEMASK) == SS_BITMAP) info.bitmap = title;
     const WORD extra = *q++;
     item = reinterpret_cast<const BYTE*>(q) + extra;
     out.items.push_back(info);
@@ -315,8 +318,7 @@ LRESULT CALLBACK ControlSubclass(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
 }
 
 void Subclass(HWND control, CDialog::Impl* impl) {
-  DWORD_PTR ref = 0;
-  if (!GetWindowSubclass(control, ControlSubclass, 1, &ref))
+  if (impl->subclassed.insert(control).second)
     SetWindowSubclass(control, ControlSubclass, 1, reinterpret_cast<DWORD_PTR>(impl));
 }
 
@@ -349,7 +351,9 @@ void CDialog::Impl::Create(int templateId) {
   HWND parent = host ? host : ownerWindow;
   HWND w = CreateDialogIndirectParamW(ResourceModule(), reinterpret_cast<LPCDLGTEMPLATEW>(copy.bytes.data()), parent,
                                       DialogProc, reinterpret_cast<LPARAM>(this));
-  if (!w) throw std::runtime_error("dialog template " + std::to_string(templateId) + " cannot be made a window");
+  if (!w)
+    throw std::runtime_error("dialog template " + std::to_string(templateId) + " cannot be made a window (error " +
+                             std::to_string(GetLastError()) + ")");
   hwnd = w;
   // Pictures the template names by bitmap number and the program draws.
   const std::vector<HWND> children = Children(hwnd);
@@ -694,7 +698,9 @@ bool CDialog::IsItemEnabled(int id) const {
 }
 
 void CDialog::FocusItemNow(int id) {
-  if (HWND w = m_impl->Item(id)) SendMessageW(m_impl->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
+  // Through the top-level dialog, which keeps its default button in step.
+  if (HWND w = m_impl->Item(id))
+    SendMessageW(GetAncestor(m_impl->hwnd, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
 }
 
 bool CDialog::SetPictureFile(int id, const std::string& path) {
@@ -744,12 +750,14 @@ void CDialog::AlignRulerOver(int rulerId, int boxId) {
   HWND ruler = m_impl->Item(rulerId);
   HWND box = m_impl->Item(boxId);
   if (!ruler || KindOf(box) != Kind::Edit) return;
-  // The first character cell of the box: its client area's left edge and
-  // the left margin, in the window's coordinates.
-  POINT origin{0, 0};
+  // The first character cell of the box: the left edge of its formatting
+  // rectangle (the client area less the margins), in the window's
+  // coordinates.
+  RECT format{};
+  SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  POINT origin{format.left, 0};
   MapWindowPoints(box, m_impl->hwnd, &origin, 1);
-  const auto margins = SendMessageW(box, EM_GETMARGINS, 0, 0);
-  const int textLeft = origin.x + LOWORD(margins);
+  const int textLeft = origin.x;
   const Rect r = ItemRect(rulerId);
   SetWindowPos(ruler, nullptr, textLeft, r.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -1110,10 +1118,6 @@ void CDialog::LockInput(CDialog* child, int keep, std::function<void()> onEscape
   if (!d->hwnd) return;
   HWND focus = GetFocus();
   d->focusBeforeLock = focus && IsChild(d->hwnd, focus) ? focus : nullptr;
-  // No control keeps the focus while the window waits, as in a disabled
-  // window: keys reach the window itself (Escape), and Enter cannot press
-  // the kept button.
-  if (d->focusBeforeLock) SetFocus(d->hwnd);
   const auto lock = [d](HWND c) {
     if (!IsWindowEnabled(c)) return;
     EnableWindow(c, FALSE);
@@ -1127,6 +1131,11 @@ void CDialog::LockInput(CDialog* child, int keep, std::function<void()> onEscape
     for (HWND c : Children(page))
       if (c != kept) lock(c);
   }
+  // No control keeps the focus while the window waits, as in a disabled
+  // window: keys reach the active window itself (Escape), and Enter cannot
+  // press the kept button.
+  focus = GetFocus();
+  if (focus && IsChild(d->hwnd, focus)) SetFocus(nullptr);
   d->onEscape = std::move(onEscape);
   d->inputLocked = true;
 }

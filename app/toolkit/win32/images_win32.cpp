@@ -217,7 +217,8 @@ HBITMAP LoadPictureFile(const std::wstring& path, int width, int height) {
   Com<IWICBitmapScaler> scaler;
   if (width > 0 && height > 0 && (w > static_cast<UINT>(width) || h > static_cast<UINT>(height))) {
     const double scale = std::min(static_cast<double>(width) / w, static_cast<double>(height) / h);
-    const UINT sw = std::max(1u, static_cast<UINT>(w * scale)), sh = std::max(1u, static_cast<UINT>(h * scale));
+    const UINT sw = std::max(1u, static_cast<UINT>(std::lround(w * scale)));
+    const UINT sh = std::max(1u, static_cast<UINT>(std::lround(h * scale)));
     if (FAILED(factory->CreateBitmapScaler(scaler.out())) ||
         FAILED(scaler->Initialize(source, sw, sh, WICBitmapInterpolationModeFant)))
       return nullptr;

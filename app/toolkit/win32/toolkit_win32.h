@@ -115,6 +115,7 @@ struct CDialog::Impl {
   std::map<int, EditRules> editRules;
   std::set<int> notDefault;
   std::set<int> displayOnly;
+  std::set<HWND> subclassed;
   // Program changes in progress: change handlers of the user's own
   // changes do not count them.
   int programChange = 0;
