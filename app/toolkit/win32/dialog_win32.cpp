@@ -369,6 +369,14 @@ void CDialog::Impl::Create(int templateId) {
       SendMessageW(children[i], STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(b));
     }
   }
+  // A tab control is the background of the controls that lie on it (the
+  // function tree): it goes under them and does not paint over them.  It
+  // takes no focus, so the keyboard order it leaves does not matter.
+  for (HWND c : children) {
+    if (KindOf(c) != Kind::Tab) continue;
+    SetWindowLongW(c, GWL_STYLE, GetWindowLongW(c, GWL_STYLE) | WS_CLIPSIBLINGS);
+    SetWindowPos(c, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   for (const auto& [timer, ms] : pendingTimers)
     SetTimer(hwnd, static_cast<UINT_PTR>(timer), static_cast<UINT>(ms), nullptr);
   pendingTimers.clear();

@@ -218,6 +218,11 @@ void TestControls() {
   GetWindowRect(d.GetImpl()->hwnd, &shorter);
   Check(shorter.bottom - shorter.top == wr.bottom - wr.top - 20, "the window is shortened");
 
+  d.SetIcon(144);
+  Check(SendMessageW(d.GetImpl()->hwnd, WM_GETICON, ICON_BIG, 0) &&
+            SendMessageW(d.GetImpl()->hwnd, WM_GETICON, ICON_SMALL, 0),
+        "icon 144 on the window, large and small");
+
   // The title bitmap the template names is drawn.
   bool titleShown = false;
   for (HWND c = GetWindow(d.GetImpl()->hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
