@@ -4,6 +4,7 @@
 // the system's imaging component (WIC).
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "toolkit_win32.h"
 
@@ -101,12 +102,25 @@ HBITMAP TitleBitmap(int w, int h) {
   if (!b) return nullptr;
   Canvas c(b);
   Fill(c.dc(), RECT{0, 0, w, h}, GetSysColor(COLOR_3DFACE));
-  HFONT font = BoldFont(std::max(6, h * 15 / 42));
+  static const wchar_t kFirst[] = L"ПРОГРАММА УПРАВЛЕНИЯ";
+  static const wchar_t kSecond[] = L"ФИСКАЛЬНЫМ РЕГИСТРАТОРОМ";
+  // Two lines filling the height, smaller when the longer one would not
+  // fit the width.
+  HFONT font = nullptr;
+  for (int size = std::max(6, h * 15 / 42); size >= 6; --size) {
+    if (font) DeleteObject(font);
+    font = BoldFont(size);
+    HGDIOBJ was = SelectObject(c.dc(), font);
+    SIZE extent{};
+    GetTextExtentPoint32W(c.dc(), kSecond, static_cast<int>(std::size(kSecond)) - 1, &extent);
+    SelectObject(c.dc(), was);
+    if (extent.cx <= w - 8) break;
+  }
   HGDIOBJ old = SelectObject(c.dc(), font);
   SetBkMode(c.dc(), TRANSPARENT);
   SetTextColor(c.dc(), kBlue);
-  DrawLine(c.dc(), L"ПРОГРАММА УПРАВЛЕНИЯ", RECT{4, 1, w - 4, h / 2}, DT_LEFT);
-  DrawLine(c.dc(), L"ФИСКАЛЬНЫМ РЕГИСТРАТОРОМ", RECT{4, h / 2, w - 4, h - 1}, DT_LEFT);
+  DrawLine(c.dc(), kFirst, RECT{4, 1, w - 4, h / 2}, DT_LEFT);
+  DrawLine(c.dc(), kSecond, RECT{4, h / 2, w - 4, h - 1}, DT_LEFT);
   SelectObject(c.dc(), old);
   DeleteObject(font);
   return b;
