@@ -3,7 +3,7 @@
 
 #include <utility>
 
-CChangePwd::CChangePwd(std::string current, QWidget* parent)
+CChangePwd::CChangePwd(std::string current, tk::Dialog* parent)
     : tk::CDialog(162, parent), m_strCurrent(std::move(current)) {}
 
 bool CChangePwd::OnInitDialog() {

@@ -5,12 +5,11 @@
 
 #include <string>
 
-#include "toolkit_qt.h"
+#include "dialog.h"
 
 class CChangePwd : public tk::CDialog {
-  Q_OBJECT
  public:
-  CChangePwd(std::string current, QWidget* parent = nullptr);
+  CChangePwd(std::string current, tk::Dialog* parent = nullptr);
 
   std::string m_strCurrent;  // UTF-8
   std::string m_strNew;

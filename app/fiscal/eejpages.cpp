@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "eejpages.h"
 
-#include <QLineEdit>
-#include <QSpinBox>
-
 #include "rangereports.h"
 #include "reports.h"
 
@@ -31,7 +28,7 @@ void CEEJActivateReport::Execute() {
 bool CEEJReport::OnInitDialog() {
   CFRFunction::OnInitDialog();
   SetItemTextNow(kShiftId, "1");
-  BindUpDown(Item<QLineEdit>(kShiftId), Item<QSpinBox>(kUpDownId));
+  BindUpDown(*this, kShiftId, kUpDownId);
   return true;
 }
 
@@ -48,7 +45,7 @@ void CEEJGetShift::Print(uint16_t shift) { app::RunEejShiftReport(shift); }
 bool CEEJReceipt::OnInitDialog() {
   CFRFunction::OnInitDialog();
   SetItemTextNow(kKpkId, "1");
-  BindUpDown(Item<QLineEdit>(kKpkId), Item<QSpinBox>(kUpDownId));
+  BindUpDown(*this, kKpkId, kUpDownId);
   return true;
 }
 

@@ -13,14 +13,12 @@
 #include "frfunction.h"
 
 class CEEJActivate : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CEEJActivate(PageHost& host) : CFRFunction(host) {}
   void Execute() override;
 };
 
 class CEEJCloseArchive : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CEEJCloseArchive(PageHost& host) : CFRFunction(host) {}
   // Asks "Закрыть архив?" first; any answer but Yes sends nothing.
@@ -28,7 +26,6 @@ class CEEJCloseArchive : public CFRFunction {
 };
 
 class CEEJActivateReport : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CEEJActivateReport(PageHost& host) : CFRFunction(host) {}
   void Execute() override;
@@ -36,7 +33,6 @@ class CEEJActivateReport : public CFRFunction {
 
 // "Контрольная лента": the control tape of one shift.
 class CEEJReport : public CFRFunction {
-  Q_OBJECT
  public:
   enum : int { kShiftId = 1026, kUpDownId = 1084 };
   explicit CEEJReport(PageHost& host) : CFRFunction(host) {}
@@ -52,7 +48,6 @@ class CEEJReport : public CFRFunction {
 
 // "Отчет по смене": the EEJ report of one shift.
 class CEEJGetShift : public CEEJReport {
-  Q_OBJECT
  public:
   explicit CEEJGetShift(PageHost& host) : CEEJReport(host) {}
 
@@ -62,7 +57,6 @@ class CEEJGetShift : public CEEJReport {
 
 // "Документ из ЭКЛЗ": one document by its КПК number (32 bits).
 class CEEJReceipt : public CFRFunction {
-  Q_OBJECT
  public:
   enum : int { kKpkId = 1027, kUpDownId = 1085 };
   explicit CEEJReceipt(PageHost& host) : CFRFunction(host) {}

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fiscregister.h"
 
-#include <QLineEdit>
-#include <QRegularExpressionValidator>
-
 #include "fiscalization.h"
 
 namespace {
@@ -22,25 +19,20 @@ CFiscRegister::CFiscRegister(PageHost& host) : CFRFunction(host) {}
 
 bool CFiscRegister::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  const QRegularExpression digits(QStringLiteral("[0-9]*"));
   for (int i = 0; i < termina::app::kFiscFieldCount; ++i) {
-    auto* edit = Item<QLineEdit>(kFieldIds[i]);
-    if (!edit) continue;
-    edit->setMaxLength(termina::app::kFiscFieldLimits[i]);
-    edit->setValidator(new QRegularExpressionValidator(digits, edit));
+    SetTextLimit(kFieldIds[i], termina::app::kFiscFieldLimits[i]);
+    SetTextPattern(kFieldIds[i], "[0-9]*");
   }
   for (FiscField f : {FiscField::CurrentPassword, FiscField::NewPassword, FiscField::NewPasswordRepeat})
-    if (auto* edit = Item<QLineEdit>(IdOf(f))) edit->setEchoMode(QLineEdit::Password);
+    SetPasswordEntry(IdOf(f));
   return true;
 }
 
-void CFiscRegister::SetInitialFocus() {
-  if (QWidget* w = Item(IdOf(FiscField::CurrentPassword))) w->setFocus();
-}
+void CFiscRegister::SetInitialFocus() { FocusItemNow(IdOf(FiscField::CurrentPassword)); }
 
 namespace {
 
-FiscalizationInput ReadFields(const tk::CDialog& page) {
+FiscalizationInput ReadFields(const tk::Dialog& page) {
   FiscalizationInput in;
   for (int i = 0; i < termina::app::kFiscFieldCount; ++i) in.fields[i] = page.ItemText(kFieldIds[i]);
   return in;
@@ -52,7 +44,7 @@ bool CFiscRegister::ValidateInput() {
   const auto problem = termina::app::FirstEmptyField(ReadFields(*this));
   if (!problem) return true;
   tk::ThePrompts().ShowMessage({problem->message, tk::kProgramName, tk::Icon::None, tk::Buttons::Ok, tk::IDOK, this});
-  if (QWidget* w = Item(IdOf(problem->field))) w->setFocus();
+  FocusItemNow(IdOf(problem->field));
   return false;
 }
 

@@ -8,7 +8,6 @@
 #include "frfunction.h"
 
 class CFiscRegister : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFiscRegister(PageHost& host);
 

@@ -4,7 +4,7 @@
 #include "driver_api.h"
 #include "register_worker.h"
 
-CFRInstall::CFRInstall(QWidget* parent) : tk::CDialog(152, parent) {}
+CFRInstall::CFRInstall(tk::Dialog* parent) : tk::CDialog(152, parent) {}
 
 bool CFRInstall::OnInitDialog() {
   SetTextLimit(1051, 12);

@@ -3,12 +3,11 @@
 // number (template 152, "Инсталляция ККМ").
 #pragma once
 
-#include "toolkit_qt.h"
+#include "dialog.h"
 
 class CFRInstall : public tk::CDialog {
-  Q_OBJECT
  public:
-  explicit CFRInstall(QWidget* parent = nullptr);
+  explicit CFRInstall(tk::Dialog* parent = nullptr);
 
  protected:
   bool OnInitDialog() override;

@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rangereports.h"
 
-#include <QDateTimeEdit>
-#include <QLineEdit>
-#include <QRegularExpressionValidator>
-#include <QSignalBlocker>
-#include <QSpinBox>
-
 #include <limits>
 #include <string>
 
@@ -20,32 +14,34 @@ constexpr int kUpDownMax = std::numeric_limits<int32_t>::max();
 
 // The password edit: digits only, shown masked, no length limit of its own
 // (the record takes the first 10 characters).
-void SetUpPassword(QLineEdit* edit) {
-  if (!edit) return;
-  MakeDigitsOnly(edit);
-  edit->setEchoMode(QLineEdit::Password);
+void SetUpPassword(tk::Dialog& page, int id) {
+  MakeDigitsOnly(page, id);
+  page.SetPasswordEntry(id);
+}
+
+// A day of the calendar, as every date a picker shows is.
+bool IsCalendarDay(const tk::Date& d) {
+  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (d.year < 1 || d.month < 1 || d.month > 12 || d.day < 1 || d.day > kDays[d.month - 1]) return false;
+  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  return !(d.month == 2 && d.day == 29 && !leap);
 }
 
 }  // namespace
 
-void MakeDigitsOnly(QLineEdit* edit) {
-  if (!edit) return;
-  edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-}
+void MakeDigitsOnly(tk::Dialog& page, int editId) { page.SetTextPattern(editId, "[0-9]*"); }
 
-void BindUpDown(QLineEdit* edit, QSpinBox* upDown) {
-  if (!edit || !upDown) return;
-  MakeDigitsOnly(edit);
-  upDown->setRange(1, kUpDownMax);
-  upDown->setFocusPolicy(Qt::NoFocus);  // the arrows only; typing goes into the edit
-  upDown->setFocusProxy(edit);
-  const auto follow = [edit, upDown] {
-    const QSignalBlocker block(upDown);
-    upDown->setValue(app::EditNumber(edit->text().toStdString()));
-  };
+void BindUpDown(tk::Dialog& page, int editId, int upDownId) {
+  MakeDigitsOnly(page, editId);
+  page.SetNumberRange(upDownId, 1, kUpDownMax);
+  page.SetUpDownBuddy(upDownId, editId);
+  // Setting the number from the program is silent, so the two handlers do
+  // not chase each other.
+  const auto follow = [&page, editId, upDownId] { page.SetNumber(upDownId, app::EditNumber(page.ItemText(editId))); };
   follow();
-  QObject::connect(edit, &QLineEdit::textChanged, upDown, follow);
-  QObject::connect(upDown, &QSpinBox::valueChanged, edit, [edit](int value) { edit->setText(QString::number(value)); });
+  page.OnChanged(editId, follow);
+  page.OnChanged(upDownId,
+                 [&page, editId, upDownId] { page.SetItemTextNow(editId, std::to_string(page.GetNumber(upDownId))); });
 }
 
 // ---- dates -----------------------------------------------------------------
@@ -59,15 +55,12 @@ CEEJDateReport::CEEJDateReport(PageHost& host, int reportType)
 bool CEEJDateReport::OnInitDialog() {
   CFRFunction::OnInitDialog();
   const auto bind = [this](int id, app::ReportDay* day) {
-    auto* picker = Item<QDateTimeEdit>(id);
-    if (!picker) return;
-    {
-      // The picker shows today, as the page's dates start.
-      const QSignalBlocker block(picker);
-      picker->setDate(QDate::currentDate());
-    }
-    connect(picker, &QDateTimeEdit::dateChanged, this, [day](const QDate& d) {
-      *day = app::ReportDay{d.isValid(), d.year(), d.month(), d.day()};
+    // The picker shows today, as the page's dates start (silently).
+    const app::ReportDay today = app::Today();
+    SetDate(id, tk::Date{today.year, today.month, today.day});
+    OnChanged(id, [this, id, day] {
+      const tk::Date d = GetDate(id);
+      *day = app::ReportDay{IsCalendarDay(d), d.year, d.month, d.day};
     });
   };
   bind(kStartDateId, &m_startDate);
@@ -87,7 +80,7 @@ void CEEJDateReport::Execute() {
 
 bool CFiscDateReport::OnInitDialog() {
   CEEJDateReport::OnInitDialog();
-  SetUpPassword(Item<QLineEdit>(kPasswordId));
+  SetUpPassword(*this, kPasswordId);
   return true;
 }
 
@@ -114,8 +107,8 @@ bool CEEJShiftReport::OnInitDialog() {
   CFRFunction::OnInitDialog();
   SetItemTextNow(kFirstShiftId, kFirstNumber);
   SetItemTextNow(kLastShiftId, kFirstNumber);
-  BindUpDown(Item<QLineEdit>(kFirstShiftId), Item<QSpinBox>(kFirstUpDownId));
-  BindUpDown(Item<QLineEdit>(kLastShiftId), Item<QSpinBox>(kLastUpDownId));
+  BindUpDown(*this, kFirstShiftId, kFirstUpDownId);
+  BindUpDown(*this, kLastShiftId, kLastUpDownId);
   return true;
 }
 
@@ -131,7 +124,7 @@ void CEEJShiftReport::Execute() {
 
 bool CFiscShiftReport::OnInitDialog() {
   CEEJShiftReport::OnInitDialog();
-  SetUpPassword(Item<QLineEdit>(kPasswordId));
+  SetUpPassword(*this, kPasswordId);
   return true;
 }
 

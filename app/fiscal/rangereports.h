@@ -12,18 +12,14 @@
 #include "frfunction.h"
 #include "reports.h"
 
-class QLineEdit;
-class QSpinBox;
-
 // A number edit with its up-down control beside it: the arrows step from
 // the number in the edit and write the new one back; the edit itself may
 // hold any digits, or none.
-void BindUpDown(QLineEdit* edit, QSpinBox* upDown);
+void BindUpDown(tk::Dialog& page, int editId, int upDownId);
 // Digits only, as typed (an empty edit is allowed).
-void MakeDigitsOnly(QLineEdit* edit);
+void MakeDigitsOnly(tk::Dialog& page, int editId);
 
 class CEEJDateReport : public CFRFunction {
-  Q_OBJECT
  public:
   enum : int { kStartDateId = 1021, kEndDateId = 1022 };
   CEEJDateReport(PageHost& host, int reportType);
@@ -45,7 +41,6 @@ class CEEJDateReport : public CFRFunction {
 };
 
 class CFiscDateReport : public CEEJDateReport {
-  Q_OBJECT
  public:
   enum : int { kPasswordId = 1028 };
   CFiscDateReport(PageHost& host, int reportType) : CEEJDateReport(host, reportType) {}
@@ -58,7 +53,6 @@ class CFiscDateReport : public CEEJDateReport {
 };
 
 class CEEJShiftReport : public CFRFunction {
-  Q_OBJECT
  public:
   enum : int { kFirstShiftId = 1025, kLastShiftId = 1026, kFirstUpDownId = 1086, kLastUpDownId = 1087 };
   CEEJShiftReport(PageHost& host, int reportType);
@@ -77,7 +71,6 @@ class CEEJShiftReport : public CFRFunction {
 };
 
 class CFiscShiftReport : public CEEJShiftReport {
-  Q_OBJECT
  public:
   enum : int { kPasswordId = 1028 };
   CFiscShiftReport(PageHost& host, int reportType) : CEEJShiftReport(host, reportType) {}

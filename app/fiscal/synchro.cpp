@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "synchro.h"
 
-#include <QTimer>
-
 #include "clock_sync.h"
 
 namespace {
@@ -21,10 +19,7 @@ bool CSynchro::OnInitDialog() {
     SetItemTextNow(kDateId, termina::app::SynchroDateText(now));
     SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
   }
-  m_nTimer = new QTimer(this);
-  m_nTimer->setInterval(1000);
-  connect(m_nTimer, &QTimer::timeout, this, &CSynchro::OnTimer);
-  m_nTimer->start();
+  m_nTimer = StartTimer(1000, [this] { OnTimer(); });
   return true;
 }
 

@@ -6,10 +6,7 @@
 
 #include "frfunction.h"
 
-class QTimer;
-
 class CSynchro : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CSynchro(PageHost& host);
 
@@ -22,5 +19,5 @@ class CSynchro : public CFRFunction {
  private:
   void OnTimer();
 
-  QTimer* m_nTimer = nullptr;  // one second; lives as long as the page
+  int m_nTimer = 0;  // one second; lives as long as the page
 };

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testsell.h"
 
-#include <QLineEdit>
-#include <QRegularExpressionValidator>
-
 #include "test_sale.h"
 
 namespace {
@@ -21,8 +18,7 @@ bool CTestSell::OnInitDialog() {
   const termina::app::TestSaleInput defaults;
   SetItemTextNow(kOperatorId, defaults.operatorName);
   SetItemTextNow(kAmountId, defaults.amount);
-  if (auto* amount = Item<QLineEdit>(kAmountId))
-    amount->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), amount));
+  SetTextPattern(kAmountId, "[0-9]*");
   SetChecked(kCloseShiftId, defaults.closeShift);
   return true;
 }

@@ -8,7 +8,6 @@
 #include "frfunction.h"
 
 class CTestSell : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CTestSell(PageHost& host);
 

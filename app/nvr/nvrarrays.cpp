@@ -1,23 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "nvrarrays.h"
 
-#include <QLineEdit>
-
 using termina::app::NvrArray;
 
-namespace {}  // namespace
-
-CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, QWidget* parent, const QString& caption)
+CNvrArrayDlg::CNvrArrayDlg(NvrArray kind, double* values, tk::Dialog* parent, const std::string& caption)
     : tk::CDialog(termina::app::NvrArrayDialogFor(kind).templateId, parent),
       m_kind(kind),
       m_pValues(values),
       m_strCaption(caption) {}
 
 bool CNvrArrayDlg::OnInitDialog() {
-  if (!m_strCaption.isEmpty()) setWindowTitle(m_strCaption);
+  if (!m_strCaption.empty()) SetTitle(m_strCaption);
   const auto edits = termina::app::NvrArrayDialogFor(m_kind).edits;
   for (std::size_t i = 0; i < edits.size(); ++i) SetItemTextNow(edits[i], termina::app::FormatMoney(m_pValues[i]));
-  if (auto* first = Item<QLineEdit>(edits.front())) first->setFocus();
+  FocusItemNow(edits.front());
   return true;
 }
 
@@ -27,11 +23,11 @@ void CNvrArrayDlg::OnOK() {
   EndDialog(tk::IDOK);
 }
 
-CMonByPmnt::CMonByPmnt(bool returns, double* values, QWidget* parent, const QString& caption)
+CMonByPmnt::CMonByPmnt(bool returns, double* values, tk::Dialog* parent, const std::string& caption)
     : CNvrArrayDlg(returns ? NvrArray::ReturnsByPayment : NvrArray::SalesByPayment, values, parent, caption) {}
 
-CTaxMoney::CTaxMoney(bool returns, double* values, QWidget* parent, const QString& caption)
+CTaxMoney::CTaxMoney(bool returns, double* values, tk::Dialog* parent, const std::string& caption)
     : CNvrArrayDlg(returns ? NvrArray::TaxReturns : NvrArray::TaxSales, values, parent, caption) {}
 
-CDepSum::CDepSum(bool returns, double* values, QWidget* parent, const QString& caption)
+CDepSum::CDepSum(bool returns, double* values, tk::Dialog* parent, const std::string& caption)
     : CNvrArrayDlg(returns ? NvrArray::DeptReturns : NvrArray::DeptSales, values, parent, caption) {}

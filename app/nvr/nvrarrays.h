@@ -6,18 +6,17 @@
 // gives 0), Cancel leaves the array as it was.
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "nvr_form.h"
-#include "toolkit_qt.h"
+#include "dialog.h"
 
 class CNvrArrayDlg : public tk::CDialog {
-  Q_OBJECT
  public:
   // `values` points at the array the dialog edits (16 or 6 values, as the
   // kind says); `caption`, when given, replaces the template's title.
-  CNvrArrayDlg(termina::app::NvrArray kind, double* values, QWidget* parent = nullptr,
-               const QString& caption = QString());
+  CNvrArrayDlg(termina::app::NvrArray kind, double* values, tk::Dialog* parent = nullptr,
+               const std::string& caption = {});
 
   termina::app::NvrArray Kind() const { return m_kind; }
 
@@ -28,26 +27,23 @@ class CNvrArrayDlg : public tk::CDialog {
  private:
   termina::app::NvrArray m_kind;
   double* m_pValues;
-  QString m_strCaption;
+  std::string m_strCaption;  // UTF-8
 };
 
 // Sales or returns by payment type: cash and payment types 1 to 15.
 class CMonByPmnt : public CNvrArrayDlg {
-  Q_OBJECT
  public:
-  CMonByPmnt(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+  CMonByPmnt(bool returns, double* values, tk::Dialog* parent = nullptr, const std::string& caption = {});
 };
 
 // Sales or returns by tax 0 to 5.
 class CTaxMoney : public CNvrArrayDlg {
-  Q_OBJECT
  public:
-  CTaxMoney(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+  CTaxMoney(bool returns, double* values, tk::Dialog* parent = nullptr, const std::string& caption = {});
 };
 
 // Sales or returns by department 1 to 6.
 class CDepSum : public CNvrArrayDlg {
-  Q_OBJECT
  public:
-  CDepSum(bool returns, double* values, QWidget* parent = nullptr, const QString& caption = QString());
+  CDepSum(bool returns, double* values, tk::Dialog* parent = nullptr, const std::string& caption = {});
 };

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "repairnvr.h"
 
-#include <QDateTimeEdit>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStringList>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "frfunction.h"
 #include "nvr_backup.h"
@@ -20,36 +20,47 @@ namespace {
 const NvrArray kArrays[] = {NvrArray::SalesByPayment, NvrArray::ReturnsByPayment, NvrArray::TaxSales,
                             NvrArray::TaxReturns,     NvrArray::DeptSales,        NvrArray::DeptReturns};
 
-// The classic filter "Name (*.x)|*.x|All (*.*)|*.*||" as Qt writes it:
-// "Name (*.x);;All (*.*)".
-QString QtFilter(const char* classic) {
-  const QStringList parts = QString::fromUtf8(classic).split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty()) break;
-    filters << (parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + ')');
+// The classic filter "Name (*.x)|*.x|All (*.*)|*.*||" as the file prompts
+// take it: "Name (*.x);;All (*.*)".
+std::string PromptFilter(std::string_view classic) {
+  std::vector<std::string_view> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t bar = classic.find('|', from);
+    parts.push_back(classic.substr(from, bar == std::string_view::npos ? std::string_view::npos : bar - from));
+    if (bar == std::string_view::npos) break;
+    from = bar + 1;
   }
-  return filters.join(QStringLiteral(";;"));
+  std::string filters;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].empty()) break;
+    std::string choice(parts[i]);
+    if (choice.find('(') == std::string::npos) choice += " (" + std::string(parts[i + 1]) + ")";
+    filters += (filters.empty() ? "" : ";;") + choice;
+  }
+  return filters;
 }
 
-// A name typed without an extension gets the default one.
-QString WithDefaultExtension(const QString& name) {
-  if (!QFileInfo(name).suffix().isEmpty()) return name;
-  return name + QLatin1Char('.') + QString::fromUtf8(kNvrFileExtension);
+// A file name (UTF-8) as a path of the file system.
+std::filesystem::path PathOf(const std::string& name) { return std::u8string(name.begin(), name.end()); }
+
+bool FileExists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::exists(PathOf(name), error);
 }
 
-std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
-
-QDateTime ToQt(const NvrDateTime& d) {
-  return QDateTime(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second));
+// A name typed without an extension gets the default one.  The extension is
+// what follows the last dot of the name's last part (a leading dot counts,
+// a trailing one gives none).
+std::string WithDefaultExtension(const std::string& name) {
+  const std::u8string last = PathOf(name).filename().u8string();
+  const std::size_t dot = last.rfind(u8'.');
+  if (dot != std::u8string::npos && dot + 1 < last.size()) return name;
+  return name + '.' + kNvrFileExtension;
 }
 
-NvrDateTime FromQt(const QDateTime& t) {
-  const QDate d = t.date();
-  const QTime h = t.time();
-  return NvrDateTime{static_cast<uint8_t>(d.day()),    static_cast<uint8_t>(d.month()),
-                     static_cast<uint16_t>(d.year()),  static_cast<uint8_t>(h.hour()),
-                     static_cast<uint8_t>(h.minute()), static_cast<uint8_t>(h.second())};
+NvrDateTime DateTimeOf(const tk::Date& d, const tk::Time& t) {
+  return NvrDateTime{static_cast<uint8_t>(d.day),  static_cast<uint8_t>(d.month),  static_cast<uint16_t>(d.year),
+                     static_cast<uint8_t>(t.hour), static_cast<uint8_t>(t.minute), static_cast<uint8_t>(t.second)};
 }
 
 bool IsCountEdit(int id) {
@@ -63,12 +74,12 @@ namespace {
 // Runs a register sequence on the worker, its questions shown over the
 // dialog, which takes no input meanwhile but keeps repainting.
 template <class F>
-auto RegisterJob(tk::CDialog* dialog, F f) {
+auto RegisterJob(tk::Dialog* dialog, F f) {
   WorkerInteraction ask(dialog);
-  dialog->setEnabled(false);
+  dialog->EnableWindowNow(false);
   struct Enable {
-    QWidget* w;
-    ~Enable() { w->setEnabled(true); }
+    tk::Dialog* d;
+    ~Enable() { d->EnableWindowNow(true); }
   } enable{dialog};
   return reg::Worker::Get().Run([&] { return f(ask); });
 }
@@ -78,15 +89,12 @@ auto RegisterJob(tk::CDialog* dialog, F f) {
 const std::string CRepairNVR::kMoneyFormatText = "Введите число.";
 const std::string CRepairNVR::kCountFormatText = "Введите целое число от 0 до 4294967295.";
 
-CRepairNVR::CRepairNVR(QWidget* parent) : tk::CDialog(147, parent), m_record(NewNvrRecord(0)) {}
+CRepairNVR::CRepairNVR(tk::Dialog* parent) : tk::CDialog(147, parent), m_record(NewNvrRecord(0)) {}
 
 bool CRepairNVR::OnInitDialog() {
-  for (NvrArray a : kArrays) {
-    if (auto* b = Item<QPushButton>(NvrArrayButton(a)))
-      connect(b, &QPushButton::clicked, this, [this, a] { OnArray(a); });
-  }
-  if (auto* b = Item<QPushButton>(kNvrButtonSave)) connect(b, &QPushButton::clicked, this, [this] { OnSave(); });
-  if (auto* b = Item<QPushButton>(kNvrButtonLoad)) connect(b, &QPushButton::clicked, this, [this] { OnLoad(); });
+  for (NvrArray a : kArrays) OnClicked(NvrArrayButton(a), [this, a] { OnArray(a); });
+  OnClicked(kNvrButtonSave, [this] { OnSave(); });
+  OnClicked(kNvrButtonLoad, [this] { OnLoad(); });
 
   // The version (121 when the register does not say), the image read into
   // the record and the payment totals; a failed read has shown its message
@@ -95,65 +103,58 @@ bool CRepairNVR::OnInitDialog() {
   m_opened = m_record;
   ShowRecord();
   AdaptLayout();
-  if (auto* first = Item<QLineEdit>(kNvrEditShift)) first->setFocus();
+  FocusItemNow(kNvrEditShift);
   return true;
 }
 
 void CRepairNVR::ShowRecord() {
   for (const auto& [id, text] : NvrEditTexts(m_record)) SetItemTextNow(id, text);
-  if (auto* date = Item<QDateTimeEdit>(kNvrDateOpened)) date->setDateTime(ToQt(NvrDateAsShown(m_record.opened)));
+  const NvrDateTime shown = NvrDateAsShown(m_record.opened);
+  SetDate(kNvrDateOpened, tk::Date{shown.year, shown.month, shown.day});
+  SetTime(kNvrDateOpened, tk::Time{shown.hour, shown.minute, shown.second});
 }
 
 bool CRepairNVR::TakeControls() {
-  if (auto* date = Item<QDateTimeEdit>(kNvrDateOpened)) m_record.opened = FromQt(date->dateTime());
+  m_record.opened = DateTimeOf(GetDate(kNvrDateOpened), GetTime(kNvrDateOpened));
   std::map<int, std::string> texts;
-  for (int id : NvrTransferOrder()) {
-    if (auto* e = Item<QLineEdit>(id)) texts[id] = e->text().toStdString();
-  }
+  for (int id : NvrTransferOrder()) texts[id] = ItemText(id);
   const std::optional<int> failed = TakeNvrEditTexts(m_record, texts);
   if (!failed) return true;
   tk::ThePrompts().ShowMessage({IsCountEdit(*failed) ? kCountFormatText : kMoneyFormatText, tk::kProgramName,
                                 tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
-  if (auto* e = Item<QLineEdit>(*failed)) {
-    e->setFocus();
-    e->selectAll();
-  }
+  FocusItemNow(*failed);
+  SelectItemText(*failed);
   return false;
 }
 
 void CRepairNVR::AdaptLayout() {
-  QWidget* ok = Item(tk::IDOK);
-  QWidget* firstTaxRow = Item(kNvrEditDeferred);
-  QWidget* firstDeptButton = Item(kNvrButtonDeptSales);
-  if (!ok || !firstTaxRow || !firstDeptButton) return;
+  if (!HasItem(tk::IDOK) || !HasItem(kNvrEditDeferred) || !HasItem(kNvrButtonDeptSales)) return;
+  const int okTop = ItemRect(tk::IDOK).y;
+  const int firstTaxRowTop = ItemRect(kNvrEditDeferred).y;
+  const int firstDeptButtonTop = ItemRect(kNvrButtonDeptSales).y;
   // The rows from 1068 down to the tax buttons, and the department
   // buttons, each take a band of the dialog's height.
-  const int taxBand = firstDeptButton->y() - firstTaxRow->y();
-  const int deptBand = ok->y() - firstDeptButton->y();
+  const int taxBand = firstDeptButtonTop - firstTaxRowTop;
+  const int deptBand = okTop - firstDeptButtonTop;
   const NvrLayout layout = NvrLayoutFor(m_record.version);
   for (int id : NvrHiddenControls(m_record.version)) ShowItem(id, false);
 
   int rise = 0;
   if (!layout.taxRows) {
     rise += taxBand;
-    for (int id : {kNvrButtonDeptSales, kNvrButtonDeptReturns})
-      if (QWidget* w = Item(id)) w->move(w->x(), w->y() - taxBand);
+    for (int id : {kNvrButtonDeptSales, kNvrButtonDeptReturns}) MoveItemBy(id, 0, -taxBand);
   }
   if (!layout.departmentButtons) rise += deptBand;
   if (rise == 0) return;
   for (int id : {tk::IDOK, tk::IDCANCEL, static_cast<int>(kNvrButtonSave), static_cast<int>(kNvrButtonLoad)})
-    if (QWidget* w = Item(id)) w->move(w->x(), w->y() - rise);
-  const QSize size(width(), height() - rise);
-  if (isWindow())
-    setFixedSize(size);
-  else
-    resize(size);
+    MoveItemBy(id, 0, -rise);
+  ShortenBy(rise);
 }
 
 void CRepairNVR::OnArray(NvrArray array) {
   if (!TakeControls()) return;
   const std::span<double> values = NvrArrayValues(m_record, array);
-  const QString caption = tk::Q(ItemText(NvrArrayButton(array)));
+  const std::string caption = ItemText(NvrArrayButton(array));
   switch (array) {
     case NvrArray::SalesByPayment:
     case NvrArray::ReturnsByPayment: {
@@ -191,20 +192,20 @@ void CRepairNVR::OnOK() {
 }
 
 void CRepairNVR::OnSave() {
-  const QString name = tk::Q(tk::ThePrompts().SaveFileName(this, "Сохранить как", tk::S(QtFilter(kNvrFileFilter))));
-  if (name.isEmpty()) return;
+  const std::string name = tk::ThePrompts().SaveFileName(this, "Сохранить как", PromptFilter(kNvrFileFilter));
+  if (name.empty()) return;
   // What the edits show is what the file gets, or nothing.
   if (!TakeControls()) return;
   tk::PromptInteraction ask(this);
-  SaveNvrRecord(LocalPath(WithDefaultExtension(name)), m_record, ask);
+  SaveNvrRecord(WithDefaultExtension(name), m_record, ask);
 }
 
 void CRepairNVR::OnLoad() {
-  QString name = tk::Q(tk::ThePrompts().OpenFileName(this, "Открыть", tk::S(QtFilter(kNvrFileFilter))));
-  if (name.isEmpty()) return;
-  if (!QFileInfo::exists(name) && QFileInfo::exists(WithDefaultExtension(name))) name = WithDefaultExtension(name);
+  std::string name = tk::ThePrompts().OpenFileName(this, "Открыть", PromptFilter(kNvrFileFilter));
+  if (name.empty()) return;
+  if (!FileExists(name) && FileExists(WithDefaultExtension(name))) name = WithDefaultExtension(name);
   // The file holds no date: the one the picker shows stays.
-  if (auto* date = Item<QDateTimeEdit>(kNvrDateOpened)) m_record.opened = FromQt(date->dateTime());
+  m_record.opened = DateTimeOf(GetDate(kNvrDateOpened), GetTime(kNvrDateOpened));
   tk::PromptInteraction ask(this);
-  if (LoadNvrRecord(LocalPath(name), m_record, ask)) ShowRecord();
+  if (LoadNvrRecord(name, m_record, ask)) ShowRecord();
 }

@@ -7,17 +7,14 @@
 // it with IDCANCEL and writes nothing.
 #pragma once
 
-#include <QString>
-
 #include <optional>
 
 #include "nvr_recovery.h"
-#include "toolkit_qt.h"
+#include "dialog.h"
 
 class CRepairNVR : public tk::CDialog {
-  Q_OBJECT
  public:
-  explicit CRepairNVR(QWidget* parent = nullptr);
+  explicit CRepairNVR(tk::Dialog* parent = nullptr);
 
   // The record the controls show; money in roubles.
   termina::app::NvrRecord m_record;

@@ -7,7 +7,6 @@
 #include "page_support.h"
 
 class CFRCliche : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRCliche(PageHost& host);
 

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frconnectparams.h"
 
-#include <QAbstractButton>
-#include <QTimerEvent>
-
 #include <optional>
 
 #include "clock.h"
@@ -35,12 +32,9 @@ CFRConnectParams::CFRConnectParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRConnectParams::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  const auto bind = [this](int id, void (CFRConnectParams::*handler)()) {
-    if (auto* b = Item<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, handler);
-  };
-  bind(kReadId, &CFRConnectParams::OnReadClock);
-  bind(kSetId, &CFRConnectParams::OnSetClock);
-  bind(kChangeId, &CFRConnectParams::OnChangePassword);
+  OnClicked(kReadId, [this] { OnReadClock(); });
+  OnClicked(kSetId, [this] { OnSetClock(); });
+  OnClicked(kChangeId, [this] { OnChangePassword(); });
   ShowItem(kExecuteId, false);
 
   // The second model keeps its password to itself.
@@ -53,7 +47,8 @@ bool CFRConnectParams::OnInitDialog() {
   SetItemTextNow(kComputerDateId, termina::app::DateText(date));
   SetItemTextNow(kComputerTimeId, termina::app::TimeText(time));
 
-  m_nTimer = startTimer(1000);
+  // The computer's time, refreshed every second.
+  StartTimer(1000, [this] { ShowComputerTime(); });
   ReadThenFill<termina::app::ClockPageData>(&termina::app::ReadClockPage,
                                             [this](termina::app::ClockPageData& p) { Fill(p); });
   return true;
@@ -63,8 +58,7 @@ void CFRConnectParams::Fill(const termina::app::ClockPageData& p) {
   if (p.statusRead) {
     SetItemTextNow(kLastDateId, termina::app::DateText(p.lastDate));
     SetItemTextNow(kLastTimeId, termina::app::TimeText(p.lastTime));
-    for (int id : {kLastLabelId, kLastDateLabelId, kLastTimeLabelId})
-      if (QWidget* w = Item(id)) w->setEnabled(!p.nonFiscal);
+    for (int id : {kLastLabelId, kLastDateLabelId, kLastTimeLabelId}) EnableItemNow(id, !p.nonFiscal);
   }
   if (p.clockRead) {
     SetItemTextNow(kRegisterDateId, termina::app::DateText(p.clock.date));
@@ -72,14 +66,6 @@ void CFRConnectParams::Fill(const termina::app::ClockPageData& p) {
   }
   if (p.failure) TellFailure(*p.failure);
   SetItemTextNow(kPasswordId, p.password);
-}
-
-void CFRConnectParams::timerEvent(QTimerEvent* event) {
-  if (event->timerId() != m_nTimer) {
-    CFRFunction::timerEvent(event);
-    return;
-  }
-  ShowComputerTime();
 }
 
 void CFRConnectParams::ShowComputerTime() {

@@ -9,10 +9,7 @@
 #include "clock.h"
 #include "frfunction.h"
 
-class QTimerEvent;
-
 class CFRConnectParams : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRConnectParams(PageHost& host);
 
@@ -20,8 +17,6 @@ class CFRConnectParams : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
-  // The computer's time, refreshed every second.
-  void timerEvent(QTimerEvent* event) override;
 
  private:
   void OnReadClock();
@@ -34,6 +29,4 @@ class CFRConnectParams : public CFRFunction {
   bool RefuseWhileBusy();
   // A driver failure in the program's own message box (no icon).
   void TellFailure(uint16_t code);
-
-  int m_nTimer = 0;
 };

@@ -7,7 +7,6 @@
 #include "page_support.h"
 
 class CFRFooter : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRFooter(PageHost& host);
 

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frgroups.h"
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include <array>
 #include <string>
 
@@ -29,7 +26,7 @@ bool CFRGroups::OnInitDialog() {
   CFRFunction::OnInitDialog();
   SetFixedFont(kRulerId);
   for (int i = 0; i < 6; ++i) SetFixedFont(kFirstNameId + i);
-  if (auto* header = Item<QLineEdit>(kZSectionId)) header->setMaxLength(static_cast<int>(app::kLineChars));
+  SetTextLimit(kZSectionId, static_cast<int>(app::kLineChars));
   AlignRulerOver(kRulerId, kFirstNameId);
 
   ReadThenFill<app::DepartmentsRead>(&app::ReadDepartments, [this](app::DepartmentsRead& r) {

@@ -10,7 +10,6 @@
 #include "page_support.h"
 
 class CFRGroups : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRGroups(PageHost& host);
 

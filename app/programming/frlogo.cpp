@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frlogo.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPushButton>
-
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -42,30 +36,25 @@ CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) {}
 
 bool CFRLogo::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  const auto bind = [this](int id, void (CFRLogo::*handler)()) {
-    if (auto* b = Item<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, handler);
-  };
-  bind(kChooseId, &CFRLogo::OnChooseFile);
-  bind(kUploadId, &CFRLogo::OnUpload);
-  bind(kSaveId, &CFRLogo::OnStoreSwitch);
-  bind(kRemoveId, &CFRLogo::OnRemove);
+  OnClicked(kChooseId, [this] { OnChooseFile(); });
+  OnClicked(kUploadId, [this] { OnUpload(); });
+  OnClicked(kSaveId, [this] { OnStoreSwitch(); });
+  OnClicked(kRemoveId, [this] { OnRemove(); });
   // A path typed by hand is previewed too once the user leaves the box.
-  if (auto* edit = Item<QLineEdit>(kFileId))
-    connect(edit, &QLineEdit::editingFinished, this, [this] { ShowPreview(ItemText(kFileId)); });
+  OnEditDone(kFileId, [this] { ShowPreview(ItemText(kFileId)); });
+  // Enter presses the focused push button of the page, anywhere else
+  // "СОХРАНИТЬ", the page's default button (the page has no command button
+  // of the framework's own).
+  SetKeyFilter(0, [this](const tk::Key& key) {
+    if (key.kind != tk::Key::Kind::Enter) return false;
+    const int focused = FocusedItem();
+    Press(focused && IsPushButton(focused) ? focused : static_cast<int>(kSaveId));
+    return true;
+  });
 
   // A failed read is reported; the box stays unticked.
   ReadThenFill<bool>(&termina::app::ReadLogoSwitch, [this](bool& print) { SetChecked(kPrintId, print); });
   return true;
-}
-
-void CFRLogo::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-      !qobject_cast<QPushButton*>(QApplication::focusWidget())) {
-    event->accept();
-    if (auto* save = Item<QPushButton>(kSaveId); save && save->isEnabled()) save->click();
-    return;
-  }
-  CFRFunction::keyPressEvent(event);
 }
 
 void CFRLogo::OnChooseFile() {

@@ -7,7 +7,6 @@
 #include "frfunction.h"
 
 class CFRLogo : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRLogo(PageHost& host);
 
@@ -20,9 +19,6 @@ class CFRLogo : public CFRFunction {
 
  protected:
   bool OnInitDialog() override;
-  // Enter outside a push button presses "СОХРАНИТЬ", the page's default
-  // button (the page has no command button of the framework's own).
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnChooseFile();

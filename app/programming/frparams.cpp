@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frparams.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QRadioButton>
-
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "config_map.h"
 #include "page_support.h"
@@ -42,11 +39,9 @@ CFRParams::CFRParams(PageHost& host) : CFRFunction(host) {}
 
 bool CFRParams::OnInitDialog() {
   CFRFunction::OnInitDialog();
-  if (auto* edit = Item<QLineEdit>(kCashDeskId)) edit->installEventFilter(new progpage::DigitsOnly(edit));
-  if (auto* design = Item<QComboBox>(kDesignId)) {
-    for (const char* name : app::ReceiptDesignNames()) design->addItem(QString::fromUtf8(name));
-    design->setCurrentIndex(-1);
-  }
+  SetKeyFilter(kCashDeskId, progpage::DigitsOnly);
+  const auto designs = app::ReceiptDesignNames();
+  SetComboItems(kDesignId, std::vector<std::string>(designs.begin(), designs.end()));
 
   ReadThenFill<app::ParamsRead>(&app::ReadParams, [this](app::ParamsRead& r) {
     m_wVersion = r.version;
@@ -66,26 +61,22 @@ void CFRParams::LayOut() {
   m_bLaidOut = true;
   for (uint16_t id : app::HiddenParamsControls(m_wVersion)) ShowItem(id, false);
   if (!app::MovesParamsRowsUp(m_wVersion)) return;
-  QWidget* cashControl = Item(kNoCashControlId);
-  QWidget* drawer = Item(kAutoDrawerId);
-  QWidget* collect = Item(kCollectToZeroId);
-  if (!cashControl || !drawer || !collect) return;
-  const int offset = (collect->mapToGlobal(QPoint()).y() - cashControl->mapToGlobal(QPoint()).y()) -
-                     (cashControl->mapToGlobal(QPoint()).y() - drawer->mapToGlobal(QPoint()).y());
-  for (int id : kMovedUp)
-    if (QWidget* w = Item(id)) w->move(w->x(), w->y() - offset);
+  for (int id : {kNoCashControlId, kAutoDrawerId, kCollectToZeroId})
+    if (!HasItem(id)) return;
+  // The boxes stand in one column of the page: the rows removed are the
+  // gap below "no cash control" less the row height above it.
+  const int drawer = ItemRect(kAutoDrawerId).y;
+  const int cashControl = ItemRect(kNoCashControlId).y;
+  const int collect = ItemRect(kCollectToZeroId).y;
+  const int offset = (collect - cashControl) - (cashControl - drawer);
+  for (int id : kMovedUp) MoveItemBy(id, 0, -offset);
 }
 
 void CFRParams::SetDisplayType(std::optional<unsigned> type) {
-  auto* ba63 = Item<QRadioButton>(kDisplayBA63Id);
-  auto* ld202 = Item<QRadioButton>(kDisplayLD202Id);
-  if (!ba63 || !ld202) return;
-  // A register value that is neither list entry selects neither button,
-  // which the buttons' exclusivity would not allow.
-  for (QRadioButton* b : {ba63, ld202}) b->setAutoExclusive(false);
-  ba63->setChecked(type && *type == 0);
-  ld202->setChecked(type && *type == 1);
-  for (QRadioButton* b : {ba63, ld202}) b->setAutoExclusive(true);
+  if (!HasItem(kDisplayBA63Id) || !HasItem(kDisplayLD202Id)) return;
+  // A register value that is neither list entry selects neither button.
+  SetChecked(kDisplayBA63Id, type && *type == 0);
+  SetChecked(kDisplayLD202Id, type && *type == 1);
 }
 
 void CFRParams::Fill(const app::ParamsValues& v) {

@@ -11,7 +11,6 @@
 #include "programming_pages.h"
 
 class CFRParams : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRParams(PageHost& host);
 

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frpayment.h"
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include <string>
 
-#include "editex.h"
 #include "page_support.h"
 #include "programming_pages.h"
 
@@ -25,19 +21,18 @@ bool CFRPayment::OnInitDialog() {
   CFRFunction::OnInitDialog();
   SetFixedFont(kRulerId);
   for (int n = 0; n < 16; ++n) {
-    auto* box = Item<CEditEx>(kFirstNameId + n);
-    if (!box) continue;
     SetFixedFont(kFirstNameId + n);
-    m_limits[n] = new progpage::TypingLimit(box, static_cast<int>(app::kPaymentNameChars));
+    // What the register holds is shown and saved back whole, even when it
+    // is longer than a name may be typed.
+    SetTypingLimit(kFirstNameId + n, static_cast<int>(app::kPaymentNameChars));
   }
   // Cash, payment type 0, is fixed in the register: every key meant for its
   // box is taken before the box sees it.
-  if (auto* cash = Item<CEditEx>(kFirstNameId)) cash->installEventFilter(new progpage::KeysSwallowed(cash));
+  SetKeyFilter(kFirstNameId, progpage::KeysSwallowed);
   AlignRulerOver(kRulerId, kFirstNameId);
 
   ReadThenFill<app::PaymentsRead>(&app::ReadPayments, [this](app::PaymentsRead& r) {
-    for (std::size_t n = 0; n < r.names.size(); ++n)
-      if (m_limits[n]) m_limits[n]->SetText(QString::fromStdString(r.names[n]));
+    for (std::size_t n = 0; n < r.names.size(); ++n) SetItemTextNow(kFirstNameId + static_cast<int>(n), r.names[n]);
     // Names read before a failure stay shown; the others are written only
     // once the user has changed them.
     m_unread.Clear();

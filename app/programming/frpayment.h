@@ -4,17 +4,10 @@
 // from the keyboard and is never written.
 #pragma once
 
-#include <array>
-
 #include "frfunction.h"
 #include "page_support.h"
 
-namespace progpage {
-class TypingLimit;
-}
-
 class CFRPayment : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRPayment(PageHost& host);
 
@@ -27,5 +20,4 @@ class CFRPayment : public CFRFunction {
 
  private:
   progpage::UnreadBoxes m_unread;
-  std::array<progpage::TypingLimit*, 16> m_limits{};
 };

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frtaxes.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "config_map.h"
-#include "editex.h"
 #include "page_support.h"
 #include "programming_pages.h"
 
@@ -44,19 +40,14 @@ bool CFRTaxes::OnInitDialog() {
   for (int id : {kNameRulerId, kRateRulerId}) SetFixedFont(id);
   for (int i = 0; i < 6; ++i) {
     SetFixedFont(kFirstNameId + i);
-    if (auto* rate = Item<CEditEx>(kFirstRateId + i)) {
-      SetFixedFont(kFirstRateId + i);
-      rate->m_bNumeric = true;
-    }
+    SetFixedFont(kFirstRateId + i);
+    SetDecimalOnly(kFirstRateId + i);
   }
   AlignRulerOver(kNameRulerId, kFirstNameId);
   AlignRulerOver(kRateRulerId, kFirstRateId);
-  if (auto* list = Item<QComboBox>(kCalculationId)) {
-    for (const char* name : app::TaxCalculationNames()) list->addItem(QString::fromUtf8(name));
-    list->setCurrentIndex(-1);
-  }
-  if (auto* printZ = Item<QAbstractButton>(kPrintZId))
-    connect(printZ, &QAbstractButton::clicked, this, &CFRTaxes::OnPrintZClicked);
+  const auto calculations = app::TaxCalculationNames();
+  SetComboItems(kCalculationId, std::vector<std::string>(calculations.begin(), calculations.end()));
+  OnClicked(kPrintZId, [this] { OnPrintZClicked(); });
 
   ReadThenFill<app::TaxesRead>(&app::ReadTaxes, [this](app::TaxesRead& r) { Fill(r); });
   return true;

@@ -11,7 +11,6 @@
 #include "programming_pages.h"
 
 class CFRTaxes : public CFRFunction {
-  Q_OBJECT
  public:
   explicit CFRTaxes(PageHost& host);
 

@@ -4,19 +4,14 @@
 // boxes, and the keyboard filters of some boxes.
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QValidator>
-
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "dialog.h"
 #include "frfunction.h"
-class QLabel;
-class QLineEdit;
+
 namespace termina::app {
 struct LinesRead;
 }
@@ -62,39 +57,13 @@ class UnreadBoxes {
 // has changed it, and the failure is reported.
 void FillLines(CFRFunction& page, std::span<const int> ids, const termina::app::LinesRead& r, UnreadBoxes& unread);
 
+// Key filters for boxes (tk::Dialog::SetKeyFilter).
 // Typed characters other than the digits 0-9 are not passed to the box.
-class DigitsOnly : public QObject {
- public:
-  using QObject::QObject;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-};
-
+bool DigitsOnly(const tk::Key& key);
 // No key reaches the box: what it shows cannot be changed from the
 // keyboard.  Tab and Shift+Tab still move the focus on, so the user is
-// not caught in the box.
-class KeysSwallowed : public QObject {
- public:
-  using QObject::QObject;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-};
-
-// A typing limit that, unlike QLineEdit's maximum length, never cuts a
-// text the program puts into the box: what the register holds is shown
-// and saved back whole.  Typing or pasting cannot make the text longer
-// than the limit (a paste keeps what fits); a longer text the program put
-// there can still be shortened and edited.
-class TypingLimit : public QValidator {
- public:
-  // Installs itself on the box.
-  TypingLimit(QLineEdit* box, int limit);
-  State validate(QString& input, int& pos) const override;
-  // Puts a text into the box without the limit.
-  void SetText(const QString& text);
-
- private:
-  QLineEdit* m_box;
-  int m_limit;
-  QString m_accepted;  // the box's text before the change being validated
-};
+// not caught in the box.  A shortcut request is taken too, which keeps
+// Ctrl+V and the like from being the window's shortcuts.
+bool KeysSwallowed(const tk::Key& key);
 
 }  // namespace progpage

@@ -167,6 +167,14 @@ class Dialog {
   // Shows or hides the window without a modal loop of its own (a test
   // script plays the user meanwhile).
   virtual void ShowModeless(bool show) = 0;
+
+  // Replaces the window's title.
+  virtual void SetTitle(const std::string& title) = 0;
+  // Selects the whole text of an edit box.
+  virtual void SelectItemText(int id) = 0;
+  // The whole window takes no input while disabled (it keeps repainting);
+  // the controls keep their own enabled states for when it is enabled again.
+  virtual void EnableWindowNow(bool enable) = 0;
 };
 
 // A window made from a numbered template, for the pages and dialogs to
@@ -234,6 +242,9 @@ class CDialog : public Dialog {
   bool Ended() const override { return m_bEnded; }
   int EndCode() const override { return m_nEndCode; }
   void ShowModeless(bool show) override;
+  void SetTitle(const std::string& title) override;
+  void SelectItemText(int id) override;
+  void EnableWindowNow(bool enable) override;
 
   // Builds the template (once), runs OnInitDialog and then the modal loop
   // through the prompts.  A dialog that ended itself inside OnInitDialog

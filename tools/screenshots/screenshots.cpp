@@ -157,7 +157,7 @@ bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDia
     Settle();
     ok = Save(dlg, name) && ok;
     if (!subDialog.isEmpty()) {
-      CMonByPmnt payments(false, dlg.m_record.sales.data(), &dlg, QStringLiteral("Сумма продаж по платежам"));
+      CMonByPmnt payments(false, dlg.m_record.sales.data(), &dlg, "Сумма продаж по платежам");
       payments.InitDialog();
       payments.show();
       QApplication::processEvents();

@@ -641,6 +641,16 @@ void CDialog::ShowModeless(bool show) {
   }
 }
 
+// ---- fiscal/NVR pages ----
+
+void CDialog::SetTitle(const std::string& title) { m_impl->setWindowTitle(Q(title)); }
+
+void CDialog::SelectItemText(int id) {
+  if (auto* e = m_impl->Item<QLineEdit>(id)) e->selectAll();
+}
+
+void CDialog::EnableWindowNow(bool enable) { m_impl->setEnabled(enable); }
+
 int CDialog::DoModal() {
   InitDialog();
   if (m_bEnded) return m_nEndCode;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dialog templates of the program by number.  Each template is a Qt
-// Designer form in app/resources, named after its number and role; the
-// build lists them all in templates_table.inc.
+// The dialog templates of the program by number.  The build makes a Qt
+// Designer form of each template's table (app/resources/templates) and
+// lists them all in templates_table.inc.
 #include <QWidget>
 
 #include <map>

@@ -179,6 +179,7 @@ TEST_F(RepairNvr, AnEditThatDoesNotParseStopsTheTransferAndNothingIsWritten) {
                                EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{CRepairNVR::kMoneyFormatText});
                                EXPECT_FALSE(d.Ended());
                                EXPECT_EQ(dQt.focusWidget(), tk::Item(&dQt, 1057));
+                               EXPECT_EQ(tk::ItemOf<QLineEdit>(&dQt, 1057)->selectedText(), "12,5");  // ready to be retyped
                                // The edits before the bad one are taken, it and those after it are not.
                                EXPECT_EQ(dlg.m_record.shift, 99u);
                                EXPECT_EQ(dlg.m_record.carried, 2);
@@ -210,7 +211,14 @@ TEST_F(RepairNvr, ARefusedWriteKeepsTheDialogOpenAndCancelWritesNothing) {
                                termina::sim::Faults f;
                                f.forced["E7"] = termina::sim::ForcedReply{3, {}};
                                m_sim->setFaults(f);
+                               // The dialog takes no input while the write runs.
+                               auto& dQt = dynamic_cast<tk::CDialog&>(d);
+                               bool enabledDuringWrite = true;
+                               m_prompts.onMessage = [&](const tk::Message&) { enabledDuringWrite = dQt.isEnabled(); };
                                Press(d, tk::IDOK);
+                               m_prompts.onMessage = nullptr;
+                               EXPECT_FALSE(enabledDuringWrite);
+                               EXPECT_TRUE(dQt.isEnabled());
                                EXPECT_FALSE(d.Ended());
                                ASSERT_EQ(m_prompts.messages.size(), 1u);
                                EXPECT_EQ(m_prompts.messages[0].text, ErrorText(3).value());

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 #include "bitmap_files.h"
 #include "frlogo.h"
@@ -107,6 +108,24 @@ TEST_F(LogoPageTest, EmptyPathSwitchAndRemoval) {
   EXPECT_FALSE(HasPicture(page));
   EXPECT_FALSE(m_main->InputLocked());
   EXPECT_EQ(m_main->StatusText(0), "Готов");
+}
+
+// The page has no command button: Enter outside a push button presses
+// "СОХРАНИТЬ" instead, from the file box as from the print box.
+TEST_F(LogoPageTest, EnterStoresThePrintSwitch) {
+  CFRFunction* page = Open(301, "0");
+  ASSERT_NE(page, nullptr);
+  auto* print = tk::Item<QCheckBox>(page, 1054);
+  print->setChecked(true);
+  QTest::keyClick(tk::Item<QLineEdit>(page, 1051), Qt::Key_Return);
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_EQ(m_sim->table(5, 0), "1");
+  EXPECT_TRUE(print->isChecked());
+
+  print->setChecked(false);
+  QTest::keyClick(print, Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_TRUE(WaitIdle(page));
+  EXPECT_EQ(m_sim->table(5, 0), "0");
 }
 
 }  // namespace

@@ -154,7 +154,12 @@ TEST_F(ProgrammingPageTest, ParamsReadAndWriteFailures) {
   FailAt("A2 8");
   tk::Item<QCheckBox>(page, 1091)->click();
   tk::Item<QCheckBox>(page, 1084)->click();
-  Box(page, 1039)->setText("77");
+  // The cash-desk number takes typed digits only.
+  Box(page, 1039)->clear();
+  QTest::keyClicks(Box(page, 1039), QStringLiteral("7a -."));
+  QTest::sendKeyEvent(QTest::Click, Box(page, 1039), Qt::Key_F, QStringLiteral("А"), Qt::NoModifier);
+  QTest::keyClick(Box(page, 1039), Qt::Key_7);
+  EXPECT_EQ(Box(page, 1039)->text(), "77");
   Save(page);
   ASSERT_EQ(m_prompts.messages.size(), 1u);
   EXPECT_EQ(m_prompts.messages[0].text, DriverText(3));
