@@ -25,6 +25,17 @@ add_custom_command(OUTPUT ${TERMINATOOL_ICON}
   COMMENT "Icon 144"
   VERBATIM)
 add_custom_target(terminatool_icon DEPENDS ${TERMINATOOL_ICON})
+# The program's dialog templates as DIALOGEX resources, made from the one
+# template source (resources/templates/*.dlg) by tools/dialog_templates.py.
+set(template_tool ${PROJECT_SOURCE_DIR}/tools/dialog_templates.py)
+file(GLOB TERMINATOOL_TEMPLATE_TABLES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/templates/*.dlg)
+set(TERMINATOOL_TEMPLATES_RC ${CMAKE_CURRENT_BINARY_DIR}/templates.rc CACHE INTERNAL "")
+add_custom_command(OUTPUT ${TERMINATOOL_TEMPLATES_RC}
+  COMMAND Python3::Interpreter ${template_tool} --rc ${TERMINATOOL_TEMPLATES_RC} ${TERMINATOOL_TEMPLATE_TABLES}
+  DEPENDS ${template_tool} ${TERMINATOOL_TEMPLATE_TABLES}
+  COMMENT "Dialog templates as a resource script"
+  VERBATIM)
+add_custom_target(terminatool_templates_rc DEPENDS ${TERMINATOOL_TEMPLATES_RC})
 
 # ---- TerminaTool.exe ---------------------------------------------------------
 # The shell, the pages and the composition are the same sources as on Linux;
@@ -94,10 +105,8 @@ foreach(source IN LISTS TERMINATOOL_PAGE_SOURCES)
     set(pages_on_seam OFF)
   endif()
 endforeach()
-file(GLOB TERMINATOOL_TEMPLATE_TABLES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/templates/*.dlg)
-set(template_tool ${PROJECT_SOURCE_DIR}/tools/dialog_templates.py)
-if(NOT pages_on_seam OR NOT EXISTS ${template_tool} OR NOT TERMINATOOL_TEMPLATE_TABLES)
-  message(STATUS "TerminaTool.exe not built: the pages still use Qt or the template source is missing")
+if(NOT pages_on_seam)
+  message(STATUS "TerminaTool.exe not built: the pages still use Qt")
   return()
 endif()
 
@@ -110,13 +119,6 @@ target_include_directories(terminatool_pages PUBLIC
 target_compile_definitions(terminatool_pages PRIVATE TERMINA1_BUILDING)
 target_link_libraries(terminatool_pages PUBLIC terminatool_shell)
 
-# The templates as DIALOGEX resources, made from the template source.
-set(templates_rc ${CMAKE_CURRENT_BINARY_DIR}/templates.rc)
-add_custom_command(OUTPUT ${templates_rc}
-  COMMAND Python3::Interpreter ${template_tool} --rc ${templates_rc} ${TERMINATOOL_TEMPLATE_TABLES}
-  DEPENDS ${template_tool} ${TERMINATOOL_TEMPLATE_TABLES}
-  COMMENT "Dialog templates as a resource script"
-  VERBATIM)
 # The program's own resources: the templates, the manifest and the icon.
 set(program_rc ${CMAKE_CURRENT_BINARY_DIR}/terminatool.rc)
 file(CONFIGURE OUTPUT ${program_rc} CONTENT
@@ -124,12 +126,13 @@ file(CONFIGURE OUTPUT ${program_rc} CONTENT
 1 24 \"${TERMINATOOL_MANIFEST}\"
 144 ICON \"${TERMINATOOL_ICON}\"
 ")
-set_source_files_properties(${program_rc} PROPERTIES OBJECT_DEPENDS "${templates_rc};${TERMINATOOL_MANIFEST};${TERMINATOOL_ICON}")
+set_source_files_properties(${program_rc} PROPERTIES
+  OBJECT_DEPENDS "${TERMINATOOL_TEMPLATES_RC};${TERMINATOOL_MANIFEST};${TERMINATOOL_ICON}")
 
 add_executable(TerminaTool WIN32 composition/main.cpp ${program_rc})
 target_compile_definitions(TerminaTool PRIVATE TERMINA1_BUILDING)
 target_include_directories(TerminaTool PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(TerminaTool PRIVATE terminatool_pages)
-add_dependencies(TerminaTool terminatool_icon)
+add_dependencies(TerminaTool terminatool_icon terminatool_templates_rc)
 set_target_properties(TerminaTool PROPERTIES RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:termina1>)
 install(TARGETS TerminaTool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT app)

@@ -322,6 +322,17 @@ void Subclass(HWND control, CDialog::Impl* impl) {
     SetWindowSubclass(control, ControlSubclass, 1, reinterpret_cast<DWORD_PTR>(impl));
 }
 
+// Whether a control takes input: it is enabled, and no window it lies in
+// (a page, the page's host) was disabled as a whole.  A window disabled
+// only while a modal dialog of its own runs does not count.
+bool TakesInput(HWND control) {
+  if (!control || !IsWindowEnabled(control)) return false;
+  for (HWND w = GetParent(control); w; w = GetParent(w))
+    if (const auto* d = static_cast<const CDialog::Impl*>(GetPropW(w, kDialogProperty)); d && d->windowDisabled)
+      return false;
+  return true;
+}
+
 }  // namespace
 
 HWND WindowOf(const Dialog* dialog) {
@@ -700,10 +711,7 @@ void CDialog::EnableItemNow(int id, bool enable) {
   if (HWND w = m_impl->Item(id)) EnableWindow(w, enable);
 }
 
-bool CDialog::IsItemEnabled(int id) const {
-  HWND w = m_impl->Item(id);
-  return w && IsWindowEnabled(w);
-}
+bool CDialog::IsItemEnabled(int id) const { return TakesInput(m_impl->Item(id)); }
 
 void CDialog::FocusItemNow(int id) {
   // Through the top-level dialog, which keeps its default button in step.
@@ -829,7 +837,7 @@ bool CDialog::Press(int id) {
   HWND w = m_impl->Item(id);
   const Kind kind = KindOf(w);
   if (kind != Kind::PushButton && !IsToggle(kind)) return false;
-  if (!IsWindowVisible(w) || !IsWindowEnabled(w)) return false;
+  if (!IsWindowVisible(w) || !TakesInput(w)) return false;
   const LONG type = GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK;
   // What a click does to an automatic check box or radio button.
   if (type == BS_AUTOCHECKBOX) {
@@ -1037,6 +1045,20 @@ void CDialog::ShowModeless(bool show) {
   if (!f || !IsChild(w, f))
     if (HWND first = GetNextDlgTabItem(w, nullptr, FALSE))
       SendMessageW(w, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+}
+
+void CDialog::SetTitle(const std::string& title) {
+  if (m_impl->hwnd) SetWindowTextW(m_impl->hwnd, Wide(title).c_str());
+}
+
+void CDialog::SelectItemText(int id) {
+  HWND w = m_impl->Item(id);
+  if (KindOf(w) == Kind::Edit) SendMessageW(w, EM_SETSEL, 0, -1);
+}
+
+void CDialog::EnableWindowNow(bool enable) {
+  m_impl->windowDisabled = !enable;
+  if (m_impl->hwnd) EnableWindow(m_impl->hwnd, enable);
 }
 
 int CDialog::DoModal() {

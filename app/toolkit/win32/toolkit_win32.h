@@ -138,6 +138,7 @@ struct CDialog::Impl {
   bool inputLocked = false;
   std::vector<HWND> disabled;
   bool waitCursor = false;
+  bool windowDisabled = false;  // EnableWindowNow(false)
   bool destroying = false;
 
   HWND Item(int id) const { return hwnd ? GetDlgItem(hwnd, id) : nullptr; }

@@ -69,6 +69,8 @@ void TestControls() {
   d.InitDialog();
   d.ShowModeless(true);
   Check(d.Title() == "Проверка окна", "the caption crosses as UTF-8");
+  d.SetTitle("Ошибка");
+  Check(d.Title() == "Ошибка", "a new title");
   d.SetItemTextNow(1001, "Касса №1");
   Check(d.ItemText(1001) == "Касса №1", "an edit box's Cyrillic text round-trips");
   Check(d.ItemText(1013) == "Метка" && d.ItemText(1003) == "Флажок", "labels and buttons read their text");
@@ -123,6 +125,21 @@ void TestControls() {
   d.ShowItem(1006, true);
   Check(d.Press(1006) && buttonClicks == 1 && d.IsItemShown(1006) && d.IsItemEnabled(1006),
         "shown and enabled again it can");
+
+  // The whole window disabled: its controls keep their own states but take
+  // no input, and come back as they were.
+  d.EnableItemNow(1002, false);
+  d.EnableWindowNow(false);
+  Check(!IsWindowEnabled(d.GetImpl()->hwnd) && !d.IsItemEnabled(1006) && !d.Press(1006) && buttonClicks == 1,
+        "a disabled window's buttons cannot be pressed");
+  d.EnableWindowNow(true);
+  Check(d.IsItemEnabled(1006) && !d.IsItemEnabled(1002), "enabled again, each control as it was");
+  d.EnableItemNow(1002, true);
+  d.SetItemTextNow(1001, "Пароль");
+  d.SelectItemText(1001);
+  DWORD selStart = 1, selEnd = 0;
+  SendMessageW(Control(d, 1001), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+  Check(selStart == 0 && selEnd == 6, "an edit box's whole text selected");
 
   // Date-time picker: the date and the time parts; the program's changes
   // run no handler.
@@ -499,6 +516,55 @@ void TestFiltersAndPictures(const std::string& folder) {
   Check(threw, "a template that does not exist is refused");
 }
 
+BOOL CALLBACK NoteTemplate(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
+  if (IS_INTRESOURCE(name) && reinterpret_cast<ULONG_PTR>(name) < 900)
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+  return TRUE;
+}
+
+// Every template of the program (made from the one template source) as a
+// window of its own and as a page; the main window's controls as the
+// shell uses them.
+void TestProgramTemplates() {
+  std::vector<int> ids;
+  EnumResourceNamesW(nullptr, MAKEINTRESOURCEW(5) /* RT_DIALOG */, NoteTemplate, reinterpret_cast<LONG_PTR>(&ids));
+  Check(ids.size() >= 20, "the program's templates are resources (" + std::to_string(ids.size()) + ")");
+  TestDialog host(900);
+  host.InitDialog();
+  std::string failed;
+  for (int id : ids) {
+    try {
+      TestDialog alone(id);
+      alone.InitDialog();
+      TestDialog page(id);
+      page.BecomeChildOf(&host);
+      page.InitDialog();
+      if (alone.PushButtonIds() != page.PushButtonIds() || !IsWindow(page.GetImpl()->hwnd) ||
+          GetParent(page.GetImpl()->hwnd) != host.GetImpl()->hwnd)
+        failed += " " + std::to_string(id);
+    } catch (const std::exception& e) { failed += " " + std::to_string(id) + " (" + e.what() + ")"; }
+  }
+  Check(failed.empty(), "every template is made a window and a page" + (failed.empty() ? "" : ":" + failed));
+
+  TestDialog main(102);
+  main.InitDialog();
+  HWND w = main.GetImpl()->hwnd;
+  wchar_t cls[64] = {};
+  GetClassNameW(GetDlgItem(w, 1000), cls, 64);
+  const std::wstring tabClass = cls;
+  GetClassNameW(GetDlgItem(w, 1001), cls, 64);
+  Check(tabClass == WC_TABCONTROLW && std::wstring(cls) == WC_TREEVIEWW, "the main window's tab control and tree");
+  main.SetComboItems(1129, {"19200", "4800"});
+  main.SetComboIndex(1129, 1);
+  Check(main.ItemText(1129) == "4800" && main.IsPushButton(1089) && main.IsPushButton(1090),
+        "its speed list and the settings file buttons");
+  int pictures = 0;
+  for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP && SendMessageW(c, STM_GETIMAGE, IMAGE_BITMAP, 0))
+      ++pictures;
+  Check(pictures == 2, "the title and the logo bitmaps are drawn in the header");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -513,6 +579,7 @@ int main(int argc, char** argv) {
     TestPageAndLock();
     TestModalAndThreads();
     TestFiltersAndPictures(folder);
+    TestProgramTemplates();
     std::printf("%s: %d failed\n", g_failures ? "FAILED" : "passed", g_failures);
     return g_failures ? 1 : 0;
   });
