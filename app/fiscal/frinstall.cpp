@@ -2,6 +2,7 @@
 #include "frinstall.h"
 
 #include "driver_api.h"
+#include "prompts.h"
 #include "register_worker.h"
 
 CFRInstall::CFRInstall(tk::Dialog* parent) : tk::CDialog(152, parent) {}
