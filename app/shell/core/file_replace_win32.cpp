@@ -98,16 +98,17 @@ bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, Replac
     failure = GetLastError();
   }
   CloseHandle(h);
-  // An existing file keeps its attributes (hidden, archive, read-only).
+  // An existing file keeps its attributes (hidden, archive, read-only); a
+  // read-only one is replaced as a rename replaces it on other systems.
+  const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY);
   if (ok && exists) SetFileAttributesW(temp.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (ok && readOnly) SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if (ok && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ok = false;
     failure = GetLastError();
   }
-  if (ok) {
-    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) SetFileAttributesW(target.c_str(), attributes);
-    return true;
-  }
+  if (readOnly) SetFileAttributesW(target.c_str(), attributes);
+  if (ok) return true;
   DeleteFileW(temp.c_str());
   return fail(ReplaceError::System, failure);
 }
