@@ -89,9 +89,11 @@ void Responsiveness(benchmark::State& state, Line line) {
   for (auto _ : state) {
     CFRMainDlg main(wiring);
     main.InitDialog();
-    main.show();
-    for (int i = 0; i < main.m_tab->count(); ++i)
-      if (main.m_tab->tabText(i) == QStringLiteral("Программирование")) main.m_tab->setCurrentIndex(i);
+    tk::WidgetOf(&main)->show();
+    auto* tabs = tk::Item<QTabWidget>(&main, CFRMainDlg::kTabId);
+    auto* tree = tk::Item<QTreeWidget>(&main, CFRMainDlg::kTreeId);
+    for (int i = 0; i < tabs->count(); ++i)
+      if (tabs->tabText(i) == QStringLiteral("Программирование")) tabs->setCurrentIndex(i);
     tk::PumpUntil([&] { return !main.CurrentPage() || !main.CurrentPage()->IsReading(); }, 60000);
     sim::Faults f;
     if (line == Line::ReplyDelay250) f.replyDelayMs = 250;
@@ -103,14 +105,14 @@ void Responsiveness(benchmark::State& state, Line line) {
     // start-up that finds no register.
     // Every node but the first (shown already), then the first again.
     std::vector<QTreeWidgetItem*> order;
-    for (int n = 1; n < main.m_tree->topLevelItemCount(); ++n) order.push_back(main.m_tree->topLevelItem(n));
-    order.push_back(main.m_tree->topLevelItem(0));
+    for (int n = 1; n < tree->topLevelItemCount(); ++n) order.push_back(tree->topLevelItem(n));
+    order.push_back(tree->topLevelItem(0));
     if (line == Line::Silent) order.resize(1);
     for (QTreeWidgetItem* item : order) {
       sim->clearLog();
       QElapsedTimer clock;
       clock.start();
-      main.m_tree->setCurrentItem(item);
+      tree->setCurrentItem(item);
       tk::PumpUntil([&] { return !main.CurrentPage() || !main.CurrentPage()->IsReading(); }, 60000);
       const double fillMs = static_cast<double>(clock.elapsed());
       if (line == Line::Baud19200) {
@@ -124,8 +126,8 @@ void Responsiveness(benchmark::State& state, Line line) {
       // "СТАТУС", the read-only command every page has.
       if (auto* status = tk::Item<QPushButton>(main.CurrentPage(), CFRFunction::kStatusId)) {
         status->click();
-        QPointer<CFRFunction> page = main.CurrentPage();
-        tk::PumpUntil([&] { return !page || !page->IsCommandRunning(); }, 60000);
+        const auto page = main.CurrentPage()->Alive();
+        tk::PumpUntil([&] { return !*page || !(*page)->IsCommandRunning(); }, 60000);
       }
     }
     stall = std::max(stall, meter.WorstMs());

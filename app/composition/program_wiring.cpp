@@ -139,11 +139,12 @@ std::string WithDefaultExtension(const std::string& name, bool opening) {
   return withExtension;
 }
 
-// The register takes one exchange at a time: while a page's command is
-// inside the driver, the buttons say so and do nothing.
-bool RefuseWhileCommandRuns(const tk::Dialog* owner) {
-  if (CFRFunction::RunningThreads() == 0) return false;
-  tk::ThePrompts().ShowMessage({kBusyText, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, owner});
+// The register takes one exchange at a time: while the page's command is
+// on the register, the buttons say so and do nothing.
+bool RefuseWhileCommandRuns(PageHost& host) {
+  if (!host.PageBusy()) return false;
+  tk::ThePrompts().ShowMessage(
+      {kBusyText, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, host.HostDialog()});
   return true;
 }
 
@@ -197,7 +198,7 @@ void ShowOutcome(PageHost& host, const app::SettingsResult& r) {
 
 void ProgramWiring::SaveSettings(PageHost& host) {
   const tk::Dialog* owner = host.HostDialog();
-  if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kSaveQuestion)) return;
+  if (RefuseWhileCommandRuns(host) || !Confirmed(owner, app::kSaveQuestion)) return;
   const std::string path =
       WithDefaultExtension(tk::ThePrompts().SaveFileName(owner, "Сохранить как", DialogFilter()), false);
   if (path.empty()) return;
@@ -212,7 +213,7 @@ void ProgramWiring::SaveSettings(PageHost& host) {
 
 void ProgramWiring::LoadSettings(PageHost& host) {
   const tk::Dialog* owner = host.HostDialog();
-  if (RefuseWhileCommandRuns(owner) || !Confirmed(owner, app::kLoadQuestion)) return;
+  if (RefuseWhileCommandRuns(host) || !Confirmed(owner, app::kLoadQuestion)) return;
   const std::string path = WithDefaultExtension(tk::ThePrompts().OpenFileName(owner, "Открыть", DialogFilter()), true);
   if (path.empty()) return;
   app::SettingsResult r;

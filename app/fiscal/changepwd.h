@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dialog.h"
+#include "prompts.h"
 
 class CChangePwd : public tk::CDialog {
  public:

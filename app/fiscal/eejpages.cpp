@@ -9,20 +9,26 @@ namespace {
 namespace app = termina::app;
 }  // namespace
 
-void CEEJActivate::Execute() {
-  MainWindowDisabled window(*this);
-  app::RunEejActivate();
+CFRFunction::Command CEEJActivate::MakeCommand() {
+  return [](CommandJob& job) {
+    MainWindowDisabled window(job);
+    app::RunEejActivate();
+  };
 }
 
-void CEEJCloseArchive::Execute() {
-  if (!app::ConfirmCloseArchive(Ui())) return;
-  MainWindowDisabled window(*this);
-  app::RunCloseArchive();
+CFRFunction::Command CEEJCloseArchive::MakeCommand() {
+  return [](CommandJob& job) {
+    if (!app::ConfirmCloseArchive(job.Ui())) return;
+    MainWindowDisabled window(job);
+    app::RunCloseArchive();
+  };
 }
 
-void CEEJActivateReport::Execute() {
-  MainWindowDisabled window(*this);
-  app::RunEejActivationReport();
+CFRFunction::Command CEEJActivateReport::MakeCommand() {
+  return [](CommandJob& job) {
+    MainWindowDisabled window(job);
+    app::RunEejActivationReport();
+  };
 }
 
 bool CEEJReport::OnInitDialog() {
@@ -32,15 +38,16 @@ bool CEEJReport::OnInitDialog() {
   return true;
 }
 
-void CEEJReport::Execute() {
-  NavigationDisabled navigation(*this);
-  const uint16_t shift = OnUi([&] { return app::ShiftNumber(ItemText(kShiftId)); });
-  Print(shift);
+CFRFunction::Command CEEJReport::MakeCommand() {
+  return [print = Print(), shift = app::ShiftNumber(ItemText(kShiftId))](CommandJob& job) {
+    NavigationDisabled navigation(job);
+    print(shift);
+  };
 }
 
-void CEEJReport::Print(uint16_t shift) { app::RunEejJournal(shift); }
+CEEJReport::ShiftPrint CEEJReport::Print() const { return &app::RunEejJournal; }
 
-void CEEJGetShift::Print(uint16_t shift) { app::RunEejShiftReport(shift); }
+CEEJReport::ShiftPrint CEEJGetShift::Print() const { return &app::RunEejShiftReport; }
 
 bool CEEJReceipt::OnInitDialog() {
   CFRFunction::OnInitDialog();
@@ -49,8 +56,9 @@ bool CEEJReceipt::OnInitDialog() {
   return true;
 }
 
-void CEEJReceipt::Execute() {
-  MainWindowDisabled window(*this);
-  const uint32_t kpk = OnUi([&] { return app::KpkNumber(ItemText(kKpkId)); });
-  app::RunEejDocument(kpk);
+CFRFunction::Command CEEJReceipt::MakeCommand() {
+  return [kpk = app::KpkNumber(ItemText(kKpkId))](CommandJob& job) {
+    MainWindowDisabled window(job);
+    app::RunEejDocument(kpk);
+  };
 }

@@ -5,7 +5,8 @@
 // control tape or EEJ report (template 137, only navigation disabled so that
 // "ПРЕРВАТЬ" stays usable) and one stored document by its КПК number
 // (template 138, main window disabled).  The range reports are in
-// rangereports.h.
+// rangereports.h.  Each page's command carries the numbers it read from the
+// page, so it runs to its end even when the page is replaced meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -15,20 +16,20 @@
 class CEEJActivate : public CFRFunction {
  public:
   explicit CEEJActivate(PageHost& host) : CFRFunction(host) {}
-  void Execute() override;
+  Command MakeCommand() override;
 };
 
 class CEEJCloseArchive : public CFRFunction {
  public:
   explicit CEEJCloseArchive(PageHost& host) : CFRFunction(host) {}
   // Asks "Закрыть архив?" first; any answer but Yes sends nothing.
-  void Execute() override;
+  Command MakeCommand() override;
 };
 
 class CEEJActivateReport : public CFRFunction {
  public:
   explicit CEEJActivateReport(PageHost& host) : CFRFunction(host) {}
-  void Execute() override;
+  Command MakeCommand() override;
 };
 
 // "Контрольная лента": the control tape of one shift.
@@ -38,12 +39,13 @@ class CEEJReport : public CFRFunction {
   explicit CEEJReport(PageHost& host) : CFRFunction(host) {}
 
   unsigned GetTemplateId() const override { return 137; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
+  using ShiftPrint = void (*)(uint16_t shift);
   bool OnInitDialog() override;
   // The one call that tells the two pages of template 137 apart.
-  virtual void Print(uint16_t shift);
+  virtual ShiftPrint Print() const;
 };
 
 // "Отчет по смене": the EEJ report of one shift.
@@ -52,7 +54,7 @@ class CEEJGetShift : public CEEJReport {
   explicit CEEJGetShift(PageHost& host) : CEEJReport(host) {}
 
  protected:
-  void Print(uint16_t shift) override;
+  ShiftPrint Print() const override;
 };
 
 // "Документ из ЭКЛЗ": one document by its КПК number (32 bits).
@@ -62,7 +64,7 @@ class CEEJReceipt : public CFRFunction {
   explicit CEEJReceipt(PageHost& host) : CFRFunction(host) {}
 
   unsigned GetTemplateId() const override { return 138; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

@@ -48,9 +48,10 @@ bool CFiscRegister::ValidateInput() {
   return false;
 }
 
-void CFiscRegister::Execute() {
-  const FiscalizationInput in = OnUi([&] { return ReadFields(*this); });
-  // Neither the main window nor the navigation is locked for this command.
-  if (termina::app::RunFiscalization(in, Ui()) == termina::app::FiscalizationOutcome::Mismatch)
-    FocusItem(IdOf(FiscField::NewPassword));
+CFRFunction::Command CFiscRegister::MakeCommand() {
+  return [in = ReadFields(*this)](CommandJob& job) {
+    // Neither the main window nor the navigation is locked for this command.
+    if (termina::app::RunFiscalization(in, job.Ui()) == termina::app::FiscalizationOutcome::Mismatch)
+      job.OnPage<CFiscRegister>([](CFiscRegister& page) { page.FocusItemNow(IdOf(FiscField::NewPassword)); });
+  };
 }

@@ -14,7 +14,7 @@ class CFiscRegister : public CFRFunction {
   unsigned GetTemplateId() const override { return 141; }
   bool ValidateInput() override;
   void SetInitialFocus() override;
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

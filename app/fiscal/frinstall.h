@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dialog.h"
+#include "prompts.h"
 
 class CFRInstall : public tk::CDialog {
  public:

@@ -72,10 +72,11 @@ CEEJDateReport::Period CEEJDateReport::ReadPeriod() const {
   return Period{app::ReportDate(m_startDate), app::ReportDate(m_endDate)};
 }
 
-void CEEJDateReport::Execute() {
-  NavigationDisabled navigation(*this);
-  const Period p = OnUi([&] { return ReadPeriod(); });
-  app::RunEejDateRangeReport(m_wType, p.first, p.last);
+CFRFunction::Command CEEJDateReport::MakeCommand() {
+  return [type = m_wType, p = ReadPeriod()](CommandJob& job) {
+    NavigationDisabled navigation(job);
+    app::RunEejDateRangeReport(type, p.first, p.last);
+  };
 }
 
 bool CFiscDateReport::OnInitDialog() {
@@ -84,18 +85,15 @@ bool CFiscDateReport::OnInitDialog() {
   return true;
 }
 
-void CFiscDateReport::Execute() {
-  struct Inputs {
-    Period period;
-    std::string password;
+CFRFunction::Command CFiscDateReport::MakeCommand() {
+  return [type = m_wType, p = ReadPeriod(), password = ItemText(kPasswordId)](CommandJob& job) {
+    if (!app::CheckInspectorPassword(password, job.Ui())) {
+      job.OnPage<CFiscDateReport>([](CFiscDateReport& page) { page.FocusItemNow(kPasswordId); });
+      return;
+    }
+    NavigationDisabled navigation(job);
+    app::RunFiscDateReport(type, p.first, p.last, password);
   };
-  const Inputs in = OnUi([&] { return Inputs{ReadPeriod(), ItemText(kPasswordId)}; });
-  if (!app::CheckInspectorPassword(in.password, Ui())) {
-    FocusItem(kPasswordId);
-    return;
-  }
-  NavigationDisabled navigation(*this);
-  app::RunFiscDateReport(m_wType, in.period.first, in.period.last, in.password);
 }
 
 // ---- shifts ----------------------------------------------------------------
@@ -116,10 +114,11 @@ CEEJShiftReport::Shifts CEEJShiftReport::ReadShifts() const {
   return Shifts{app::ShiftNumber(ItemText(kFirstShiftId)), app::ShiftNumber(ItemText(kLastShiftId))};
 }
 
-void CEEJShiftReport::Execute() {
-  NavigationDisabled navigation(*this);
-  const Shifts s = OnUi([&] { return ReadShifts(); });
-  app::RunEejShiftRangeReport(m_wType, s.first, s.last);
+CFRFunction::Command CEEJShiftReport::MakeCommand() {
+  return [type = m_wType, s = ReadShifts()](CommandJob& job) {
+    NavigationDisabled navigation(job);
+    app::RunEejShiftRangeReport(type, s.first, s.last);
+  };
 }
 
 bool CFiscShiftReport::OnInitDialog() {
@@ -128,16 +127,13 @@ bool CFiscShiftReport::OnInitDialog() {
   return true;
 }
 
-void CFiscShiftReport::Execute() {
-  struct Inputs {
-    Shifts shifts;
-    std::string password;
+CFRFunction::Command CFiscShiftReport::MakeCommand() {
+  return [type = m_wType, s = ReadShifts(), password = ItemText(kPasswordId)](CommandJob& job) {
+    if (!app::CheckInspectorPassword(password, job.Ui())) {
+      job.OnPage<CFiscShiftReport>([](CFiscShiftReport& page) { page.FocusItemNow(kPasswordId); });
+      return;
+    }
+    NavigationDisabled navigation(job);
+    app::RunFiscShiftReport(type, s.first, s.last, password);
   };
-  const Inputs in = OnUi([&] { return Inputs{ReadShifts(), ItemText(kPasswordId)}; });
-  if (!app::CheckInspectorPassword(in.password, Ui())) {
-    FocusItem(kPasswordId);
-    return;
-  }
-  NavigationDisabled navigation(*this);
-  app::RunFiscShiftReport(m_wType, in.shifts.first, in.shifts.last, in.password);
 }

@@ -4,7 +4,8 @@
 // dates or shifts; CFiscDateReport (139) and CFiscShiftReport (140) add the
 // tax inspector's password and print the fiscal-memory report instead.
 // The report type (0 short, 1 full) comes from the tree node.  The report
-// runs with only the navigation disabled, so "ПРЕРВАТЬ" stays usable.
+// runs with only the navigation disabled, so "ПРЕРВАТЬ" stays usable; its
+// command carries the period, the type and the password read from the page.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,7 @@ class CEEJDateReport : public CFRFunction {
   CEEJDateReport(PageHost& host, int reportType);
 
   unsigned GetTemplateId() const override { return 135; }
-  void Execute() override;
+  Command MakeCommand() override;
 
   const uint16_t m_wType;
   // The period, kept by the page itself: today when the page is made, the
@@ -46,7 +47,7 @@ class CFiscDateReport : public CEEJDateReport {
   CFiscDateReport(PageHost& host, int reportType) : CEEJDateReport(host, reportType) {}
 
   unsigned GetTemplateId() const override { return 139; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;
@@ -58,7 +59,7 @@ class CEEJShiftReport : public CFRFunction {
   CEEJShiftReport(PageHost& host, int reportType);
 
   unsigned GetTemplateId() const override { return 136; }
-  void Execute() override;
+  Command MakeCommand() override;
 
   const uint16_t m_wType;
 
@@ -76,7 +77,7 @@ class CFiscShiftReport : public CEEJShiftReport {
   CFiscShiftReport(PageHost& host, int reportType) : CEEJShiftReport(host, reportType) {}
 
   unsigned GetTemplateId() const override { return 140; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

@@ -29,7 +29,9 @@ void CSynchro::OnTimer() {
   if (termina::app::LocalNow(now)) SetItemTextNow(kTimeId, termina::app::SynchroTimeText(now));
 }
 
-void CSynchro::Execute() {
-  MainWindowDisabled locked(*this);
-  termina::app::RunSynchro();
+CFRFunction::Command CSynchro::MakeCommand() {
+  return [](CommandJob& job) {
+    MainWindowDisabled locked(job);
+    termina::app::RunSynchro();
+  };
 }

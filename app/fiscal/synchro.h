@@ -11,7 +11,7 @@ class CSynchro : public CFRFunction {
   explicit CSynchro(PageHost& host);
 
   unsigned GetTemplateId() const override { return 151; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

@@ -23,15 +23,14 @@ bool CTestSell::OnInitDialog() {
   return true;
 }
 
-void CTestSell::Execute() {
-  const termina::app::TestSaleInput in = OnUi([&] {
-    termina::app::TestSaleInput i;
-    i.operatorName = ItemText(kOperatorId);
-    i.amount = ItemText(kAmountId);
-    i.closeShift = IsChecked(kCloseShiftId);
-    return i;
-  });
-  WaitCursorShown wait(*this);
-  MainWindowDisabled locked(*this);
-  termina::app::RunTestSale(in, Ui());
+CFRFunction::Command CTestSell::MakeCommand() {
+  termina::app::TestSaleInput in;
+  in.operatorName = ItemText(kOperatorId);
+  in.amount = ItemText(kAmountId);
+  in.closeShift = IsChecked(kCloseShiftId);
+  return [in](CommandJob& job) {
+    WaitCursorShown wait(job);
+    MainWindowDisabled locked(job);
+    termina::app::RunTestSale(in, job.Ui());
+  };
 }

@@ -12,7 +12,7 @@ class CTestSell : public CFRFunction {
   explicit CTestSell(PageHost& host);
 
   unsigned GetTemplateId() const override { return 153; }
-  void Execute() override;
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

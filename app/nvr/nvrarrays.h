@@ -10,6 +10,7 @@
 
 #include "nvr_form.h"
 #include "dialog.h"
+#include "prompts.h"
 
 class CNvrArrayDlg : public tk::CDialog {
  public:

@@ -11,6 +11,7 @@
 
 #include "nvr_recovery.h"
 #include "dialog.h"
+#include "prompts.h"
 
 class CRepairNVR : public tk::CDialog {
  public:

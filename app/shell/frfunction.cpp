@@ -32,28 +32,16 @@ std::string UnexpectedFailureText(const std::exception_ptr& e) {
   return "Внутренняя ошибка программы";
 }
 
-// What the UI thread and a command thread share about one command.  The
-// thread sets `ended` after its last access to the page.
-struct CFRFunction::CommandThread {
-  std::atomic<bool> ended{false};
-  std::shared_ptr<CFRFunction*> page;  // read on the UI thread only
-};
-
-std::atomic<int> CFRFunction::s_running{0};
-
-int CFRFunction::RunningThreads() { return s_running.load(); }
-
 CFRFunction::CFRFunction(PageHost& host)
     : tk::CDialog(134),
       // Made here as well as in OnInitDialog, so that a page whose own
       // initialisation failed still has working command buttons.
       m_hIdleEvent(std::make_shared<termina::sys::ManualResetEvent>(true)),
-      m_pHost(&host),
-      m_channel(tk::UiChannel::Create()) {}
+      m_pHost(&host) {}
 
 CFRFunction::~CFRFunction() {
   *m_alive = nullptr;
-  m_channel->Close();
+  if (m_readToken) m_readToken->Abandon();
 }
 
 bool CFRFunction::OnInitDialog() {
@@ -104,28 +92,16 @@ bool CFRFunction::OnWindowKey(const tk::Key& key) {
 }
 
 void CFRFunction::ShowStatusText(const std::string& text) {
-  OnUi([&] {
-    if (m_pHost) m_pHost->SetStatusText(0, text);
-  });
+  if (m_pHost) m_pHost->SetStatusText(0, text);
 }
 
-termina::app::Answer CFRFunction::ThreadUi::Ask(const termina::app::Question& q) {
-  return m_page.OnUi([&] { return tk::PromptInteraction(&m_page).Ask(q); });
+int CFRFunction::MessageBox(const std::string& text, const std::string& title, tk::Icon icon, tk::Buttons buttons,
+                            int defaultButton) {
+  return tk::ThePrompts().ShowMessage({text, title, icon, buttons, defaultButton, this});
 }
 
 termina::app::Answer WorkerInteraction::Ask(const termina::app::Question& q) {
   return reg::Worker::Get().OnUi([&] { return tk::PromptInteraction(m_owner).Ask(q); });
-}
-
-CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during)
-    : m_set(set), m_during(during) {
-  page.OnUi([&] {
-    if (PageHost* host = page.m_pHost) {
-      m_host = host->Alive();
-      (host->*m_set)(m_during);
-      m_applied = true;
-    }
-  });
 }
 
 CFRFunction::HostGuard::HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during)
@@ -153,9 +129,9 @@ CFRFunction::HostGuard::~HostGuard() {
     tk::PostToUi(restore);
 }
 
-void CFRFunction::Execute() { MessageBox("Выберите команду"); }
-
-CFRFunction::Command CFRFunction::MakeCommand() { return {}; }
+CFRFunction::Command CFRFunction::MakeCommand() {
+  return [](CommandJob& job) { job.MessageBox("Выберите команду"); };
+}
 
 // ---- Commands on the worker ------------------------------------------------------
 
@@ -163,7 +139,7 @@ CommandJob::CommandJob(std::shared_ptr<CFRFunction* const> page, std::shared_ptr
     : m_page(std::move(page)), m_host(std::move(host)) {}
 
 const tk::Dialog* CommandJob::Owner() const {
-  if (CFRFunction* page = *m_page) return page;
+  if (CFRFunction* page = *m_page; page && page->Host()) return page;
   if (PageHost* host = *m_host) return host->HostDialog();
   return nullptr;
 }
@@ -185,38 +161,11 @@ void CommandJob::ShowStatusText(const std::string& text) {
 
 bool CommandJob::IsShiftOpen() { return termina::app::IsShiftOpen(); }
 
-bool CFRFunction::IsShiftOpen() { return termina::app::IsShiftOpen(); }
-
-// ---- Services usable from the command thread ---------------------------------
-
-int CFRFunction::MessageBox(const std::string& text, const std::string& title, tk::Icon icon, tk::Buttons buttons,
-                            int defaultButton) {
-  return OnUi([&] {
-    tk::Message m{text, title, icon, buttons, defaultButton, this};
-    return tk::ThePrompts().ShowMessage(m);
-  });
-}
-
-std::string CFRFunction::GetItemText(int id) {
-  return OnUi([&] { return ItemText(id); });
-}
-
-void CFRFunction::SetItemText(int id, const std::string& text) {
-  OnUi([&] { SetItemTextNow(id, text); });
-}
-
-void CFRFunction::EnableItem(int id, bool enable) {
-  OnUi([&] { EnableItemNow(id, enable); });
-}
-
-void CFRFunction::FocusItem(int id) {
-  OnUi([&] { FocusItemNow(id); });
-}
 
 // ---- Commands ------------------------------------------------------------------
 
 void CFRFunction::OnExecuteButton() {
-  if (m_hThread) {
+  if (m_bBusy) {
     tk::ThePrompts().ShowMessage(
         {kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
     return;
@@ -230,7 +179,7 @@ void CFRFunction::OnExecuteButton() {
 }
 
 void CFRFunction::OnStatusButton() {
-  if (m_hThread) {
+  if (m_bBusy) {
     tk::ThePrompts().ShowMessage(
         {kPreviousRunning, tk::kProgramName, tk::Icon::Exclamation, tk::Buttons::Ok, tk::IDOK, this});
     return;
@@ -245,75 +194,16 @@ void CFRFunction::SetCommandControlsEnabled(bool enable) {
 
 void CFRFunction::StartCommand(int id) {
   Command command = id == kStatusId ? StatusCommand() : MakeCommand();
-  if (command) {
-    RunCommand(std::move(command));
+  if (!command) {
+    SetCommandControlsEnabled(true);
     return;
   }
-  auto record = std::make_shared<CommandThread>();
-  record->page = m_alive;
-  m_hThread = record;
-  m_lastThread = record;
-  ++s_running;
-  auto* request = new Request{id, this};
-  reg::Worker::Get().Post([request, record] { CommandThreadProc(request, record); });
-}
-
-void CFRFunction::CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record) {
-  std::unique_ptr<Request> req(request);
-  CFRFunction* page = req->page;
-  // The page is not deleted before `record->ended` is set below, but once it
-  // is retired every UI call throws PageGone and the thread winds down.
-  try {
-    page->m_hIdleEvent->set();
-    page->OnUi([&] { page->OnCommandState(true, &kWaiting); });
-    std::string text = kReady;
-    bool haveText = true;
-    try {
-      if (req->id == kStatusId)
-        page->RunStatusCommand();
-      else
-        page->Execute();
-    } catch (uint16_t code) {
-      const auto t = termina::app::ErrorText(code);
-      haveText = t.has_value();
-      text = t.value_or(std::string());
-    } catch (const tk::PageGone&) { throw; } catch (const OutcomeShown&) {
-      // The page has shown the outcome itself.
-      haveText = false;
-    } catch (const reg::JobAbandoned&) { throw; } catch (...) {
-      // A fault of the program, not of the register: said so, not hidden.
-      text = UnexpectedFailureText(std::current_exception());
-    }
-    req.reset();
-    page->OnUi([&] { page->OnCommandState(false, haveText ? &text : nullptr); });
-    page->m_hIdleEvent->set();
-  } catch (const tk::PageGone&) {
-    // The page was replaced or the program is closing: touch nothing more.
-  } catch (const reg::JobAbandoned&) {
-    // The program is closing: the command ends before its next driver call.
-  }
-  --s_running;
-  record->ended = true;
-  tk::PostToUi([record] {
-    if (CFRFunction* p = *record->page; p && p->m_bRetired)
-      tk::DeferToLoop([alive = record->page] {
-        if (CFRFunction* q = *alive) delete q;
-      });
-  });
-}
-
-void CFRFunction::RunCommand(Command command) {
-  auto record = std::make_shared<CommandThread>();
-  record->page = m_alive;
-  m_hThread = record;
-  m_lastThread = record;
-  ++s_running;
+  const unsigned serial = ++m_nCommand;
   auto job = std::make_shared<CommandJob>(m_alive, m_pHost ? m_pHost->Alive() : std::make_shared<PageHost*>(nullptr));
-  // The event is shared with the command, which may outlive the page.
   std::shared_ptr<termina::sys::ManualResetEvent> idle = m_hIdleEvent;
   idle->set();
   OnCommandState(true, &kWaiting);
-  reg::Worker::Get().Post([command = std::move(command), job, record, idle] {
+  reg::Worker::Get().Post([command = std::move(command), job, idle, serial, alive = m_alive] {
     std::string text = kReady;
     bool haveText = true;
     try {
@@ -332,12 +222,13 @@ void CFRFunction::RunCommand(Command command) {
       // A fault of the program, not of the register: said so, not hidden.
       text = UnexpectedFailureText(std::current_exception());
     }
-    idle->set();
-    --s_running;
-    record->ended = true;
-    tk::PostToUi([record, job, text, haveText] {
-      if (CFRFunction* page = *record->page) {
-        if (page->m_hThread == record) page->OnCommandState(false, haveText ? &text : nullptr);
+    tk::PostToUi([alive, job, text, haveText, idle, serial] {
+      // The interrupt button is free again only together with the end of
+      // the command: set from here, a second press between the two would
+      // send another cancel to a register whose report has already ended.
+      idle->set();
+      if (CFRFunction* page = *alive; page && page->Host()) {
+        if (page->m_nCommand == serial) page->OnCommandState(false, haveText ? &text : nullptr);
         return;
       }
       // The page went while its command ran: the outcome still reaches the
@@ -363,21 +254,9 @@ CFRFunction::Command CFRFunction::StatusCommand() {
   };
 }
 
-void CFRFunction::RunStatusCommand() {
-  const termina::app::StatusReport r = termina::app::ReadStatusReport();
-  OnUi([&] {
-    CFRStatusDlg dlg(r.bytes.fatal.byte, r.bytes.status.byte, r.bytes.doc.byte, r.printer.byte, !r.printerAvailable,
-                     this);
-    dlg.DoModal();
-  });
-}
-
 void CFRFunction::OnCommandState(bool busy, const std::string* text) {
   m_bBusy = busy;
-  if (!busy) {
-    m_hThread.reset();
-    SetCommandControlsEnabled(true);
-  }
+  if (!busy) SetCommandControlsEnabled(true);
   if (text) {
     if (*text != kReady && *text != kWaiting)
       ReportFailure(m_pHost, this, *text);
@@ -387,7 +266,7 @@ void CFRFunction::OnCommandState(bool busy, const std::string* text) {
 }
 
 void CFRFunction::OnInterruptButton() {
-  if (!m_hThread || !m_hIdleEvent || !m_hIdleEvent->waitFor(std::chrono::milliseconds(0))) return;
+  if (!m_bBusy || !m_hIdleEvent || !m_hIdleEvent->waitFor(std::chrono::milliseconds(0))) return;
   m_hIdleEvent->reset();
   try {
     TRMA_CancelReport();
@@ -425,21 +304,10 @@ void CFRFunction::ReportReadCode(uint16_t code) { ReportFailure(m_pHost, this, c
 
 void CFRFunction::ReportReadFault(const std::string& text) { ReportFailure(m_pHost, this, text); }
 
-void CFRFunction::Retire(bool now) {
-  if (m_bRetired) return;
+void CFRFunction::Dismiss() {
+  // The status line is the next page's: no "Готов" from here.
   if (m_readToken) m_readToken->Abandon();
-  m_bRetired = true;
   m_pHost = nullptr;
-  m_channel->Close();
   SetVisible(false);
   BecomeChildOf(nullptr);
-  // The deletion waits until control is back in the event loop that is
-  // running now, so no handler of this page is on the stack any more.
-  if (m_lastThread && !m_lastThread->ended) return;  // the thread's end deletes it
-  if (now)
-    delete this;
-  else
-    tk::DeferToLoop([alive = m_alive] {
-      if (CFRFunction* p = *alive) delete p;
-    });
 }

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CFRFunction: the base of every function page.  A page is a child dialog
-// placed right of the tree; its command button runs the page's Execute()
-// on a command thread of its own, its status button shows the register
-// status, its interrupt button cancels a running report.
+// placed right of the tree; its command button runs the page's command on
+// the register worker, its status button shows the register status, its
+// interrupt button cancels a running report.
 //
-// A page's Execute() takes its inputs from its controls in one call on the
-// UI thread (OnUi) into a plain struct, runs its register sequence (plain
-// C++ in app/<subsystem>/core) on the command thread, and shows the outcome
-// in one call back.  The guards below restore the main window on every path.
+// Data in, outcome out: a page's MakeCommand() takes its inputs from its
+// controls on the UI thread into plain values and returns the command,
+// which holds those copies and no page.  The worker runs it, the register
+// sequence (plain C++ in app/<subsystem>/core) among them, and the page
+// shows the outcome if it still exists; a page replaced or closed in the
+// meantime simply goes, its command runs to its end.  The guards below
+// restore the main window on every path.
 #pragma once
 
 #include <atomic>
@@ -23,7 +26,6 @@
 #include "register_worker.h"
 #include "dialog.h"
 #include "prompts.h"
-#include "ui_channel.h"
 #include "ui_thread.h"
 
 // A register sequence's questions asked from the worker: each is shown on
@@ -96,12 +98,9 @@ class CFRFunction : public tk::CDialog {
   ~CFRFunction() override;
 
   // ---- Operations pages override ----
-  virtual void ShowStatusText(const std::string& text);
   // UI thread: the command the command button runs, made of copies of the
   // page's inputs.  The page without a command of its own says so.
   virtual Command MakeCommand();
-  // Runs on the command thread (pages not yet moved to MakeCommand).
-  virtual void Execute();
   virtual unsigned GetTemplateId() const { return 134; }
   // Runs on the UI thread before a command starts; FALSE starts nothing.
   virtual bool ValidateInput() { return true; }
@@ -116,48 +115,32 @@ class CFRFunction : public tk::CDialog {
   // is passed on for the host to report.
   void CreateInFrame(const tk::Rect& rect);
   bool IsPlaced() const { return m_bPlaced; }
-  // Nonzero when the register reports an open shift.  Throws the driver's
-  // code on failure.
-  bool IsShiftOpen();
 
-  // Thrown out of a page's Execute once the page has shown the command's
-  // outcome itself: the command then ends without a text of the
-  // framework's own, so the status line keeps what the page put there.
+  // Thrown out of a command once it has shown its outcome itself: the
+  // command then ends without a text of the framework's own, so the status
+  // line keeps what the command put there.
   struct OutcomeShown {};
 
-  // A command is running: its thread has started and not yet ended.
-  bool IsCommandRunning() const { return m_hThread != nullptr; }
-  // The command's start has been reported and its end not yet.
+  // The page's command has been started and its end not yet shown.
+  bool IsCommandRunning() const { return m_bBusy; }
   bool IsBusy() const { return m_bBusy; }
 
   // Points to the page while it exists (read on the UI thread only).
   std::shared_ptr<CFRFunction* const> Alive() const { return m_alive; }
-  // The host while the page is current; null once it has been retired.
+  // The host while the page is shown; null once the host let it go.
   PageHost* Host() const { return m_pHost; }
 
-  // ---- Services for Execute() on the command thread (safe on either thread) ----
-  // Runs f on the UI thread and returns its result; throws tk::PageGone
-  // when the page has been replaced or closed.
-  template <class F>
-  auto OnUi(F&& f) {
-    return m_channel->Call(std::forward<F>(f));
-  }
-  // Questions and messages of a register sequence, shown by the page.
-  termina::app::Interaction& Ui() { return m_ui; }
+  // UI thread: the status line, and a message owned by the page.
+  void ShowStatusText(const std::string& text);
   int MessageBox(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
                  tk::Buttons buttons = tk::Buttons::Ok, int defaultButton = tk::IDOK);
-  std::string GetItemText(int id);
-  void SetItemText(int id, const std::string& text);
-  void EnableItem(int id, bool enable);
-  void FocusItem(int id);
 
-  // For the length of a scope on the command thread: the host's navigation
-  // disabled, the whole main window disabled, or the wait cursor shown.
-  // Restored on every path out of the scope (a driver code, the page gone,
-  // any other exception), even when the page has been retired meanwhile.
+  // For the length of a scope in a command on the worker: the host's
+  // navigation disabled, the whole main window disabled, or the wait
+  // cursor shown.  Restored on every path out of the scope (a driver code,
+  // any other exception), even when the page has gone meanwhile.
   class HostGuard {
    public:
-    HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during);
     HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during);
     ~HostGuard();
     HostGuard(const HostGuard&) = delete;
@@ -170,27 +153,20 @@ class CFRFunction : public tk::CDialog {
     bool m_applied = false;
   };
   struct NavigationDisabled : HostGuard {
-    explicit NavigationDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableNavigation, false) {}
     explicit NavigationDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableNavigation, false) {}
   };
   struct MainWindowDisabled : HostGuard {
-    explicit MainWindowDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableMainWindow, false) {}
     explicit MainWindowDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableMainWindow, false) {}
   };
   struct WaitCursorShown : HostGuard {
-    explicit WaitCursorShown(CFRFunction& p) : HostGuard(p, &PageHost::SetWaitCursor, true) {}
     explicit WaitCursorShown(CommandJob& j) : HostGuard(j, &PageHost::SetWaitCursor, true) {}
   };
 
-  // Called by the main window instead of deleting a page it replaces or
-  // closes: the page is hidden and cut off from its thread at once, and
-  // deleted once no handler of it is on the stack and its thread has ended.
-  // `now` (for the main window's destruction, when no handler can be on the
-  // stack) deletes an idle page at once instead of at the next event.
-  void Retire(bool now = false);
-  bool IsRetired() const { return m_bRetired; }
-  // Commands that have not ended yet, over all pages.
-  static int RunningThreads();
+  // The host lets the page go (it replaces or closes it): the page is
+  // hidden, reads no more and reaches the host no more.  The host deletes
+  // it once no handler of it is on the stack; a command it started runs on
+  // without it.
+  void Dismiss();
 
   // The page's reads are queued or running on the worker: its controls
   // are disabled, except "ВЫХОД", until they arrive.
@@ -211,7 +187,7 @@ class CFRFunction : public tk::CDialog {
   void OnExecuteButton();
   void OnStatusButton();
   void OnInterruptButton();
-  // WM_FR_COMMANDSTATE: the command thread reports its start and end.
+  // The command's start and end, on the UI thread.
   void OnCommandState(bool busy, const std::string* text);
 
   // Runs `read` on the register worker and then `fill` with its result on
@@ -224,30 +200,13 @@ class CFRFunction : public tk::CDialog {
   void ReadThenFill(std::function<R()> read, std::function<void(R&)> fill);
 
   bool m_bBusy = false;
+  // Set while a report may be interrupted: shared with the command, which
+  // may outlive the page.
   std::shared_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
 
  private:
-  struct CommandThread;
-  struct Request {
-    int id;
-    CFRFunction* page;
-  };
-  // Interaction on the command thread: every question goes to the UI thread.
-  class ThreadUi : public termina::app::Interaction {
-   public:
-    explicit ThreadUi(CFRFunction& page) : m_page(page) {}
-    termina::app::Answer Ask(const termina::app::Question& q) override;
-
-   private:
-    CFRFunction& m_page;
-  };
   void StartCommand(int id);
-  // Runs the command on the worker; its end is reported to the page when
-  // the page still exists.
-  void RunCommand(Command command);
   Command StatusCommand();
-  static void CommandThreadProc(Request* request, std::shared_ptr<CommandThread> record);
-  void RunStatusCommand();
   void BindCommandButtons();
   void SetCommandControlsEnabled(bool enable);
   void BeginReading();
@@ -259,22 +218,18 @@ class CFRFunction : public tk::CDialog {
   // Points to the page while it exists (read on the UI thread only).
   std::shared_ptr<CFRFunction*> m_alive = std::make_shared<CFRFunction*>(this);
   std::vector<int> m_boundButtons;
-
   PageHost* m_pHost;
-  std::shared_ptr<CommandThread> m_hThread;     // the running command; null when idle
-  std::shared_ptr<CommandThread> m_lastThread;  // the last command started, until it has ended
-  std::shared_ptr<tk::UiChannel> m_channel;
-  ThreadUi m_ui{*this};
+  // Numbers the page's commands, so that the end of an earlier one is not
+  // taken for the end of the one running.
+  unsigned m_nCommand = 0;
   bool m_bPlaced = false;
-  bool m_bRetired = false;
-  static std::atomic<int> s_running;
 };
 
 template <class P, class F>
 bool CommandJob::OnPage(F&& f) {
   return OnUi([&] {
     CFRFunction* page = *m_page;
-    if (!page) return false;
+    if (!page || !page->Host()) return false;
     f(static_cast<P&>(*page));
     return true;
   });

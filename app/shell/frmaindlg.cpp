@@ -62,9 +62,12 @@ CFRMainDlg::CFRMainDlg(ShellWiring& wiring, const std::string& commandLine, tk::
 CFRMainDlg::~CFRMainDlg() {
   *m_alive = false;
   if (m_nLockDepth > 0) UnlockInput();
+  // No handler of the page can be on the stack when the window goes; a
+  // command it started runs on without it.
   if (CFRFunction* page = m_pPage) {
     m_pPage = nullptr;
-    page->Retire(true);
+    page->Dismiss();
+    delete page;
   }
 }
 
@@ -287,7 +290,7 @@ std::string CFRMainDlg::StatusText(int part) const { return StatusPart(part); }
 
 // ---- Port and speed --------------------------------------------------------------
 
-bool CFRMainDlg::PageBusy() const { return m_pPage && (m_pPage->IsBusy() || m_pPage->IsCommandRunning()); }
+bool CFRMainDlg::PageBusy() const { return m_pPage && m_pPage->IsBusy(); }
 
 bool CFRMainDlg::RefuseWhileBusy() {
   // A command thread may be inside the driver: reconnecting now would pull
@@ -384,7 +387,10 @@ void CFRMainDlg::DropPage() {
   if (!m_pPage) return;
   CFRFunction* page = m_pPage;
   m_pPage = nullptr;
-  page->Retire();
+  page->Dismiss();
+  // A handler of the page may be on the stack (its command button's device
+  // check replaced it): it is deleted once control is back in the loop.
+  tk::DeferToLoop([alive = page->Alive()] { delete *alive; });
 }
 
 void CFRMainDlg::ShowSelectedPage() {

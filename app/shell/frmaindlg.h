@@ -72,7 +72,7 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   // The window waits on the register (see LockInput).
   bool InputLocked() const { return m_nLockDepth > 0; }
   // The current page is running a command.
-  bool PageBusy() const;
+  bool PageBusy() const override;
   const std::vector<CFRNode>& Nodes() const { return m_nodes; }
 
   // Replaces the wiring's page creation (tests).

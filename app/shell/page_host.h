@@ -59,6 +59,8 @@ class PageHost {
   virtual void SetVersion(uint16_t version) = 0;
   // Ends the program (the page's "ВЫХОД").
   virtual void Quit() = 0;
+  // The page shown runs a command: the register is taken.
+  virtual bool PageBusy() const = 0;
 
  private:
   std::shared_ptr<PageHost*> m_alive = std::make_shared<PageHost*>(this);

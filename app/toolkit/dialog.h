@@ -148,7 +148,8 @@ class Dialog {
   virtual void OnClicked(int id, std::function<void()> handler) = 0;
   // An edit box's text changed (by typing or by the program), a combo
   // box's selection, a picker's date or time or an up-down control's value
-  // changed by the user.
+  // changed by the user; a tab control's tab or a tree view's selected
+  // node changed (by the user, or by the program through SetTabIndex).
   virtual void OnChanged(int id, std::function<void()> handler) = 0;
   // The user left an edit box or pressed Enter in it after changing it.
   virtual void OnEditDone(int id, std::function<void()> handler) = 0;

@@ -32,17 +32,19 @@ namespace apptest {
 inline QTabWidget* Tabs(const CFRMainDlg& main) { return tk::ItemOf<QTabWidget>(&main, CFRMainDlg::kTabId); }
 inline QTreeWidget* Tree(const CFRMainDlg& main) { return tk::ItemOf<QTreeWidget>(&main, CFRMainDlg::kTreeId); }
 // A page pointer that turns null when the page is deleted.
-class PagePtr {
+template <class P>
+class PagePtrOf {
  public:
-  PagePtr(CFRFunction* page = nullptr) : m_alive(page ? page->Alive() : nullptr) {}  // NOLINT: converts as a pointer
-  CFRFunction* data() const { return m_alive ? *m_alive : nullptr; }
+  PagePtrOf(P* page = nullptr) : m_alive(page ? page->Alive() : nullptr) {}  // NOLINT: converts as a pointer
+  P* data() const { return m_alive ? static_cast<P*>(*m_alive) : nullptr; }
   bool isNull() const { return data() == nullptr; }
-  operator CFRFunction*() const { return data(); }  // NOLINT
-  CFRFunction* operator->() const { return data(); }
+  operator P*() const { return data(); }  // NOLINT
+  P* operator->() const { return data(); }
 
  private:
   std::shared_ptr<CFRFunction* const> m_alive;
 };
+using PagePtr = PagePtrOf<CFRFunction>;
 
 inline QWidget* W(const tk::Dialog* d) { return tk::WidgetOf(d); }
 inline QWidget* W(const tk::Dialog& d) { return tk::WidgetOf(&d); }
@@ -77,7 +79,7 @@ class AppTest : public ::testing::Test {
   void TearDown() override {
     m_main.reset();
     // Let pages retired by the main window go, and the worker finish.
-    tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000);
+    tk::PumpUntil([] { return !WorkerBusy(); }, 20000);
     if (reg::Worker::Started()) reg::Worker::Get().Resume();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     TRMA_ClosePort();
@@ -99,6 +101,8 @@ class AppTest : public ::testing::Test {
   CFRMainDlg& Open(const QString& commandLine = QString(), CFRMainDlg::PageFactory factory = nullptr) {
     m_main = std::make_unique<CFRMainDlg>(m_wiring, commandLine.toStdString());
     if (factory) m_main->SetPageFactory(std::move(factory));
+    // The program would end the process here; a test notes it instead.
+    m_main->SetEndNow([this] { m_endedNow = true; });
     m_main->InitDialog();
     tk::WidgetOf(m_main.get())->show();
     WaitPageFilled(*m_main);
@@ -130,6 +134,7 @@ class AppTest : public ::testing::Test {
   ProgramWiring m_wiring;
   std::unique_ptr<termina::sim::Simulator> m_sim;
   std::unique_ptr<CFRMainDlg> m_main;
+  bool m_endedNow = false;
 };
 
 }  // namespace apptest

@@ -26,7 +26,7 @@ class EditPage : public CFRFunction {
  protected:
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
-    edit = new CEditEx(this);
+    edit = new CEditEx(tk::WidgetOf(this));
     edit->setGeometry(10, 10, 200, 24);
     edit->show();
     return true;
@@ -60,7 +60,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   CFRMainDlg& main = Open(QString(), Make<EditPage>());
   auto* page = static_cast<EditPage*>(main.CurrentPage());
   ASSERT_NE(page, nullptr);
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
 
   Tree(main)->setFocus();
   QTest::keyClick(Tree(main), Qt::Key_Return);
@@ -107,7 +107,8 @@ TEST_F(KeyTest, APageWhoseReadsFailIsShownWithWorkingButtons) {
   CFRFunction* page = main.CurrentPage();
   ASSERT_NE(page, nullptr);
   EXPECT_TRUE(page->IsVisible());
-  EXPECT_EQ(page->geometry(), main.PageRect());
+  const tk::Rect pr = main.PageRect();
+  EXPECT_EQ(tk::WidgetOf(page)->geometry(), QRect(pr.x, pr.y, pr.width, pr.height));
   EXPECT_GE(CountMessages(main.StatusText(0)), 1);  // the driver's text, reported once
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(WaitIdle(page));

@@ -19,54 +19,65 @@ namespace {
 
 using termina::sim::Config;
 
-// A long report page: Execute runs the EEJ report by shifts; the template
-// gets an interrupt button.
+// A long report page: its command runs the EEJ report by shifts; the
+// template gets an interrupt button.
 class ReportPage : public CFRFunction {
  public:
   explicit ReportPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
-    auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), this);
+    auto* b = new QPushButton(QStringLiteral("ПРЕРВАТЬ"), tk::WidgetOf(this));
     b->setProperty("ctrlId", kInterruptId);
     b->setGeometry(60, 300, 80, 24);
     return true;
   }
-  void Execute() override {
-    TRMA_EEJShiftReport(0, 1, 1);
-    executed = true;
+  Command MakeCommand() override {
+    return [executed = executed](CommandJob&) {
+      TRMA_EEJShiftReport(0, 1, 1);
+      *executed = true;
+    };
   }
-  std::atomic<bool> executed{false};
+  // Shared with the command, which may outlive the page.
+  std::shared_ptr<std::atomic<bool>> executed = std::make_shared<std::atomic<bool>>(false);
 };
 
-// A page whose command waits for the test, then writes into its own edit.
+// A page whose command waits for the test, then writes into its own edit
+// when the page is still there.
 class GatedPage : public CFRFunction {
  public:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool open = false;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> wrotePage{false};
+    void Release() {
+      std::lock_guard lock(mutex);
+      open = true;
+      cv.notify_all();
+    }
+  };
   explicit GatedPage(PageHost& host) : CFRFunction(host) {}
   bool OnInitDialog() override {
     CFRFunction::OnInitDialog();
-    auto* e = new QLineEdit(this);
+    auto* e = new QLineEdit(tk::WidgetOf(this));
     e->setProperty("ctrlId", 1200);
     return true;
   }
-  void Execute() override {
-    entered = true;
-    {
-      std::unique_lock lock(mutex);
-      cv.wait(lock, [&] { return open; });
-    }
-    SetItemText(1200, "после");
-    wroteAfterRelease = true;
+  Command MakeCommand() override {
+    return [gate = gate](CommandJob& job) {
+      gate->entered = true;
+      {
+        std::unique_lock lock(gate->mutex);
+        gate->cv.wait(lock, [&] { return gate->open; });
+      }
+      gate->wrotePage = job.OnPage([](CFRFunction& page) { page.SetItemTextNow(1200, "после"); });
+      gate->ended = true;
+    };
   }
-  void Release() {
-    std::lock_guard lock(mutex);
-    open = true;
-    cv.notify_all();
-  }
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool open = false;
-  std::atomic<bool> entered{false};
-  std::atomic<bool> wroteAfterRelease{false};
+  // Shared with the command, which may outlive the page.
+  std::shared_ptr<Gate> gate = std::make_shared<Gate>();
 };
 
 template <class Page>
@@ -101,7 +112,7 @@ TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
   const QRect tree = Tree(main)->geometry();
   const QRect header = Tabs(main)->tabBar()->tabRect(0);
   EXPECT_GT(header.height(), 10);
-  const QRect r = page->geometry();
+  const QRect r = tk::WidgetOf(page)->geometry();
   EXPECT_EQ(r.left(), tab.left() + tree.width() + 10);
   EXPECT_EQ(r.top(), tab.top() + header.height() + 5);
   EXPECT_EQ(r.left() + r.width(), tab.left() + tab.width() - 5);
@@ -109,7 +120,7 @@ TEST_F(PageTest, PlacementRightOfTreeInsideTab) {
   // Right of the tree, clear of it; the command row fits in the page.
   EXPECT_GT(r.left(), tree.right());
   EXPECT_LE(tk::Item(page, 1)->geometry().bottom(), r.height());
-  EXPECT_EQ(page->parentWidget(), &main);
+  EXPECT_EQ(tk::WidgetOf(page)->parentWidget(), tk::WidgetOf(&main));
 }
 
 TEST_F(PageTest, OnePagePerSelectionStep) {
@@ -117,7 +128,7 @@ TEST_F(PageTest, OnePagePerSelectionStep) {
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
   EXPECT_EQ(created, 1);  // the program's own selection after the rebuild
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
   Tree(main)->setFocus();
   // Keys go where the focus is, as typed: each step's device check leaves
@@ -128,7 +139,8 @@ TEST_F(PageTest, OnePagePerSelectionStep) {
   }
   EXPECT_EQ(created, 4);
   EXPECT_EQ(Tree(main)->currentItem(), Tree(main)->topLevelItem(3));
-  EXPECT_EQ(main.CurrentPage()->geometry(), main.PageRect());
+  const tk::Rect pr = main.PageRect();
+  EXPECT_EQ(tk::WidgetOf(main.CurrentPage())->geometry(), QRect(pr.x, pr.y, pr.width, pr.height));
   // A tab change builds the tree and shows exactly one page.
   Tabs(main)->setCurrentIndex(1);
   EXPECT_EQ(created, 5);
@@ -146,7 +158,7 @@ TEST_F(PageTest, DeviceChangeWhileMovingInTheTree) {
   StartRegister(Long(301));
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<CFRFunction>(&created));
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   Tree(main)->setFocus();
   m_sim->setVersion(120);
   QTest::keyClick(Tree(main), Qt::Key_Down);
@@ -251,7 +263,7 @@ TEST_F(PageTest, InterruptTwiceSendsOneCan) {
   EXPECT_EQ(CountMessages("Отчет прерван"), 1);
   EXPECT_EQ(m_sim->state().reportsCancelled, 1);
   // The cancelled report ends with the register's refusal, shown once.
-  EXPECT_FALSE(page->executed);
+  EXPECT_FALSE(*page->executed);
   EXPECT_NE(main.StatusText(0), "Готов");
   EXPECT_EQ(CountMessages(main.StatusText(0)), 1);
   EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
@@ -270,38 +282,38 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
   EXPECT_EQ(termina::ini::readString(Ini(), "General", "Port", "", 100), "1");
   EXPECT_EQ(main.CurrentPage(), page);  // nothing rebuilt
   ASSERT_TRUE(WaitIdle(page));
-  EXPECT_TRUE(page->executed);
+  EXPECT_TRUE(*page->executed);
   EXPECT_EQ(main.StatusText(0), "Готов");
 }
 
-// A page replaced while its thread runs stays alive, hidden and cut off,
-// until the thread ends; the thread touches none of its widgets.
-TEST_F(PageTest, ReplacedPageIsDeletedAfterItsThreadEnds) {
+// A page replaced while its command runs goes at once (once its handlers
+// are off the stack); the command runs to its end on the copies it holds,
+// leaves out what was meant for the page and puts its outcome on the
+// status line.
+TEST_F(PageTest, ReplacedPageGoesAtOnceItsCommandRunsToItsEnd) {
   StartRegister();
   CFRMainDlg& main = Open(QString(), Make<GatedPage>());
-  QPointer<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
+  PagePtrOf<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
+  const std::shared_ptr<GatedPage::Gate> gate = first->gate;
   Button(first, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return first->entered && first->IsBusy(); }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return gate->entered && first->IsBusy(); }, 10000));
   main.ShowPage(1);
   ASSERT_NE(main.CurrentPage(), first.data());
-  // Whatever the replacement posted has run; the page is still there.
-  QCoreApplication::processEvents();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_FALSE(first.isNull());
-  EXPECT_TRUE(first->IsRetired());
-  EXPECT_TRUE(!first->IsVisible());
-  main.SetStatusText(0, "new page");
-  first->Release();
-  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 10000));
   EXPECT_TRUE(tk::PumpUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return first.isNull();
       },
       10000));
-  // Nothing of the old command reached the window.
-  EXPECT_EQ(main.StatusText(0), "new page");
+  EXPECT_FALSE(gate->ended);  // the page went first
+  main.SetStatusText(0, "new page");
+  gate->Release();
+  ASSERT_TRUE(tk::PumpUntil([&] { return gate->ended && !WorkerBusy(); }, 10000));
+  EXPECT_FALSE(gate->wrotePage);
+  EXPECT_TRUE(tk::PumpUntil([&] { return main.StatusText(0) == "Готов"; }, 10000)) << main.StatusText(0);
   EXPECT_TRUE(m_prompts.messages.empty());
+  // The page shown now is not taken for the command's page.
+  EXPECT_FALSE(main.CurrentPage()->IsBusy());
 }
 
 // The command button's device check finds another register, re-initialises
@@ -317,7 +329,7 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-3");
   EXPECT_EQ(created, 2);
   EXPECT_NE(main.CurrentPage(), first.data());
-  EXPECT_EQ(CFRFunction::RunningThreads(), 0);  // nothing was started
+  EXPECT_FALSE(WorkerBusy());  // nothing was started
   EXPECT_TRUE(tk::PumpUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -326,28 +338,27 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
       10000));
 }
 
-// Closing the program while a report runs: the window goes at once, the
-// thread ends later without touching it, and its page is freed then.
+// Closing the program while a report runs: the window and its page go at
+// once, the command ends later on the worker without touching either.
 TEST_F(PageTest, CloseWhileReportRuns) {
   StartReportRegister();
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
-  QPointer<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
+  PagePtrOf<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
+  const auto executed = page->executed;
   Button(page, CFRFunction::kExecuteId)->click();
   ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
   Button(page, CFRFunction::kExitId)->click();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDOK);
+  // The worker was still inside the driver a second later: the program
+  // would end the process there.
+  EXPECT_TRUE(m_endedNow);
   m_main.reset();
-  ASSERT_FALSE(page.isNull());
-  EXPECT_EQ(page->Host(), nullptr);  // cut off from the window that is gone
-  EXPECT_EQ(CFRFunction::RunningThreads(), 1);
-  ASSERT_TRUE(tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 20000));
-  EXPECT_TRUE(tk::PumpUntil(
-      [&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return page.isNull();
-      },
-      10000));
+  EXPECT_TRUE(page.isNull());  // gone with the window
+  EXPECT_TRUE(WorkerBusy());   // the report is still on the register
+  ASSERT_TRUE(tk::PumpUntil([] { return !WorkerBusy(); }, 20000));
+  QCoreApplication::processEvents();  // the command's end, posted to the UI
+  EXPECT_TRUE(*executed);
   EXPECT_TRUE(m_prompts.messages.empty());
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's decisions that need no register: node lists and version
-// classes, the edit filter, the status dialog, the UI channel.
+// classes, the edit filter and the status dialog.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +18,6 @@
 #include "frstatusdlg.h"
 #include "function_tree.h"
 #include "toolkit_qt.h"
-#include "ui_channel.h"
 
 namespace {
 
@@ -147,7 +146,7 @@ TEST(EditEx, LengthLimitAndNumericFilter) {
 TEST(StatusDialog, BitsDocumentStatusAndShortLayout) {
   CFRStatusDlg full(0x21, 0x04, 0x23, 0x02, false, nullptr);
   full.InitDialog();
-  EXPECT_EQ(full.windowTitle(), "Статус ФР");
+  EXPECT_EQ(full.Title(), "Статус ФР");
   EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1033)->isChecked());  // NVR checksum
   EXPECT_TRUE(tk::ItemOf<QCheckBox>(&full, 1038)->isChecked());  // not installed
   EXPECT_FALSE(tk::ItemOf<QCheckBox>(&full, 1034)->isChecked());
@@ -169,18 +168,18 @@ TEST(StatusDialog, BitsDocumentStatusAndShortLayout) {
   EXPECT_GT(shift, 0);
   EXPECT_TRUE(tk::Item(&brief, 1013)->isHidden());
   for (int id = 1005; id <= 1012; ++id) EXPECT_TRUE(tk::Item(&brief, id)->isHidden()) << id;
-  EXPECT_EQ(brief.height(), full.height() - shift);
+  EXPECT_EQ(tk::WidgetOf(&brief)->height(), tk::WidgetOf(&full)->height() - shift);
   for (int id : {1050, 1051, 1014, 1015, 1052, 1004, 1})
     EXPECT_EQ(tk::Item(&brief, id)->y(), tk::Item(&full, id)->y() - shift) << id;
   // Everything still inside the shortened dialog.
-  EXPECT_LE(tk::Item(&brief, 1)->geometry().bottom(), brief.height());
+  EXPECT_LE(tk::Item(&brief, 1)->geometry().bottom(), tk::WidgetOf(&brief)->height());
 }
 
 TEST(Templates, ControlsCarryTheirIdentifiers) {
   for (int id : {101, 102, 134, 152, 162}) {
     tk::CDialog dlg(id);
     dlg.InitDialog();
-    EXPECT_GT(dlg.width(), 100) << id;
+    EXPECT_GT(tk::WidgetOf(&dlg)->width(), 100) << id;
   }
   tk::CDialog page(134);
   page.InitDialog();
@@ -189,36 +188,7 @@ TEST(Templates, ControlsCarryTheirIdentifiers) {
   EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 105)->text(), "СТАТУС");
   EXPECT_EQ(tk::ItemOf<QPushButton>(&page, 1)->text(), "ВЫХОД");
   EXPECT_EQ(tk::ItemOf<QLineEdit>(&page, 1014), nullptr);  // typed lookup
-  EXPECT_THROW(tk::LoadTemplate(999, &page), std::logic_error);
-}
-
-// A worker's calls run on the UI thread; once the channel closes, calls
-// that have not started fail in the worker and never run.
-TEST(UiChannel, RunsOnUiThreadAndStopsWhenClosed) {
-  auto channel = tk::UiChannel::Create();
-  std::atomic<int> stage{0};
-  bool ranOnUi = false;
-  std::atomic<bool> gone{false};
-  std::atomic<bool> proceed{false};
-  std::thread worker([&] {
-    ranOnUi = channel->Call([] { return tk::OnUiThread(); });
-    stage = 1;
-    while (!proceed) std::this_thread::yield();
-    try {
-      channel->Call([&] { stage = 99; });
-    } catch (const tk::PageGone&) { gone = true; }
-  });
-  ASSERT_TRUE(tk::PumpUntil([&] { return stage.load() == 1; }, 10000));
-  // The second call is posted but the UI does not run it before closing
-  // (or the worker finds the channel closed at once): either way it fails.
-  proceed = true;
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  channel->Close();
-  worker.join();
-  QCoreApplication::processEvents();  // a call the worker posted would run now
-  EXPECT_TRUE(ranOnUi);
-  EXPECT_TRUE(gone);
-  EXPECT_EQ(stage.load(), 1);
+  EXPECT_THROW(tk::LoadTemplate(999, tk::WidgetOf(&page)), std::logic_error);
 }
 
 }  // namespace
@@ -255,7 +225,7 @@ TEST(Seam, TypedAccessByNumber) {
   EXPECT_FALSE(d.IsItemShown(tk::IDOK));
 
   const tk::Dialog* owner = dlg.get();
-  EXPECT_EQ(tk::WidgetOf(owner), dlg.get());
+  EXPECT_EQ(tk::WidgetOf(owner), dlg->GetImpl());
   dlg.reset();
   EXPECT_EQ(tk::WidgetOf(owner), nullptr);
 }

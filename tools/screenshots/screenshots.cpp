@@ -56,6 +56,9 @@ void Settle() {
 
 QString g_out;
 
+bool Save(QWidget& w, const QString& name);
+bool Save(tk::Dialog& d, const QString& name) { return Save(*tk::WidgetOf(&d), name); }
+
 bool Save(QWidget& w, const QString& name) {
   const QString path = g_out + QLatin1Char('/') + name;
   const bool ok = w.grab().save(path, "PNG");
@@ -82,18 +85,19 @@ bool MainWindow(uint16_t version, int tab, const QString& name, const QString& n
     ProgramWiring wiring;
     CFRMainDlg main(wiring);
     main.InitDialog();
-    main.show();
-    if (tab != 0) main.m_tab->setCurrentIndex(tab);
+    tk::WidgetOf(&main)->show();
+    auto* tree = tk::Item<QTreeWidget>(&main, CFRMainDlg::kTreeId);
+    if (tab != 0) tk::Item<QTabWidget>(&main, CFRMainDlg::kTabId)->setCurrentIndex(tab);
     if (!node.isEmpty()) {
-      const auto items = main.m_tree->findItems(node, Qt::MatchExactly);
+      const auto items = tree->findItems(node, Qt::MatchExactly);
       if (items.isEmpty()) {
         std::fprintf(stderr, "no tree item %s\n", node.toUtf8().constData());
         ok = false;
       } else {
-        main.m_tree->setCurrentItem(items.front());
+        tree->setCurrentItem(items.front());
       }
     }
-    main.m_tree->setFocus();
+    tree->setFocus();
     Settle();
     if (act) {
       act(main);
@@ -153,13 +157,13 @@ bool RecoveryDialog(uint16_t version, const QString& name, const QString& subDia
   {
     CRepairNVR dlg;
     dlg.InitDialog();
-    dlg.show();
+    tk::WidgetOf(&dlg)->show();
     Settle();
     ok = Save(dlg, name) && ok;
     if (!subDialog.isEmpty()) {
       CMonByPmnt payments(false, dlg.m_record.sales.data(), &dlg, "Сумма продаж по платежам");
       payments.InitDialog();
-      payments.show();
+      tk::WidgetOf(&payments)->show();
       QApplication::processEvents();
       ok = Save(payments, subDialog) && ok;
     }
@@ -201,7 +205,7 @@ int main(int argc, char** argv) {
   // Pages: (version, tab, file, tree caption).
   ok &= MainWindow(201, 0, "page-logo.png", QStringLiteral("Логотип предприятия"), {}, nullptr, [&](CFRMainDlg& main) {
     prompts.fileName = tk::S(LogoPicture(root.path() + "/logo.bmp"));
-    if (CFRFunction* page = main.CurrentPage()) page->Item<QPushButton>(1052)->click();
+    if (CFRFunction* page = main.CurrentPage()) tk::Item<QPushButton>(page, 1052)->click();
   });
   ok &= MainWindow(301, 0, "page-clock.png", QStringLiteral("Параметры связи"), {}, [](termina::sim::Simulator& s) {
     s.setClockOffset(-7 * 60);
@@ -228,22 +232,22 @@ int main(int argc, char** argv) {
 
   CFRStatusDlg full(0x00, 0x04, 0x12, 0x02, false, nullptr);
   full.InitDialog();
-  full.show();
+  tk::WidgetOf(&full)->show();
   ok &= Save(full, "status-dialog.png");
   CFRStatusDlg brief(0x00, 0x04, 0x12, 0x00, true, nullptr);
   brief.InitDialog();
-  brief.show();
+  tk::WidgetOf(&brief)->show();
   ok &= Save(brief, "status-dialog-no-printer.png");
 
   CChangePwd pwd("WKRD");
   pwd.InitDialog();
-  pwd.show();
+  tk::WidgetOf(&pwd)->show();
   ok &= Save(pwd, "change-password.png");
 
   CFRInstall install;
   install.InitDialog();
-  install.Item<QLineEdit>(1051)->setText(QStringLiteral("000000123456"));
-  install.show();
+  tk::Item<QLineEdit>(&install, 1051)->setText(QStringLiteral("000000123456"));
+  tk::WidgetOf(&install)->show();
   ok &= Save(install, "install.png");
 
   ok &= RecoveryDialog(120, "nvr-recovery-short.png");

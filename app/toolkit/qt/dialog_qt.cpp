@@ -592,6 +592,10 @@ void CDialog::OnChanged(int id, std::function<void()> handler) {
     m_impl->Connect(id, 1, QObject::connect(s, &QSpinBox::valueChanged, m_impl.get(), h));
   else if (auto* b = m_impl->Item<QAbstractButton>(id))
     m_impl->Connect(id, 1, QObject::connect(b, &QAbstractButton::toggled, m_impl.get(), h));
+  else if (auto* tabs = m_impl->Item<QTabWidget>(id))
+    m_impl->Connect(id, 1, QObject::connect(tabs, &QTabWidget::currentChanged, m_impl.get(), h));
+  else if (auto* tree = m_impl->Item<QTreeWidget>(id))
+    m_impl->Connect(id, 1, QObject::connect(tree, &QTreeWidget::currentItemChanged, m_impl.get(), h));
 }
 
 void CDialog::OnEditDone(int id, std::function<void()> handler) {

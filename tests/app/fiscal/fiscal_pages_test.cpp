@@ -21,7 +21,7 @@ class FiscalPagesTest : public AppTest {
     cfg.version = 125;
     StartRegister(cfg);
     CFRMainDlg& main = Open();
-    main.activateWindow();
+    W(main)->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
     return main;
   }
@@ -91,14 +91,14 @@ TEST_F(FiscalPagesTest, TestSaleDefaultsLockAndFailure) {
   bool locked = false;
   m_prompts.onMessage = [&](const tk::Message&) {
     // Everything but "ВЫХОД" takes no input meanwhile.
-    locked = main.InputLocked() && main.cursor().shape() == Qt::WaitCursor && !Tree(main)->isEnabled() &&
+    locked = main.InputLocked() && W(main)->cursor().shape() == Qt::WaitCursor && !Tree(main)->isEnabled() &&
              page->IsItemEnabled(CFRFunction::kExitId) && !page->IsItemEnabled(CFRFunction::kExecuteId);
   };
   Run(page);
   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{termina::app::kDisplayNotReadyText});
   EXPECT_TRUE(locked);
   EXPECT_FALSE(main.InputLocked());
-  EXPECT_NE(main.cursor().shape(), Qt::WaitCursor);
+  EXPECT_NE(W(main)->cursor().shape(), Qt::WaitCursor);
 
   // A refused payment: the driver's text in the box and on the status line.
   m_sim->setTable(10, 0, "0");

@@ -137,7 +137,7 @@ TEST_F(ReportPages, FiscalShiftPageFrameAndRefusal) {
 // the focus goes to it and nothing is sent.
 TEST_F(ReportPages, FiscalDatePageDatesAndEmptyPassword) {
   CFRMainDlg& main = OpenReady();
-  main.activateWindow();
+  W(main)->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(&main), 5000));
   auto* page = dynamic_cast<CFiscDateReport*>(Select("Налоговый инспектор", "Краткий фиск. отчет по датам"));
   ASSERT_NE(page, nullptr);
@@ -169,7 +169,7 @@ TEST_F(ReportPages, InterruptedControlTape) {
   ASSERT_TRUE(tk::PumpUntil([&] { return m_sim->state().reportRunning; }, 10000));
   EXPECT_FALSE(Tree(main)->isEnabled());
   EXPECT_FALSE(Tabs(main)->isEnabled());
-  EXPECT_TRUE(page->isEnabled());
+  EXPECT_TRUE(W(page)->isEnabled());
   // Fifteen ACKs, one every 200 ms, keep the call waiting past the 2 s the
   // patience of a silent line would allow.
   const auto acks = [&] {
@@ -195,6 +195,42 @@ TEST_F(ReportPages, InterruptedControlTape) {
   m_sim->setReportDuration(300);
   Type(page, 1026, "2");
   EXPECT_EQ(Run(page), std::vector<std::string>{"642" + FS});
+  EXPECT_EQ(main.StatusText(0), kReady);
+}
+
+// A report page replaced while its report prints (the program replaces it,
+// the user cannot while the tree is disabled): the command carries all it
+// needs, so the report runs to its end on the register, the navigation
+// comes back, the outcome reaches the status line and the replaced page is
+// freed once the command has ended.
+TEST_F(ReportPages, ReplacedWhileItsReportPrints) {
+  CFRMainDlg& main = OpenReady(1500);
+  PagePtr tape(Select("ЭКЛЗ", "Контрольная лента"));
+  Type(tape, 1026, "2");
+  m_sim->clearLog();
+  Button(tape, CFRFunction::kExecuteId)->click();
+  ASSERT_TRUE(tk::PumpUntil([&] { return m_sim->state().reportRunning; }, 10000));
+  EXPECT_FALSE(Tree(main)->isEnabled());
+  main.ShowPage(
+      Tree(main)->indexOfTopLevelItem(Tree(main)->findItems("Отчет по активизации", Qt::MatchExactly).value(0)));
+  ASSERT_NE(main.CurrentPage(), tape.data());
+  EXPECT_TRUE(tape.isNull() || !tape->Host());
+  EXPECT_EQ(main.StatusText(0), "Ожидание...");
+
+  EXPECT_TRUE(tk::PumpUntil([&] { return main.StatusText(0) == kReady; }, 10000)) << main.StatusText(0);
+  EXPECT_FALSE(m_sim->state().reportRunning);
+  EXPECT_EQ(m_sim->requests().back().bodyUtf8, "642" + FS);
+  EXPECT_TRUE(Tree(main)->isEnabled());
+  EXPECT_TRUE(Tabs(main)->isEnabled());
+  EXPECT_TRUE(m_prompts.messages.empty()) << Join(m_prompts.Texts());
+  EXPECT_TRUE(tk::PumpUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return tape.isNull();
+      },
+      10000));
+  // The new page works as any does.
+  EXPECT_EQ(Run(main.CurrentPage()), std::vector<std::string>{"68"});
   EXPECT_EQ(main.StatusText(0), kReady);
 }
 

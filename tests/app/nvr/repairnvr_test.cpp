@@ -145,8 +145,8 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
   CRepairNVR dlg;
   Run(dlg, {{147,
              [](tk::Dialog& d) {
-               auto& dQt = dynamic_cast<tk::CDialog&>(d);
-               EXPECT_EQ(tk::ItemOf<QDateTimeEdit>(&dQt, 1061)->date(), QDate::currentDate());
+               auto& dQt = *tk::WidgetOf(&d);
+               EXPECT_EQ(tk::Item<QDateTimeEdit>(&dQt, 1061)->date(), QDate::currentDate());
                Type(d, 1056, "12.346");
                Press(d, 1081);
                EXPECT_EQ(Text(d, 1056), "12.35");
@@ -170,28 +170,29 @@ TEST_F(RepairNvr, MoneyIsShownAndStoredWithTwoDecimalsAndAnInvalidDateAsToday) {
 TEST_F(RepairNvr, AnEditThatDoesNotParseStopsTheTransferAndNothingIsWritten) {
   StartWith(Stored(201));
   CRepairNVR dlg;
-  const int end = Run(dlg, {{147, [&](tk::Dialog& d) {
-                               auto& dQt = dynamic_cast<tk::CDialog&>(d);
-                               Type(d, 1051, "99");
-                               Type(d, 1057, "12,5");
-                               Type(d, 1059, "7");
-                               Press(d, tk::IDOK);
-                               EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{CRepairNVR::kMoneyFormatText});
-                               EXPECT_FALSE(d.Ended());
-                               EXPECT_EQ(dQt.focusWidget(), tk::Item(&dQt, 1057));
-                               EXPECT_EQ(tk::ItemOf<QLineEdit>(&dQt, 1057)->selectedText(), "12,5");  // ready to be retyped
-                               // The edits before the bad one are taken, it and those after it are not.
-                               EXPECT_EQ(dlg.m_record.shift, 99u);
-                               EXPECT_EQ(dlg.m_record.carried, 2);
-                               EXPECT_EQ(dlg.m_record.paidIn, 3);
-                               Type(d, 1052, "-1");
-                               Press(d, 1079);  // no array dialog either
-                               EXPECT_EQ(m_prompts.Texts().back(), CRepairNVR::kCountFormatText);
-                               EXPECT_EQ(Writes(), 0u);
-                               Type(d, 1052, "8");
-                               Type(d, 1057, "12.5");
-                               Press(d, tk::IDOK);
-                             }}});
+  const int end =
+      Run(dlg, {{147, [&](tk::Dialog& d) {
+                   auto& dQt = *tk::WidgetOf(&d);
+                   Type(d, 1051, "99");
+                   Type(d, 1057, "12,5");
+                   Type(d, 1059, "7");
+                   Press(d, tk::IDOK);
+                   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{CRepairNVR::kMoneyFormatText});
+                   EXPECT_FALSE(d.Ended());
+                   EXPECT_EQ(dQt.focusWidget(), tk::Item(&dQt, 1057));
+                   EXPECT_EQ(tk::Item<QLineEdit>(&dQt, 1057)->selectedText(), "12,5");  // ready to be retyped
+                   // The edits before the bad one are taken, it and those after it are not.
+                   EXPECT_EQ(dlg.m_record.shift, 99u);
+                   EXPECT_EQ(dlg.m_record.carried, 2);
+                   EXPECT_EQ(dlg.m_record.paidIn, 3);
+                   Type(d, 1052, "-1");
+                   Press(d, 1079);  // no array dialog either
+                   EXPECT_EQ(m_prompts.Texts().back(), CRepairNVR::kCountFormatText);
+                   EXPECT_EQ(Writes(), 0u);
+                   Type(d, 1052, "8");
+                   Type(d, 1057, "12.5");
+                   Press(d, tk::IDOK);
+                 }}});
   EXPECT_EQ(end, tk::IDOK);
   EXPECT_EQ(m_prompts.dialogs, std::vector<int>{147});
   const NvrRecord held = Register();
@@ -212,7 +213,7 @@ TEST_F(RepairNvr, ARefusedWriteKeepsTheDialogOpenAndCancelWritesNothing) {
                                f.forced["E7"] = termina::sim::ForcedReply{3, {}};
                                m_sim->setFaults(f);
                                // The dialog takes no input while the write runs.
-                               auto& dQt = dynamic_cast<tk::CDialog&>(d);
+                               auto& dQt = *tk::WidgetOf(&d);
                                bool enabledDuringWrite = true;
                                m_prompts.onMessage = [&](const tk::Message&) { enabledDuringWrite = dQt.isEnabled(); };
                                Press(d, tk::IDOK);
@@ -345,12 +346,12 @@ TEST_P(RepairNvrLayout, RowsShownForTheVersionAndTheButtonsBelowThem) {
   StartWith(Stored(c.version));
   CRepairNVR dlg;
   Run(dlg, {{147, [&](tk::Dialog& d) {
-               auto& dQt = dynamic_cast<tk::CDialog&>(d);
+               auto& dQt = *tk::WidgetOf(&d);
                for (int id : {1064, 1065, 1066, 1067, 1068, 1120, 1121, 1122, 1123, 1124, 1081, 1082})
                  EXPECT_EQ(tk::Item(&dQt, id)->isVisible(), c.taxRows) << id;
                for (int id : {11147, 11148}) EXPECT_EQ(tk::Item(&dQt, id)->isVisible(), c.departments) << id;
                // The four buttons sit below every row shown, at the bottom of the dialog.
-               QWidget* ok = dQt.Item(tk::IDOK);
+               QWidget* ok = tk::Item(&dQt, tk::IDOK);
                int lowest = 0;
                for (QWidget* w : dQt.findChildren<QWidget*>()) {
                  const int id = tk::ControlId(w);

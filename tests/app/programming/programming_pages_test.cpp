@@ -63,7 +63,9 @@ class ProgrammingPageTest : public AppTest {
     m_sim->setFaults(f);
   }
   static std::string DriverText(uint16_t code) { return termina::app::ErrorText(code).value_or(""); }
-  static bool Shown(CFRFunction* page, int id) { return tk::Item(page, id) && tk::Item(page, id)->isVisibleTo(page); }
+  static bool Shown(CFRFunction* page, int id) {
+    return tk::Item(page, id) && tk::Item(page, id)->isVisibleTo(tk::WidgetOf(page));
+  }
   static bool Ticked(CFRFunction* page, int id) { return tk::Item<QAbstractButton>(page, id)->isChecked(); }
   static QLineEdit* Box(CFRFunction* page, int id) { return tk::Item<QLineEdit>(page, id); }
 };
@@ -280,7 +282,7 @@ TEST_F(ProgrammingPageTest, PaymentTypeZeroTakesNoKeysAndIsNeverWritten) {
   OpenRegister(128);
   m_sim->setTable(22, 0, "НАЛИЧНЫЕ");
   CFRFunction* page = Page(QStringLiteral("Типы платежей"));
-  m_main->activateWindow();
+  tk::WidgetOf(m_main.get())->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tk::WidgetOf(m_main.get()), 5000));
   QLineEdit* cash = Box(page, 11165);
   EXPECT_EQ(cash->text(), "НАЛИЧНЫЕ");

@@ -115,7 +115,7 @@ TEST_F(WorkerTest, NodeClickedWhileAPageReadsEndsItsReads) {
   ASSERT_TRUE(WaitPageFilled(main));
   ASSERT_TRUE(WorkerIdle());
   const QStringList after = Bodies().mid(held);
-  EXPECT_TRUE(params.isNull() || params->IsRetired());
+  EXPECT_TRUE(params.isNull() || !params->Host());
 
   Tree(main)->setCurrentItem(Node(QStringLiteral("Рекламный текст")));
   ASSERT_TRUE(WaitPageFilled(main));
@@ -184,7 +184,7 @@ TEST_F(WorkerTest, WindowClosesWhileTheWorkerWaitsOnASilentRegister) {
   std::size_t framesAtClose = 0;
   QTimer::singleShot(0, [&] {
     framesAtClose = m_sim->requests().size();
-    main.close();
+    tk::WidgetOf(&main)->close();
   });
   Tree(main)->setCurrentItem(Node(QStringLiteral("Клише предприятия")));
   EXPECT_FALSE(main.IsVisible());
@@ -234,7 +234,7 @@ TEST_F(WorkerTest, ExitButtonEndsTheProgramWhileTheDeviceCheckWaits) {
 
 TEST_F(WorkerTest, EscapeFromTheTreeEndsTheProgramWhileTheDeviceCheckWaits) {
   CFRMainDlg& main = OpenProgramming();
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   Tree(main)->setFocus();
   LeaveDuringTheCheck(*this, main, *m_sim, [&] { QTest::keyClick(Tree(main), Qt::Key_Escape); });
   EXPECT_EQ(main.EndCode(), tk::IDCANCEL);
@@ -243,7 +243,7 @@ TEST_F(WorkerTest, EscapeFromTheTreeEndsTheProgramWhileTheDeviceCheckWaits) {
 // Escape inside a page does nothing, also while the window waits.
 TEST_F(WorkerTest, EscapeInsideAPageDoesNothingWhileTheWindowWaits) {
   CFRMainDlg& main = OpenProgramming();
-  main.activateWindow();
+  tk::WidgetOf(&main)->activateWindow();
   CFRFunction* page = main.CurrentPage();
   ASSERT_NE(page, nullptr);
   page->FocusItemNow(CFRFunction::kStatusId);
