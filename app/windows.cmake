@@ -52,17 +52,12 @@ file(GLOB TERMINATOOL_PAGE_SOURCES CONFIGURE_DEPENDS
 # functions (localtime_r) only when asked.
 target_compile_definitions(terminatool_core PUBLIC _POSIX_THREAD_SAFE_FUNCTIONS)
 
-add_library(terminatool_shell STATIC
-  shell/ui_channel.h shell/ui_channel.cpp
-  shell/driver_api.h
-  shell/function_tree.h shell/function_tree.cpp
-  shell/page_host.h
-  shell/shell_wiring.h shell/shell_wiring.cpp
-  shell/frfunction.h shell/frfunction.cpp
-  shell/frstatusdlg.h shell/frstatusdlg.cpp
-  shell/frmaindlg.h shell/frmaindlg.cpp
-  shell/frapp.h shell/frapp.cpp
-  shell/register_worker.h shell/register_worker.cpp)
+# The shell's own files (the driver guard is linked on its own, the edit
+# box's rules are the toolkit's).
+file(GLOB TERMINATOOL_SHELL_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/shell/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/shell/*.h)
+list(FILTER TERMINATOOL_SHELL_SOURCES EXCLUDE REGEX "/(driver_guard|editex_rules)\\.(cpp|h)$")
+add_library(terminatool_shell STATIC ${TERMINATOOL_SHELL_SOURCES})
 target_include_directories(terminatool_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/shell)
 target_link_libraries(terminatool_shell PUBLIC terminatool_toolkit terminatool_core termina_platform Threads::Threads)
 
