@@ -33,18 +33,16 @@ bool CFRCliche::OnInitDialog() {
   return true;
 }
 
-void CFRCliche::Execute() {
-  app::SkipMask skip = 0;
-  const auto lines = OnUi([&] {
-    std::array<std::string, 4> l;
-    for (std::size_t i = 0; i < l.size(); ++i) l[i] = ItemText(kLineIds[i]);
-    skip = m_unread.Skip(*this);
-    return l;
-  });
-  app::WriteStatus status;
-  {
-    MainWindowDisabled locked(*this);
-    status = app::WriteHeader(lines, skip);
-  }
-  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+CFRFunction::Command CFRCliche::MakeCommand() {
+  std::array<std::string, 4> lines;
+  for (std::size_t i = 0; i < lines.size(); ++i) lines[i] = ItemText(kLineIds[i]);
+  const app::SkipMask skip = m_unread.Skip(*this);
+  return [lines, skip](CommandJob& job) {
+    app::WriteStatus status;
+    {
+      MainWindowDisabled locked(job);
+      status = app::WriteHeader(lines, skip);
+    }
+    if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(job);
+  };
 }

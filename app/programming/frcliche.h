@@ -11,9 +11,9 @@ class CFRCliche : public CFRFunction {
   explicit CFRCliche(PageHost& host);
 
   unsigned GetTemplateId() const override { return 143; }
-  // Command thread: the four lines exactly as typed (cut to 40), the
-  // pause, then the register's clock from the computer's.
-  void Execute() override;
+  // The four lines exactly as typed (cut to 40), the pause, then the
+  // register's clock from the computer's.
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

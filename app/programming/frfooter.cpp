@@ -29,16 +29,15 @@ bool CFRFooter::OnInitDialog() {
   return true;
 }
 
-void CFRFooter::Execute() {
-  app::SkipMask skip = 0;
-  const auto lines = OnUi([&] {
-    skip = m_unread.Skip(*this);
-    return std::array<std::string, 2>{ItemText(kLineIds[0]), ItemText(kLineIds[1])};
-  });
-  app::WriteStatus status;
-  {
-    MainWindowDisabled locked(*this);
-    status = app::WriteFooter(lines, skip);
-  }
-  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+CFRFunction::Command CFRFooter::MakeCommand() {
+  const app::SkipMask skip = m_unread.Skip(*this);
+  const std::array<std::string, 2> lines{ItemText(kLineIds[0]), ItemText(kLineIds[1])};
+  return [lines, skip](CommandJob& job) {
+    app::WriteStatus status;
+    {
+      MainWindowDisabled locked(job);
+      status = app::WriteFooter(lines, skip);
+    }
+    if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(job);
+  };
 }

@@ -11,9 +11,8 @@ class CFRFooter : public CFRFunction {
   explicit CFRFooter(PageHost& host);
 
   unsigned GetTemplateId() const override { return 144; }
-  // Command thread: both lines exactly as typed (cut to 40); the clock is
-  // not touched.
-  void Execute() override;
+  // Both lines exactly as typed (cut to 40); the clock is not touched.
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

@@ -50,23 +50,17 @@ bool CFRGroups::OnInitDialog() {
   return true;
 }
 
-void CFRGroups::Execute() {
-  struct Input {
-    std::array<std::string, 6> names;
-    std::string zSection;
+CFRFunction::Command CFRGroups::MakeCommand() {
+  const app::SkipMask skip = m_unread.Skip(*this);
+  std::array<std::string, 6> names;
+  for (int n = 0; n < 6; ++n) names[n] = ItemText(kFirstNameId + n);
+  const std::string zSection = ItemText(kZSectionId);
+  return [version = m_wVersion, names, zSection, skip](CommandJob& job) {
+    app::WriteStatus status;
+    {
+      MainWindowDisabled locked(job);
+      status = app::WriteDepartments(version, names, zSection, skip);
+    }
+    if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(job);
   };
-  app::SkipMask skip = 0;
-  const Input in = OnUi([&] {
-    skip = m_unread.Skip(*this);
-    Input i;
-    for (int n = 0; n < 6; ++n) i.names[n] = ItemText(kFirstNameId + n);
-    i.zSection = ItemText(kZSectionId);
-    return i;
-  });
-  app::WriteStatus status;
-  {
-    MainWindowDisabled locked(*this);
-    status = app::WriteDepartments(m_wVersion, in.names, in.zSection, skip);
-  }
-  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
 }

@@ -14,8 +14,8 @@ class CFRGroups : public CFRFunction {
   explicit CFRGroups(PageHost& host);
 
   unsigned GetTemplateId() const override { return 160; }
-  // Command thread: the six names into their fields, then the header.
-  void Execute() override;
+  // The six names into their fields, then the header.
+  Command MakeCommand() override;
 
   // The register's version read when the page was created; row i is table
   // 26 field DepartmentOffset(m_wVersion) + i.

@@ -23,13 +23,6 @@ enum : int {
   kSaveId = 1082,
 };
 
-// What Execute takes from the page in one visit to the UI thread.
-struct LogoInput {
-  CFRLogo::Mode mode;
-  bool print;
-  std::string path;  // the host path, as the driver opens it
-};
-
 }  // namespace
 
 CFRLogo::CFRLogo(PageHost& host) : CFRFunction(host) {}
@@ -90,13 +83,17 @@ void CFRLogo::OnStoreSwitch() {
   OnExecuteButton();
 }
 
-void CFRLogo::Execute() {
-  const LogoInput in = OnUi([&] { return LogoInput{m_nMode, IsChecked(kPrintId), ItemText(kFileId)}; });
-  MainWindowDisabled locked(*this);
-  if (in.mode == kStoreSwitch)
-    termina::app::StoreLogoSwitch(in.print);
-  else
-    termina::app::UploadLogo(in.path, Ui());
+CFRFunction::Command CFRLogo::MakeCommand() {
+  if (m_nMode == kStoreSwitch)
+    return [print = IsChecked(kPrintId)](CommandJob& job) {
+      MainWindowDisabled locked(job);
+      termina::app::StoreLogoSwitch(print);
+    };
+  // The host path, as the driver opens it.
+  return [path = ItemText(kFileId)](CommandJob& job) {
+    MainWindowDisabled locked(job);
+    termina::app::UploadLogo(path, job.Ui());
+  };
 }
 
 void CFRLogo::OnRemove() {

@@ -11,9 +11,8 @@ class CFRLogo : public CFRFunction {
   explicit CFRLogo(PageHost& host);
 
   unsigned GetTemplateId() const override { return 146; }
-  // Command thread: stores the print switch (mode 0) or uploads the logo
-  // (mode 1).
-  void Execute() override;
+  // Stores the print switch (mode 0) or uploads the logo (mode 1).
+  Command MakeCommand() override;
 
   enum Mode { kStoreSwitch = 0, kUpload = 1 };
 

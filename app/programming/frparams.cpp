@@ -125,28 +125,29 @@ app::ParamsValues CFRParams::Gather() {
   return v;
 }
 
-void CFRParams::Execute() {
-  const app::ParamsValues in = OnUi([&] { return Gather(); });
-  app::ParamsWrite w;
-  {
-    MainWindowDisabled locked(*this);
-    WaitCursorShown wait(*this);
-    w = app::WriteParams(m_wVersion, in);
-  }
-  // The controls show what the register holds now.
-  if (w.reread) {
-    OnUi([&] {
-      m_partialCut = w.reread->values.partialCut;
-      Fill(w.reread->values);
-    });
-  }
-  if (w.error) throw *w.error;
-  if (w.status == app::WriteStatus::ShiftOpen) {
-    if (w.reread && w.reread->error) {
-      // The refusal, then the failure of the read that followed it.
-      MessageBox(app::kShiftOpenText, app::kErrorTitle, tk::Icon::Error);
-      throw *w.reread->error;
+CFRFunction::Command CFRParams::MakeCommand() {
+  return [version = m_wVersion, in = Gather()](CommandJob& job) {
+    app::ParamsWrite w;
+    {
+      MainWindowDisabled locked(job);
+      WaitCursorShown wait(job);
+      w = app::WriteParams(version, in);
     }
-    progpage::RefuseShiftOpen(*this);
-  }
+    // The controls show what the register holds now.
+    if (w.reread) {
+      job.OnPage<CFRParams>([&](CFRParams& page) {
+        page.m_partialCut = w.reread->values.partialCut;
+        page.Fill(w.reread->values);
+      });
+    }
+    if (w.error) throw *w.error;
+    if (w.status == app::WriteStatus::ShiftOpen) {
+      if (w.reread && w.reread->error) {
+        // The refusal, then the failure of the read that followed it.
+        job.MessageBox(app::kShiftOpenText, app::kErrorTitle, tk::Icon::Error);
+        throw *w.reread->error;
+      }
+      progpage::RefuseShiftOpen(job);
+    }
+  };
 }

@@ -15,10 +15,10 @@ class CFRParams : public CFRFunction {
   explicit CFRParams(PageHost& host);
 
   unsigned GetTemplateId() const override { return 142; }
-  // Command thread: the write sequence under the main-window lock and the
-  // wait cursor; after a refusal or a failure the controls show what the
-  // register holds then.
-  void Execute() override;
+  // The write sequence under the main-window lock and the wait cursor;
+  // after a refusal or a failure the controls show what the register holds
+  // then.
+  Command MakeCommand() override;
 
   // The register's version read when the page was created.
   uint16_t m_wVersion = 120;

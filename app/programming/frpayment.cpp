@@ -45,18 +45,16 @@ bool CFRPayment::OnInitDialog() {
   return true;
 }
 
-void CFRPayment::Execute() {
-  app::SkipMask skip = 0;
-  const auto names = OnUi([&] {
-    skip = m_unread.Skip(*this);
-    std::array<std::string, 16> n;
-    for (std::size_t i = 0; i < n.size(); ++i) n[i] = ItemText(kFirstNameId + static_cast<int>(i));
-    return n;
-  });
-  app::WriteStatus status;
-  {
-    MainWindowDisabled locked(*this);
-    status = app::WritePayments(names, skip);
-  }
-  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+CFRFunction::Command CFRPayment::MakeCommand() {
+  const app::SkipMask skip = m_unread.Skip(*this);
+  std::array<std::string, 16> names;
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = ItemText(kFirstNameId + static_cast<int>(i));
+  return [names, skip](CommandJob& job) {
+    app::WriteStatus status;
+    {
+      MainWindowDisabled locked(job);
+      status = app::WritePayments(names, skip);
+    }
+    if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(job);
+  };
 }

@@ -12,8 +12,8 @@ class CFRPayment : public CFRFunction {
   explicit CFRPayment(PageHost& host);
 
   unsigned GetTemplateId() const override { return 145; }
-  // Command thread: names 1 to 15.
-  void Execute() override;
+  // Names 1 to 15.
+  Command MakeCommand() override;
 
  protected:
   bool OnInitDialog() override;

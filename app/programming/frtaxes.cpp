@@ -90,28 +90,26 @@ void CFRTaxes::OnPrintZClicked() {
     ShowItem(kNoZeroSumsId, app::ShowsNoZeroSums(m_wVersion, IsChecked(kPrintZId)));
 }
 
-void CFRTaxes::Execute() {
-  app::SkipMask skip = 0;
-  const app::TaxValues in = OnUi([&] {
-    skip = m_unread.Skip(*this);
-    app::TaxValues t;
-    for (int i = 0; i < 6; ++i) {
-      t.names[i] = ItemText(kFirstNameId + i);
-      t.rates[i] = ItemText(kFirstRateId + i);
-    }
-    t.printZ = IsChecked(kPrintZId);
-    t.printReceipt = IsChecked(kPrintReceiptId);
-    // Counted also while its box is hidden.
-    t.noZeroSums = IsChecked(kNoZeroSumsId);
-    if (const int index = ComboIndex(kCalculationId); index >= 0) t.calculation = static_cast<unsigned>(index);
-    t.taxLine = ItemText(kTaxLineId);
-    t.optionsKnown = m_bOptionsKnown;
-    return t;
-  });
-  app::WriteStatus status;
-  {
-    MainWindowDisabled locked(*this);
-    status = app::WriteTaxes(m_wVersion, in, skip);
+CFRFunction::Command CFRTaxes::MakeCommand() {
+  const app::SkipMask skip = m_unread.Skip(*this);
+  app::TaxValues in;
+  for (int i = 0; i < 6; ++i) {
+    in.names[i] = ItemText(kFirstNameId + i);
+    in.rates[i] = ItemText(kFirstRateId + i);
   }
-  if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(*this);
+  in.printZ = IsChecked(kPrintZId);
+  in.printReceipt = IsChecked(kPrintReceiptId);
+  // Counted also while its box is hidden.
+  in.noZeroSums = IsChecked(kNoZeroSumsId);
+  if (const int index = ComboIndex(kCalculationId); index >= 0) in.calculation = static_cast<unsigned>(index);
+  in.taxLine = ItemText(kTaxLineId);
+  in.optionsKnown = m_bOptionsKnown;
+  return [version = m_wVersion, in, skip](CommandJob& job) {
+    app::WriteStatus status;
+    {
+      MainWindowDisabled locked(job);
+      status = app::WriteTaxes(version, in, skip);
+    }
+    if (status == app::WriteStatus::ShiftOpen) progpage::RefuseShiftOpen(job);
+  };
 }

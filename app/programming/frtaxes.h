@@ -15,9 +15,9 @@ class CFRTaxes : public CFRFunction {
   explicit CFRTaxes(PageHost& host);
 
   unsigned GetTemplateId() const override { return 154; }
-  // Command thread: rate, name and the one option mask for each tax, then
-  // the preliminary line.
-  void Execute() override;
+  // Rate, name and the one option mask for each tax, then the preliminary
+  // line.
+  Command MakeCommand() override;
 
   // The register's version read when the page was created.
   uint16_t m_wVersion = 120;

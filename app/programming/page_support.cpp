@@ -7,9 +7,9 @@
 
 namespace progpage {
 
-void RefuseShiftOpen(CFRFunction& page) {
-  page.ShowStatusText(termina::app::kShiftOpenText);
-  page.MessageBox(termina::app::kShiftOpenText, termina::app::kErrorTitle, tk::Icon::Error);
+void RefuseShiftOpen(CommandJob& job) {
+  job.ShowStatusText(termina::app::kShiftOpenText);
+  job.MessageBox(termina::app::kShiftOpenText, termina::app::kErrorTitle, tk::Icon::Error);
   throw OutcomeShown{};
 }
 

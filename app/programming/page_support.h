@@ -24,9 +24,9 @@ inline const std::string kReady = "Готов";
 // The page has shown the command's outcome itself (see CFRFunction).
 using OutcomeShown = CFRFunction::OutcomeShown;
 
-// Command thread: "Смена открыта" on the status line and in a box titled
-// "Ошибка"; then ends the command (OutcomeShown).
-[[noreturn]] void RefuseShiftOpen(CFRFunction& page);
+// Worker, inside a page's command: "Смена открыта" on the status line and
+// in a box titled "Ошибка"; then ends the command (OutcomeShown).
+[[noreturn]] void RefuseShiftOpen(CommandJob& job);
 
 // UI thread: the driver's text for a failed read on the status line and in
 // an "Ошибка" box (for a page that goes on after reporting it itself).

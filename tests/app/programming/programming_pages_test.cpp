@@ -14,6 +14,7 @@
 
 #include "app_fixture.h"
 #include "driver_api.h"
+#include "frfooter.h"
 #include "frgroups.h"
 #include "frparams.h"
 
@@ -274,6 +275,56 @@ TEST_F(ProgrammingPageTest, TextPagesRefuseWhileTheShiftIsOpen) {
     EXPECT_EQ(m_main->StatusText(0), "Смена открыта");
     EXPECT_FALSE(m_main->InputLocked());
   }
+}
+
+// The user picks another node right after pressing the command button,
+// before the worker has locked the window for the write.  The header page
+// goes at once; its write still runs, with the lines as they stood at the
+// press, against a slow register.  The failure at the sequence's end is
+// told on the status line and in a box of the main window, and the new
+// page is shown and usable.
+TEST_F(ProgrammingPageTest, HeaderWriteOutlivesItsPage) {
+  OpenRegister(201);
+  PagePtr header = Page(QStringLiteral("Клише предприятия"));
+  ASSERT_FALSE(header.isNull());
+  Box(header, 1046)->setText(QStringLiteral("ПЕРВАЯ"));
+  Box(header, 1047)->setText(QStringLiteral("ВТОРАЯ"));
+  m_sim->clearLog();
+  m_prompts.messages.clear();
+  std::string statusAtBox;
+  const tk::Dialog* boxOwner = nullptr;
+  m_prompts.onMessage = [&](const tk::Message& m) {
+    statusAtBox = m_main->StatusText(0);
+    boxOwner = m.owner;
+  };
+
+  Button(header, CFRFunction::kExecuteId)->click();
+  termina::sim::Faults slow;
+  slow.replyDelayMs = 60;
+  slow.forced["00"] = termina::sim::ForcedReply{3, {}};  // the closing re-initialisation fails
+  m_sim->setFaults(slow);
+  Box(header, 1046)->setText(QStringLiteral("ПОЗЖЕ"));  // after the press: not written
+  CFRFunction* footer = Page(QStringLiteral("Рекламный текст"));
+  ASSERT_NE(dynamic_cast<CFRFooter*>(footer), nullptr);
+
+  ASSERT_TRUE(tk::PumpUntil([&] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return header.isNull(); }, 5000));
+  EXPECT_EQ(m_sim->table(20, 0), "ПЕРВАЯ");
+  EXPECT_EQ(m_sim->table(20, 1), "ВТОРАЯ");
+  EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{DriverText(3)});
+  EXPECT_EQ(statusAtBox, DriverText(3));
+  EXPECT_EQ(boxOwner, static_cast<const tk::Dialog*>(m_main.get()));
+  EXPECT_EQ(m_main->CurrentPage(), footer);
+  EXPECT_TRUE(W(footer)->isVisible());
+  EXPECT_FALSE(footer->IsReading());
+  EXPECT_FALSE(m_main->InputLocked());
+
+  // The new page's own write runs as usual.
+  m_sim->setFaults({});
+  Box(footer, 1048)->setText(QStringLiteral("ЖДЕМ ВАС"));
+  Save(footer);
+  EXPECT_EQ(m_sim->table(21, 0), "ЖДЕМ ВАС");
+  EXPECT_EQ(m_main->StatusText(0), "Готов");
 }
 
 // ---- payment types ---------------------------------------------------------------
