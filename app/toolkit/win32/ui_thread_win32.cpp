@@ -38,9 +38,10 @@ LRESULT CALLBACK MessageWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (msg == kRunDeferred) {
     std::unique_ptr<DeferredCall> call(reinterpret_cast<DeferredCall*>(lp));
-    if (g_loopDepth > call->depth) {
+    if (call->depth > 0 && g_loopDepth > call->depth) {
       // A loop nested in the one it was deferred from: it waits until
-      // that loop runs again.
+      // that loop runs again.  A call deferred before any loop ran runs in
+      // the first one.
       g_waitingForLoop.push_back(std::move(*call));
       return 0;
     }

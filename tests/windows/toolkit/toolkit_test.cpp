@@ -438,6 +438,15 @@ void TestModalAndThreads() {
   });
   tk::PumpUntil([&] { return outerDone && deferredRan; }, 5000);
   Check(outerDone && deferredRan && !ranInNested, "a deferred call runs in its own loop, not a nested one");
+  // Deferred before any loop runs (as in a window's initialisation before
+  // its modal run): the first loop runs it.
+  bool early = false;
+  TestDialog later(900);
+  later.InitDialog();
+  tk::DeferToLoop([&] { early = true; });
+  tk::PostToUi([&] { later.Press(tk::IDOK); });
+  later.DoModal();
+  Check(early, "a call deferred before any loop runs in the first one");
 
   // A message box: its title, its buttons and its default; answered
   // by a timer that finds it.
