@@ -247,6 +247,32 @@ void TestControls() {
       titleShown = true;
   Check(titleShown, "bitmap 138 of the template is shown");
 
+  // Wait cursors: the window's own over its controls; the program's, the
+  // latest alive winning, over every window.
+  HWND hwnd = d.GetImpl()->hwnd;
+  const auto cursorOver = [&](HWND over) {
+    SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+    SendMessageW(over, WM_SETCURSOR, reinterpret_cast<WPARAM>(over), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  };
+  const HCURSOR waitShape = LoadCursorW(nullptr, IDC_WAIT), arrow = LoadCursorW(nullptr, IDC_ARROW);
+  d.SetWindowWaitCursor(true);
+  const bool windowWait = cursorOver(Control(d, 1006)) == waitShape;
+  d.SetWindowWaitCursor(false);
+  Check(windowWait && cursorOver(hwnd) != waitShape, "the window's wait cursor, over a control, and gone again");
+  {
+    tk::WaitCursor wait;
+    const bool programWait = cursorOver(hwnd) == waitShape;
+    bool arrowInside = false;
+    {
+      tk::WaitCursor question(false);
+      arrowInside = cursorOver(hwnd) == arrow;
+    }
+    Check(programWait && arrowInside && cursorOver(hwnd) == waitShape,
+          "the program's wait cursor; the arrow for a question inside it; the wait again after");
+  }
+  Check(cursorOver(hwnd) != waitShape, "no wait cursor once the last one has gone");
+
   // Timers: one stopped, one running.
   int ticksA = 0, ticksB = 0;
   const int a = d.StartTimer(10, [&] { ++ticksA; });
