@@ -487,18 +487,7 @@ void CDialog::Impl::OnCommand(int id, int code, HWND control) {
       return;
     case Kind::Edit:
       if (code == EN_CHANGE && !blockChange) {
-        if (!programChange) {
-          editDirty.insert(id);
-          // Typing into an up-down control's edit box changes its number.
-          for (const auto& [key, handler] : std::map<std::pair<int, int>, std::function<void()>>(handlers)) {
-            if (key.second != 1) continue;
-            HWND ud = Item(key.first);
-            if (KindOf(ud) == Kind::UpDown && reinterpret_cast<HWND>(SendMessageW(ud, UDM_GETBUDDY, 0, 0)) == control) {
-              RunHandler(key.first, 1);
-              if (life.expired()) return;
-            }
-          }
-        }
+        if (!programChange) editDirty.insert(id);
         RunHandler(id, 1);
       } else if (code == EN_KILLFOCUS && editDirty.erase(id)) {
         RunHandler(id, 2);
@@ -544,12 +533,10 @@ INT_PTR CDialog::Impl::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: OnNotify(reinterpret_cast<const NMHDR*>(lp)); return FALSE;
     case WM_VSCROLL:
     case WM_HSCROLL: {
-      // An up-down control without an edit box reports its new number here;
-      // one with an edit box reports through the box's text.
+      // An up-down control reports the number its arrows (or the arrow
+      // keys in its edit box) made.
       HWND ud = reinterpret_cast<HWND>(lp);
-      if (LOWORD(wp) == SB_THUMBPOSITION && KindOf(ud) == Kind::UpDown && !blockChange &&
-          !SendMessageW(ud, UDM_GETBUDDY, 0, 0))
-        RunHandler(GetDlgCtrlID(ud), 1);
+      if (LOWORD(wp) == SB_THUMBPOSITION && KindOf(ud) == Kind::UpDown && !blockChange) RunHandler(GetDlgCtrlID(ud), 1);
       return TRUE;
     }
     case WM_TIMER: {
@@ -927,8 +914,13 @@ void CDialog::SetUpDownBuddy(int upDownId, int editId) {
   HWND ud = m_impl->Item(upDownId);
   HWND edit = m_impl->Item(editId);
   if (KindOf(ud) != Kind::UpDown || !edit) return;
+  // The template placed the control at the box's right edge.  The number
+  // is the control's own, as a spin box's is: its arrows do not write it
+  // into the box and typing there does not change it (the page keeps the
+  // two in step through their change handlers), so the box is no buddy
+  // the control would write into.
   ++m_impl->blockChange;
-  SendMessageW(ud, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  if (reinterpret_cast<HWND>(SendMessageW(ud, UDM_GETBUDDY, 0, 0)) == edit) SendMessageW(ud, UDM_SETBUDDY, 0, 0);
   --m_impl->blockChange;
 }
 

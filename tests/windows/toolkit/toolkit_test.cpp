@@ -153,20 +153,33 @@ void TestControls() {
             time.second == 7 && dateChanges == 0,
         "a picker keeps the date and the time set, without its handler");
 
-  // Up-down control with its edit box: range, number, typing.
+  // Up-down control beside its edit box: range and number of its own, as
+  // a spin box has; its arrows change the number and tell, typing into the
+  // box does not.
   int numberChanges = 0;
   d.SetUpDownBuddy(1008, 1009);
   d.SetNumberRange(1008, 1, 16);
   d.OnChanged(1008, [&] { ++numberChanges; });
+  d.SetItemTextNow(1009, "3");
   d.SetNumber(1008, 12);
-  Check(d.GetNumber(1008) == 12 && d.ItemText(1009) == "12" && numberChanges == 0,
-        "the number shows in its edit box, without the handler");
+  Check(d.GetNumber(1008) == 12 && d.ItemText(1009) == "3" && numberChanges == 0,
+        "the program sets the number, without the handler and without the box");
   d.SetNumber(1008, 99);
   Check(d.GetNumber(1008) == 16, "the number stays within the range");
   HWND buddy = Control(d, 1009);
+  SetFocus(buddy);
   SendMessageW(buddy, EM_SETSEL, 0, -1);
   Type(buddy, L"7");
-  Check(d.GetNumber(1008) == 7 && numberChanges == 1, "typing into the edit box changes the number and tells");
+  Check(d.GetNumber(1008) == 16 && numberChanges == 0 && d.ItemText(1009) == "7", "typing changes the box only");
+  // A click on the lower arrow.
+  HWND ud = Control(d, 1008);
+  RECT arrows;
+  GetClientRect(ud, &arrows);
+  const LPARAM lower = MAKELPARAM(arrows.right / 2, arrows.bottom * 3 / 4);
+  Deliver(ud, WM_LBUTTONDOWN, MK_LBUTTON, lower);
+  Deliver(ud, WM_LBUTTONUP, 0, lower);
+  Check(d.GetNumber(1008) == 15 && numberChanges == 1 && d.ItemText(1009) == "7",
+        "the lower arrow steps the number down and tells");
 
   // Tree view: one level; the program's selection runs no handler, the
   // user's does.
