@@ -134,7 +134,6 @@ void Responsiveness(benchmark::State& state, Line line) {
     tk::PumpUntil([] { return !reg::Worker::Get().Busy(); }, 60000);
   }
   // Pages the window replaced go before the application does.
-  tk::PumpUntil([] { return CFRFunction::RunningThreads() == 0; }, 60000);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   state.counters["stall_ms"] = stall;
   state.counters["pages"] = pages;

@@ -104,6 +104,15 @@ termina::app::Answer WorkerInteraction::Ask(const termina::app::Question& q) {
   return reg::Worker::Get().OnUi([&] { return tk::PromptInteraction(m_owner).Ask(q); });
 }
 
+CFRFunction::HostGuard::HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during)
+    : m_set(set), m_during(during) {
+  if (PageHost* host = page.Host()) {
+    m_host = host->Alive();
+    (host->*m_set)(m_during);
+    m_applied = true;
+  }
+}
+
 CFRFunction::HostGuard::HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during)
     : m_set(set), m_during(during) {
   job.OnUi([&] {
@@ -160,7 +169,6 @@ void CommandJob::ShowStatusText(const std::string& text) {
 }
 
 bool CommandJob::IsShiftOpen() { return termina::app::IsShiftOpen(); }
-
 
 // ---- Commands ------------------------------------------------------------------
 

@@ -135,13 +135,15 @@ class CFRFunction : public tk::CDialog {
   int MessageBox(const std::string& text, const std::string& title = tk::kProgramName, tk::Icon icon = tk::Icon::None,
                  tk::Buttons buttons = tk::Buttons::Ok, int defaultButton = tk::IDOK);
 
-  // For the length of a scope in a command on the worker: the host's
-  // navigation disabled, the whole main window disabled, or the wait
-  // cursor shown.  Restored on every path out of the scope (a driver code,
-  // any other exception), even when the page has gone meanwhile.
+  // For the length of a scope in a command on the worker (or, from the
+  // page itself, on the UI thread): the host's navigation disabled, the
+  // whole main window disabled, or the wait cursor shown.  Restored on
+  // every path out of the scope (a driver code, any other exception), even
+  // when the page has gone meanwhile.
   class HostGuard {
    public:
     HostGuard(CommandJob& job, void (PageHost::*set)(bool), bool during);
+    HostGuard(CFRFunction& page, void (PageHost::*set)(bool), bool during);
     ~HostGuard();
     HostGuard(const HostGuard&) = delete;
     HostGuard& operator=(const HostGuard&) = delete;
@@ -154,12 +156,15 @@ class CFRFunction : public tk::CDialog {
   };
   struct NavigationDisabled : HostGuard {
     explicit NavigationDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableNavigation, false) {}
+    explicit NavigationDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableNavigation, false) {}
   };
   struct MainWindowDisabled : HostGuard {
     explicit MainWindowDisabled(CommandJob& j) : HostGuard(j, &PageHost::EnableMainWindow, false) {}
+    explicit MainWindowDisabled(CFRFunction& p) : HostGuard(p, &PageHost::EnableMainWindow, false) {}
   };
   struct WaitCursorShown : HostGuard {
     explicit WaitCursorShown(CommandJob& j) : HostGuard(j, &PageHost::SetWaitCursor, true) {}
+    explicit WaitCursorShown(CFRFunction& p) : HostGuard(p, &PageHost::SetWaitCursor, true) {}
   };
 
   // The host lets the page go (it replaces or closes it): the page is

@@ -51,6 +51,14 @@ inline QWidget* W(const tk::Dialog& d) { return tk::WidgetOf(&d); }
 
 inline bool WorkerBusy() { return reg::Worker::Started() && reg::Worker::Get().Busy(); }
 
+// Keeps the event loop turning until the worker is idle, then runs what its
+// last job posted to the UI thread (a command's end).
+inline bool WaitWorkerDone(int ms = 20000) {
+  const bool idle = tk::PumpUntil([] { return !WorkerBusy(); }, ms);
+  QCoreApplication::processEvents();
+  return idle;
+}
+
 // Keeps the event loop turning until the page shown has its reads filled in.
 inline bool WaitPageFilled(CFRMainDlg& main, int ms = 20000) {
   return tk::PumpUntil([&] { return !main.CurrentPage() || !main.CurrentPage()->IsReading(); }, ms);

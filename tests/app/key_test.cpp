@@ -19,8 +19,10 @@ namespace {
 class EditPage : public CFRFunction {
  public:
   explicit EditPage(PageHost& host) : CFRFunction(host) {}
-  void Execute() override { ++runs; }
-  std::atomic<int> runs{0};
+  Command MakeCommand() override {
+    return [runs = runs](CommandJob&) { ++*runs; };
+  }
+  std::shared_ptr<std::atomic<int>> runs = std::make_shared<std::atomic<int>>(0);
   CEditEx* edit = nullptr;
 
  protected:
@@ -66,7 +68,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   QTest::keyClick(Tree(main), Qt::Key_Return);
   QTest::keyClick(Tree(main), Qt::Key_Enter);
   EXPECT_FALSE(page->IsCommandRunning());
-  EXPECT_EQ(page->runs.load(), 0);
+  EXPECT_EQ(page->runs->load(), 0);
 
   // The command button takes the focus and loses it again.
   auto* execute = Button(page, CFRFunction::kExecuteId);
@@ -74,7 +76,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   page->edit->setFocus();
   QTest::keyClick(page->edit, Qt::Key_Return);
   ASSERT_TRUE(WaitIdle(page));
-  EXPECT_EQ(page->runs.load(), 1);
+  EXPECT_EQ(page->runs->load(), 1);
   EXPECT_EQ(main.StatusText(0), "Готов");
 
   // Enter on the main window's port combo starts nothing either.
@@ -82,7 +84,7 @@ TEST_F(KeyTest, EnterInTheTreeStartsNothingEnterInAFieldRunsTheCommand) {
   port->setFocus();
   QTest::keyClick(port, Qt::Key_Return);
   EXPECT_FALSE(page->IsCommandRunning());
-  EXPECT_EQ(page->runs.load(), 1);
+  EXPECT_EQ(page->runs->load(), 1);
 }
 
 TEST_F(KeyTest, DeleteAndEscapeReachAFullBox) {

@@ -322,14 +322,19 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   StartRegister(Long(201));
   int created = 0;
   CFRMainDlg& main = Open(QString(), Make<ReportPage>(&created));
-  apptest::PagePtr first(main.CurrentPage());
+  PagePtrOf<ReportPage> first(static_cast<ReportPage*>(main.CurrentPage()));
+  const auto executed = first->executed;
   m_sim->setVersion(301);
   Button(first, CFRFunction::kExecuteId)->click();
   EXPECT_EQ(main.m_wVersion, 301);
   EXPECT_EQ(main.StatusText(1), "ТЕРМИНА-3");
   EXPECT_EQ(created, 2);
   EXPECT_NE(main.CurrentPage(), first.data());
-  EXPECT_FALSE(WorkerBusy());  // nothing was started
+  // Nothing was started: the new page only reads.
+  EXPECT_FALSE(main.CurrentPage()->IsBusy());
+  ASSERT_TRUE(WaitWorkerDone());
+  EXPECT_FALSE(*executed);
+  EXPECT_FALSE(m_sim->state().reportRunning);
   EXPECT_TRUE(tk::PumpUntil(
       [&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -356,8 +361,7 @@ TEST_F(PageTest, CloseWhileReportRuns) {
   m_main.reset();
   EXPECT_TRUE(page.isNull());  // gone with the window
   EXPECT_TRUE(WorkerBusy());   // the report is still on the register
-  ASSERT_TRUE(tk::PumpUntil([] { return !WorkerBusy(); }, 20000));
-  QCoreApplication::processEvents();  // the command's end, posted to the UI
+  ASSERT_TRUE(WaitWorkerDone());
   EXPECT_TRUE(*executed);
   EXPECT_TRUE(m_prompts.messages.empty());
 }

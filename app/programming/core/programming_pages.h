@@ -11,7 +11,7 @@
 //    box and on the status line (what else it shows is said per page
 //    below).
 //  - on "СОХРАНИТЬ" it gathers its controls into the input struct on the UI
-//    thread, then its Execute (command thread) calls WriteXxx().
+//    thread, then its command (on the register worker) calls WriteXxx().
 //    The shift-open guard is part of every write: while the shift is open
 //    nothing is written and the write returns WriteStatus::ShiftOpen; the
 //    page then shows kShiftOpenText in a box titled kErrorTitle with the

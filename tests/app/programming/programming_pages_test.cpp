@@ -307,8 +307,13 @@ TEST_F(ProgrammingPageTest, HeaderWriteOutlivesItsPage) {
   CFRFunction* footer = Page(QStringLiteral("Рекламный текст"));
   ASSERT_NE(dynamic_cast<CFRFooter*>(footer), nullptr);
 
-  ASSERT_TRUE(tk::PumpUntil([&] { return CFRFunction::RunningThreads() == 0 && !WorkerBusy(); }, 20000));
-  ASSERT_TRUE(tk::PumpUntil([&] { return header.isNull(); }, 5000));
+  ASSERT_TRUE(WaitWorkerDone());
+  ASSERT_TRUE(tk::PumpUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return header.isNull();
+      },
+      5000));
   EXPECT_EQ(m_sim->table(20, 0), "ПЕРВАЯ");
   EXPECT_EQ(m_sim->table(20, 1), "ВТОРАЯ");
   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{DriverText(3)});
