@@ -3,10 +3,6 @@
 
 #include "file_replace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -33,8 +29,6 @@ void Walk(Record& r, U32&& u32, F64&& f64) {
   for (auto& v : r.deptSales) f64(v);
   for (auto& v : r.deptReturns) f64(v);
 }
-
-std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 }  // namespace
 
@@ -86,38 +80,19 @@ bool SaveNvrFile(const std::string& path, const NvrRecord& r, std::string* why) 
 bool LoadNvrFile(const std::string& path, NvrRecord& r, std::string* why) {
   std::string unused;
   std::string& reason = why ? *why : unused;
-  // Non-blocking, so that a named pipe cannot hold the caller up.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    reason = Reason(path);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    reason = path + ": не обычный файл";
-    return false;
-  }
   // One byte more than a file holds tells a longer file apart.
-  uint8_t buffer[kNvrFileSize + 1];
-  std::size_t got = 0;
-  while (got < sizeof buffer) {
-    const ssize_t n = ::read(fd, buffer + got, sizeof buffer - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      reason = Reason(path);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+  int number = 0;
+  const auto bytes = ReadPlainFile(path, kNvrFileSize + 1, &number);
+  if (!bytes) {
+    reason = number ? path + ": " + std::strerror(number) : path + ": не обычный файл";
+    return false;
   }
-  ::close(fd);
+  const std::size_t got = bytes->size();
   if (got != kNvrFileSize) {
     reason = path + ": размер файла не " + std::to_string(kNvrFileSize) + " байта";
     return false;
   }
-  if (!DecodeNvrFile(std::span<const uint8_t>(buffer, got), r)) {
+  if (!DecodeNvrFile(*bytes, r)) {
     reason = path + ": в файле сумма вне допустимого диапазона";
     return false;
   }

@@ -3,10 +3,6 @@
 
 #include "file_replace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -62,34 +58,6 @@ SettingsResult information(SettingsOutcome outcome, const char* text) {
   r.title = kInformationTitle;
   r.icon = Icon::Information;
   return r;
-}
-
-// Up to limit bytes of the file; nullopt when it cannot be opened or read,
-// or is not a plain file (a named pipe or a device could hold the caller up
-// or never end).
-std::optional<std::vector<uint8_t>> readPrefix(const std::string& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::vector<uint8_t> data(limit);
-  std::size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = ::read(fd, data.data() + got, limit - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  data.resize(got);
-  return data;
 }
 
 }  // namespace
@@ -152,7 +120,7 @@ namespace {
 // The file checked before the register is touched: its records, or the
 // refusal to return.
 std::optional<SettingsRecords> checkedFile(const std::string& path, uint16_t knownVersion, SettingsResult* refusal) {
-  const auto bytes = readPrefix(path, kSettingsFileSize);
+  const auto bytes = ReadPlainFile(path, kSettingsFileSize);
   if (!bytes) {
     *refusal = failure(SettingsOutcome::OpenFailed, kOpenFailedText);
     return std::nullopt;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The hint shown when the serial port cannot be opened because the user may
 // not open it: the driver reports only "Порт недоступен" (18); the program
-// and trma add which group to join and the command that does it.
+// and trma add which group to join and the command that does it.  On
+// Windows (port_access_win32.cpp) there is no such hint.
 #pragma once
 
 #include <optional>

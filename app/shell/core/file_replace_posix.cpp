@@ -68,4 +68,36 @@ bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, Replac
   return fail(ReplaceError::System);
 }
 
+std::optional<std::vector<uint8_t>> ReadPlainFile(const std::string& path, std::size_t limit, int* errorNumber) {
+  int unused;
+  int& number = errorNumber ? *errorNumber : unused;
+  number = 0;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    number = errno;
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> data(limit);
+  std::size_t got = 0;
+  while (got < limit) {
+    const ssize_t n = ::read(fd, data.data() + got, limit - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      number = errno;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  data.resize(got);
+  return data;
+}
+
 }  // namespace termina::app
