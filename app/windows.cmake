@@ -130,5 +130,6 @@ target_include_directories(TerminaTool PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(TerminaTool PRIVATE terminatool_pages)
 add_dependencies(TerminaTool terminatool_icon terminatool_templates_rc)
 set_target_properties(TerminaTool PROPERTIES RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:termina1>)
-# Not installed: the Windows package (tools/windows) is the driver's; the
-# program runs from the build folder beside TERMINA-1.dll.
+# Installed beside TERMINA-1.dll and the runtime DLLs: tools/windows packs
+# that folder into the zip and the setup program.
+install(TARGETS TerminaTool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
