@@ -6,7 +6,8 @@
 ; tools/windows builds it with Debian's makensis:
 ;
 ;   makensis -DVERSION=1.0.0 -DFILES=<folder of TerminaTool.exe> -DOUTFILE=<setup.exe>
-;            [-DARCH=64] [-DPUBLISHER=...] [-DICON=<program icon>] terminatool.nsi
+;            [-DARCH=64] [-DPUBLISHER=...] [-DICON=<program icon>] [-DCOMPRESSOR=zlib]
+;            terminatool.nsi
 ;
 ; FILES holds TerminaTool.exe, TERMINA-1.dll and the runtime DLLs (the bin
 ; folder of the zip).  The shipped setup is the 32-bit one; ARCH=64 makes a
@@ -22,6 +23,10 @@ Unicode true
 !endif
 !ifndef PUBLISHER
   !define PUBLISHER "Termina developers"
+!endif
+; The smallest setup by default; a quicker one for trying it.
+!ifndef COMPRESSOR
+  !define COMPRESSOR "/SOLID lzma"
 !endif
 
 !if ${ARCH} == 64
@@ -43,7 +48,7 @@ InstallDir "${PROGRAMS_DIR}\TerminaTool"
 ; A second install goes where the first one went.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
-SetCompressor /SOLID lzma
+SetCompressor ${COMPRESSOR}
 ManifestDPIAware true
 
 !include "MUI2.nsh"
