@@ -162,24 +162,31 @@ HWND ShownPage(HWND main) {
   return nullptr;
 }
 
+// The program's visible top-level windows.
+struct WindowsOf {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowsOf*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner == s->pid && IsWindowVisible(w)) s->found.push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> ProgramWindows(DWORD pid) {
+  WindowsOf s{pid, {}};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
 // A top-level window of the program with that caption.
 HWND ProgramWindow(DWORD pid, const wchar_t* caption) {
-  struct Search {
-    DWORD pid;
-    const wchar_t* caption;
-    HWND found;
-  } s{pid, caption, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner != s->pid || !IsWindowVisible(w) || Text(w) != s->caption) return TRUE;
-        s->found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
+  for (HWND w : ProgramWindows(pid))
+    if (Text(w) == caption) return w;
+  return nullptr;
 }
 
 // Every static text of a window, one after the other.
@@ -426,8 +433,9 @@ class Probe {
     }
     const std::wstring before = Text(m_status);
     PostMessageW(GetDlgItem(page, 105), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return Text(m_status) != before; }, 5000),
-          "a command on the silent register says so on the status line: " + Utf8(Text(m_status)));
+    const bool waiting = WaitFor([&] { return Text(m_status) != before; }, 5000);
+    Check(waiting && Text(m_status) == L"Ожидание...",
+          "a command on the silent register shows the wait on the status line: " + Utf8(Text(m_status)));
     bool answers = true;
     for (int i = 0; i < 20 && answers; ++i) {
       DWORD_PTR result = 0;
@@ -519,15 +527,8 @@ int wmain(int argc, wchar_t** argv) {
   Check(ended, "Escape ends the program");
   if (!ended) {
     // What stands in the way: the program's windows still shown.
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-          DWORD owner = 0;
-          GetWindowThreadProcessId(w, &owner);
-          if (owner == static_cast<DWORD>(lp) && IsWindowVisible(w))
-            std::printf("  a window is still shown: \"%s\" %s\n", Utf8(Text(w)).c_str(), Utf8(StaticTexts(w)).c_str());
-          return TRUE;
-        },
-        static_cast<LPARAM>(pi.dwProcessId));
+    for (HWND w : ProgramWindows(pi.dwProcessId))
+      std::printf("  a window is still shown: \"%s\" %s\n", Utf8(Text(w)).c_str(), Utf8(StaticTexts(w)).c_str());
   }
   if (!ended) TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hThread);
