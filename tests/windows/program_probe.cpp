@@ -6,11 +6,14 @@
 // tree are those of the register's version; then what the arguments ask
 // for; Escape ends the program.
 //
-//   program_probe.exe VERSION [tabs] [status] [cliche=STATE] [refuse] [silent=DIR]
+//   program_probe.exe VERSION [tabs] [report=LOG] [status] [cliche=STATE] [refuse] [silent=DIR]
 //
 //   tabs          (a version of the first model) its programming tab, clicked,
-//                 lists that tab's functions
-//                 and shows the settings file buttons; back to the first tab
+//                 lists that tab's functions and shows the settings file
+//                 buttons; back to the first tab
+//   report=LOG    (a fiscal register of the first model) a long fiscal-memory
+//                 report interrupted with "ПРЕРВАТЬ"; LOG is the simulator's
+//                 --log output (a Windows path)
 //   status        the status dialog opens from the page and closes
 //   cliche=STATE  the receipt header page shows what the register holds; a
 //                 Cyrillic line typed into it and saved arrives in the
@@ -311,8 +314,8 @@ class Probe {
 
   // The short fiscal-memory report by shifts, run and then interrupted
   // with "ПРЕРВАТЬ": the program says so in a box, and the register's log
-  // (LOG) shows the report answered with the cancelled result at once
-  // rather than after its long printout.
+  // (LOG) shows one CAN and the report answered with the cancelled result
+  // at once rather than after its long printout.
   void InterruptReport(const std::wstring& log) {
     HWND page = ChooseNode(L"Краткий фиск. отчет по сменам", 1028);
     if (!page) return;
@@ -346,6 +349,8 @@ class Probe {
           "the register ended the one report as cancelled");
     Check(WaitFor([&] { return !InputLocked() && IsWindowEnabled(GetDlgItem(page, 1014)); }, 10000),
           "the window takes input again");
+    const std::size_t cans = FileLines(log, "CAN").size();
+    Check(cans == 1, "one CAN reached the register (" + std::to_string(cans) + ")");
   }
 
   // A node of the current tab chosen with the keyboard, as a user does,
@@ -470,7 +475,7 @@ class Probe {
 int wmain(int argc, wchar_t** argv) {
   const int version = argc > 1 ? _wtoi(argv[1]) : 0;
   if (version <= 0) {
-    std::printf("usage: program_probe.exe VERSION [tabs] [status] [cliche=STATE] [refuse] [silent=DIR]\n");
+    std::printf("usage: program_probe.exe VERSION [tabs] [report=LOG] [status] [cliche=STATE] [refuse] [silent=DIR]\n");
     return 2;
   }
   STARTUPINFOW si{};
