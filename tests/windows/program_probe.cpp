@@ -6,7 +6,7 @@
 // tree are those of the register's version; then what the arguments ask
 // for; Escape ends the program.
 //
-//   program_probe.exe VERSION [tabs] [report=LOG] [status] [cliche=STATE] [refuse] [silent=DIR]
+//   program_probe.exe VERSION [tabs] [report=LOG] [dates=LOG] [status] [cliche=STATE] [refuse] [silent=DIR]
 //
 //   tabs          (a version of the first model) its programming tab, clicked,
 //                 lists that tab's functions and shows the settings file
@@ -14,6 +14,8 @@
 //   report=LOG    (a fiscal register of the first model) a long fiscal-memory
 //                 report interrupted with "ПРЕРВАТЬ"; LOG is the simulator's
 //                 --log output (a Windows path)
+//   dates=LOG     (the same) the report by dates asks for the dates set in
+//                 its date pickers
 //   status        the status dialog opens from the page and closes
 //   cliche=STATE  the receipt header page shows what the register holds; a
 //                 Cyrillic line typed into it and saved arrives in the
@@ -353,9 +355,68 @@ class Probe {
     Check(cans == 1, "one CAN reached the register (" + std::to_string(cans) + ")");
   }
 
+  // The short fiscal-memory report by dates with both dates changed in
+  // their date pickers: the request carries them as the user set them.  No
+  // shift was closed in that range: the register refuses it, and the box
+  // saying so is closed.
+  void ReportByDates(const std::wstring& log) {
+    HWND page = ChooseNode(L"Краткий фиск. отчет по датам", 1021, false);
+    if (!page) return;
+    // A date set from outside is not a change the page hears of: each
+    // picker is given a date, and a field of it (the one the click at its
+    // left edge selects) then moved with an arrow key, as a user does.
+    // The request is to carry what the pickers then show.
+    Remote mem(m_pi.hProcess, sizeof(SYSTEMTIME));
+    const auto set = [&](int id, WORD day, WORD key) -> std::string {
+      HWND picker = GetDlgItem(page, id);
+      SYSTEMTIME st{};
+      st.wYear = 2020;
+      st.wMonth = 6;
+      st.wDay = day;
+      mem.Write(0, &st, sizeof st);
+      if (!SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(mem.At(0)))) return "not taken";
+      RECT r{};
+      GetClientRect(picker, &r);
+      const LPARAM at = MAKELPARAM(6, (r.top + r.bottom) / 2);
+      SendMessageW(picker, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      SendMessageW(picker, WM_LBUTTONUP, 0, at);
+      SendMessageW(picker, WM_KEYDOWN, key, 0);
+      SendMessageW(picker, WM_KEYUP, key, 0);
+      SYSTEMTIME shown{};
+      if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(mem.At(0))) != GDT_VALID ||
+          !ReadProcessMemory(m_pi.hProcess, mem.At(0), &shown, sizeof shown, nullptr))
+        return "unreadable";
+      if (shown.wYear == st.wYear && shown.wMonth == st.wMonth && shown.wDay == st.wDay) return "unmoved";
+      char text[16];
+      std::snprintf(text, sizeof text, "%02u%02u%02u", shown.wDay, shown.wMonth, shown.wYear % 100u);
+      return text;
+    };
+    const std::string first = set(1021, 10, VK_DOWN), last = set(1022, 20, VK_UP);
+    Check(first.size() == 6 && last.size() == 6, "the date pickers take dates and move them: " + first + " " + last);
+    SendMessageTimeoutW(GetDlgItem(page, 1028), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0"), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+    PostMessageW(GetDlgItem(page, 1014), BM_CLICK, 0, 0);
+    std::vector<std::string> requests;
+    const bool sent = WaitFor(
+        [&] {
+          requests = FileLines(log, "63 ");
+          return !requests.empty();
+        },
+        10000);
+    Check(sent && requests.front().rfind("63 [0] [" + first + "] [" + last + "] [0] -> ", 0) == 0,
+          "the report by dates asks for the dates set: " + (sent ? requests.front() : std::string("nothing")));
+    HWND box = nullptr;
+    if (WaitFor([&] { return (box = ProgramWindow(m_pi.dwProcessId, L"Ошибка")) != nullptr; }, 10000))
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Check(WaitFor([&] { return !InputLocked() && IsWindowEnabled(GetDlgItem(page, 1014)); }, 10000),
+          "the window takes input again");
+  }
+
   // A node of the current tab chosen with the keyboard, as a user does,
-  // and its page once it shows the control `id` and is ready.
-  HWND ChooseNode(const std::wstring& caption, int id) {
+  // and its page once it shows the control `id` and takes input (and, when
+  // `ready`, has said "Готов": a page that reads nothing leaves the status
+  // line as it was).
+  HWND ChooseNode(const std::wstring& caption, int id, bool ready = true) {
     HWND tree = GetDlgItem(m_main, 1001);
     const auto nodes = TreeNodes(m_pi.hProcess, tree);
     std::size_t row = 0;
@@ -372,7 +433,7 @@ class Probe {
     const bool shown = WaitFor(
         [&] {
           page = ShownPage(m_main);
-          return page && GetDlgItem(page, id) && Ready();
+          return page && GetDlgItem(page, id) && (ready ? Ready() : !InputLocked());
         },
         15000);
     Check(shown, "the node " + Utf8(caption) + " shows its page");
@@ -475,7 +536,9 @@ class Probe {
 int wmain(int argc, wchar_t** argv) {
   const int version = argc > 1 ? _wtoi(argv[1]) : 0;
   if (version <= 0) {
-    std::printf("usage: program_probe.exe VERSION [tabs] [report=LOG] [status] [cliche=STATE] [refuse] [silent=DIR]\n");
+    std::printf(
+        "usage: program_probe.exe VERSION [tabs] [report=LOG] [dates=LOG] [status] [cliche=STATE] [refuse] "
+        "[silent=DIR]\n");
     return 2;
   }
   STARTUPINFOW si{};
@@ -505,6 +568,10 @@ int wmain(int argc, wchar_t** argv) {
       }
       if (name == L"report") {
         probe.InterruptReport(value);
+        continue;
+      }
+      if (name == L"dates") {
+        probe.ReportByDates(value);
         continue;
       }
       if (!page) page = probe.OpenCliche(L"ТЕСТОВЫЙ МАГАЗИН");
