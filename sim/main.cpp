@@ -88,7 +88,8 @@ const char* kHelp =
     "                         (two hex digits, e.g. 22) arrives, before the command runs: the\n"
     "                         power failing as the frame comes in\n"
     "  --die-after CODE       the same, after the command ran and the state file was saved\n"
-    "  --log                  print every request and its result code to standard error\n"
+    "  --log                  print every request and its result code, and a line \"CAN\" for every\n"
+    "                         CAN received, to standard error\n"
     "  --help                 this text\n"
     "\n"
     "Result codes of the simulator: 01 wrong state for the command, 02 unknown command,\n"
@@ -295,6 +296,7 @@ int main(int argc, char** argv) {
         line += " (password wrong)";
       std::fprintf(stderr, "%s -> %02X\n", line.c_str(), static_cast<unsigned>(r.resultCode & 0xFF));
     };
+    cfg.onCan = [] { std::fputs("CAN\n", stderr); };
   }
 
   // Block the stop signals in every thread; the main thread waits for them.

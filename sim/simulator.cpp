@@ -125,10 +125,14 @@ struct Simulator::Impl {
 
   // ---- logging ----------------------------------------------------------
   void logEvent(WireEvent e) {
-    std::lock_guard lk(m);
-    events.push_back(std::move(e));
-    trimLogs();
-    cv.notify_all();
+    const bool can = e.kind == WireEvent::Can;
+    {
+      std::lock_guard lk(m);
+      events.push_back(std::move(e));
+      trimLogs();
+      cv.notify_all();
+    }
+    if (can && cfg.onCan) cfg.onCan();
   }
   // Called with m held.
   void trimLogs() {

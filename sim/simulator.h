@@ -176,6 +176,8 @@ struct Config {
   std::function<void(const Request&)> onRequest;  // called on the serving thread for every
                                                   // request just before its reply goes out
                                                   // (not under the simulator's lock)
+  std::function<void()> onCan;                    // called on the serving thread for every CAN
+                                                  // received (not under the simulator's lock)
   // The power failing at a command: when a well-formed request with this
   // command code ("22") arrives, the process ends at once without a reply,
   // before the command runs or, with dieAfterCommand, after it ran and the
