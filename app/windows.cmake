@@ -93,18 +93,6 @@ foreach(call IN LISTS TERMINA_WRAPPED_CALLS)
   target_link_options(terminatool_shell INTERFACE "LINKER:--wrap=${call}${suffix}")
 endforeach()
 
-set(pages_on_seam ON)
-foreach(source IN LISTS TERMINATOOL_PAGE_SOURCES)
-  file(STRINGS ${source} qt_includes REGEX "^#include [<\"](Q[A-Za-z]+|ui_[0-9]+_[0-9a-z_]+\\.h|toolkit_qt\\.h)")
-  if(qt_includes)
-    set(pages_on_seam OFF)
-  endif()
-endforeach()
-if(NOT pages_on_seam)
-  message(STATUS "TerminaTool.exe not built: the pages still use Qt")
-  return()
-endif()
-
 add_library(terminatool_pages STATIC ${TERMINATOOL_PAGE_SOURCES})
 target_include_directories(terminatool_pages PUBLIC
   ${CMAKE_CURRENT_SOURCE_DIR}/programming

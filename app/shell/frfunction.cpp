@@ -32,22 +32,14 @@ std::string UnexpectedFailureText(const std::exception_ptr& e) {
   return "Внутренняя ошибка программы";
 }
 
-CFRFunction::CFRFunction(PageHost& host)
-    : tk::CDialog(134),
-      // Made here as well as in OnInitDialog, so that a page whose own
-      // initialisation failed still has working command buttons.
-      m_hIdleEvent(std::make_shared<termina::sys::ManualResetEvent>(true)),
-      m_pHost(&host) {}
+CFRFunction::CFRFunction(PageHost& host) : tk::CDialog(134), m_pHost(&host) {}
 
 CFRFunction::~CFRFunction() {
   *m_alive = nullptr;
   if (m_readToken) m_readToken->Abandon();
 }
 
-bool CFRFunction::OnInitDialog() {
-  m_hIdleEvent = std::make_shared<termina::sys::ManualResetEvent>(true);
-  return true;
-}
+bool CFRFunction::OnInitDialog() { return true; }
 
 void CFRFunction::CreateInFrame(const tk::Rect& rect) {
   BecomeChildOf(m_pHost->HostWindow());
@@ -274,7 +266,7 @@ void CFRFunction::OnCommandState(bool busy, const std::string* text) {
 }
 
 void CFRFunction::OnInterruptButton() {
-  if (!m_bBusy || !m_hIdleEvent || !m_hIdleEvent->waitFor(std::chrono::milliseconds(0))) return;
+  if (!m_bBusy || !m_hIdleEvent->waitFor(std::chrono::milliseconds(0))) return;
   m_hIdleEvent->reset();
   try {
     TRMA_CancelReport();

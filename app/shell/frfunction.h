@@ -123,7 +123,6 @@ class CFRFunction : public tk::CDialog {
 
   // The page's command has been started and its end not yet shown.
   bool IsCommandRunning() const { return m_bBusy; }
-  bool IsBusy() const { return m_bBusy; }
 
   // Points to the page while it exists (read on the UI thread only).
   std::shared_ptr<CFRFunction* const> Alive() const { return m_alive; }
@@ -207,7 +206,8 @@ class CFRFunction : public tk::CDialog {
   bool m_bBusy = false;
   // Set while a report may be interrupted: shared with the command, which
   // may outlive the page.
-  std::shared_ptr<termina::sys::ManualResetEvent> m_hIdleEvent;
+  const std::shared_ptr<termina::sys::ManualResetEvent> m_hIdleEvent =
+      std::make_shared<termina::sys::ManualResetEvent>(true);
 
  private:
   void StartCommand(int id);

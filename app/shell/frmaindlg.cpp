@@ -290,7 +290,7 @@ std::string CFRMainDlg::StatusText(int part) const { return StatusPart(part); }
 
 // ---- Port and speed --------------------------------------------------------------
 
-bool CFRMainDlg::PageBusy() const { return m_pPage && m_pPage->IsBusy(); }
+bool CFRMainDlg::PageBusy() const { return m_pPage && m_pPage->IsCommandRunning(); }
 
 bool CFRMainDlg::RefuseWhileBusy() {
   // A command thread may be inside the driver: reconnecting now would pull

@@ -194,7 +194,7 @@ TEST_F(PageTest, PlainPageSaysChooseACommand) {
   EXPECT_EQ(m_prompts.Texts(), std::vector<std::string>{"Выберите команду"});
   EXPECT_EQ(m_prompts.messages[0].title, "TerminaTool");
   EXPECT_EQ(main.StatusText(0), "Готов");
-  EXPECT_FALSE(page->IsBusy());
+  EXPECT_FALSE(page->IsCommandRunning());
   EXPECT_TRUE(Button(page, CFRFunction::kStatusId)->isEnabled());
 }
 
@@ -247,7 +247,7 @@ TEST_F(PageTest, InterruptTwiceSendsOneCan) {
 
   m_sim->clearLog();
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsCommandRunning() && m_sim->state().reportRunning; }, 10000));
   EXPECT_EQ(main.StatusText(0), "Ожидание...");
   EXPECT_FALSE(Button(page, CFRFunction::kStatusId)->isEnabled());
   // The command button refuses while the report runs.
@@ -274,7 +274,7 @@ TEST_F(PageTest, PortChangeRefusedWhileReportRuns) {
   CFRMainDlg& main = Open(QString(), Make<ReportPage>());
   auto* page = static_cast<ReportPage*>(main.CurrentPage());
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy(); }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsCommandRunning(); }, 10000));
   auto* port = tk::ItemOf<QComboBox>(&main, 1087);
   port->setCurrentIndex(1);
   EXPECT_EQ(CountMessages("Не завершилась обработка предыдущей команды\nПовторите операцию позже"), 1);
@@ -296,7 +296,7 @@ TEST_F(PageTest, ReplacedPageGoesAtOnceItsCommandRunsToItsEnd) {
   PagePtrOf<GatedPage> first(static_cast<GatedPage*>(main.CurrentPage()));
   const std::shared_ptr<GatedPage::Gate> gate = first->gate;
   Button(first, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return gate->entered && first->IsBusy(); }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return gate->entered && first->IsCommandRunning(); }, 10000));
   main.ShowPage(1);
   ASSERT_NE(main.CurrentPage(), first.data());
   EXPECT_TRUE(tk::PumpUntil(
@@ -313,7 +313,7 @@ TEST_F(PageTest, ReplacedPageGoesAtOnceItsCommandRunsToItsEnd) {
   EXPECT_TRUE(tk::PumpUntil([&] { return main.StatusText(0) == "Готов"; }, 10000)) << main.StatusText(0);
   EXPECT_TRUE(m_prompts.messages.empty());
   // The page shown now is not taken for the command's page.
-  EXPECT_FALSE(main.CurrentPage()->IsBusy());
+  EXPECT_FALSE(main.CurrentPage()->IsCommandRunning());
 }
 
 // The command button's device check finds another register, re-initialises
@@ -331,7 +331,7 @@ TEST_F(PageTest, DeviceChangeReplacesPageInsideItsHandler) {
   EXPECT_EQ(created, 2);
   EXPECT_NE(main.CurrentPage(), first.data());
   // Nothing was started: the new page only reads.
-  EXPECT_FALSE(main.CurrentPage()->IsBusy());
+  EXPECT_FALSE(main.CurrentPage()->IsCommandRunning());
   ASSERT_TRUE(WaitWorkerDone());
   EXPECT_FALSE(*executed);
   EXPECT_FALSE(m_sim->state().reportRunning);
@@ -351,7 +351,7 @@ TEST_F(PageTest, CloseWhileReportRuns) {
   PagePtrOf<ReportPage> page(static_cast<ReportPage*>(main.CurrentPage()));
   const auto executed = page->executed;
   Button(page, CFRFunction::kExecuteId)->click();
-  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsBusy() && m_sim->state().reportRunning; }, 10000));
+  ASSERT_TRUE(tk::PumpUntil([&] { return page->IsCommandRunning() && m_sim->state().reportRunning; }, 10000));
   Button(page, CFRFunction::kExitId)->click();
   EXPECT_TRUE(main.Ended());
   EXPECT_EQ(main.EndCode(), tk::IDOK);

@@ -369,6 +369,9 @@ class Probe {
     Remote mem(m_pi.hProcess, sizeof(SYSTEMTIME));
     const auto set = [&](int id, WORD day, WORD key) -> std::string {
       HWND picker = GetDlgItem(page, id);
+      // A disabled picker (the window still waits on the register) takes
+      // no click and no key.
+      if (!WaitFor([&] { return !InputLocked() && IsWindowEnabled(picker); }, 10000)) return "disabled";
       SYSTEMTIME st{};
       st.wYear = 2020;
       st.wMonth = 6;

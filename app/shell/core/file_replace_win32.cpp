@@ -15,16 +15,10 @@
 #include <atomic>
 #include <cerrno>
 
+#include "wide_text_win32.h"
+
 namespace termina::app {
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
 
 // The errno that tells the same failure, for the callers' texts.
 int ErrnoOf(DWORD error) {

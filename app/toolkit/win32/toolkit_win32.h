@@ -28,6 +28,8 @@
 #include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
+
+#include "wide_text_win32.h"
 #undef IDOK
 #undef IDCANCEL
 #undef IDYES
@@ -36,9 +38,8 @@
 namespace tk {
 
 // UTF-8 at the seam, UTF-16 at the system's W functions.
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
-std::string Utf8(const wchar_t* wide, int length);
+using termina::app::Utf8;
+using termina::app::Wide;
 
 // The module whose resources hold the templates, bitmaps and icons.
 HINSTANCE ResourceModule();
