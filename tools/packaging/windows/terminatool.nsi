@@ -102,6 +102,13 @@ Section "TerminaTool"
   !insertmacro ProgramFiles Put
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateDirectory "${INI_DIR}"
+  ; Every user of the computer sets the port, speed and password in this one
+  ; file, and the driver in their point-of-sale programs reads it.  Without
+  ; the right to change it, Windows would send an ordinary user's changes to
+  ; a copy of their own that no other program reads.  The group is named by
+  ; its number (Users), which is the same in every language of Windows.
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "${INI_DIR}" /grant *S-1-5-32-545:(OI)(CI)M'
+  Pop $0
   CreateShortcut "${SHORTCUT}" "$INSTDIR\TerminaTool.exe" "" "$INSTDIR\TerminaTool.exe" 0
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "TerminaTool"
