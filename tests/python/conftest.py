@@ -26,8 +26,13 @@ class Sim:
         # With --log the simulator writes each request it received to
         # standard error, before its reply goes out.
         self.log = tmp / f"requests-{id(self)}.log" if "--log" in extra else None
+        # A sanitizer runtime preloaded into this interpreter (for a sanitized
+        # library) is not the simulator's to take: a program with its own
+        # runtime linked in refuses to start beside a second one.
+        env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
         with open(self.log or os.devnull, "w") as err:
-            self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=err if self.log else None, text=True)
+            self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=err if self.log else None, text=True,
+                                         env=env)
         line = self.proc.stdout.readline().split()
         if len(line) != 2:
             self.proc.kill()
