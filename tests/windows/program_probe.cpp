@@ -34,7 +34,9 @@
 //                 file STATE (a Windows path).  The first page sets the
 //                 register's clock (given 30 hours behind) to the computer's:
 //                 synchronisation on the first model, the clock page (with
-//                 its question) on the second.  The values the pages show are
+//                 its question) on the second.  The second model's logo page
+//                 also uploads a bitmap chosen through the file dialog from a
+//                 folder named in Cyrillic.  The values the pages show are
 //                 the simulator's own, or those tools/windows gives it.
 //   password=STATE (the third model) the clock page changes the data-exchange
 //                 password to a Cyrillic one: the register and the INI file
@@ -58,6 +60,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -256,6 +259,40 @@ std::wstring Record1251(const std::string& bytes, std::size_t offset, std::size_
     w.resize(static_cast<std::size_t>(MultiByteToWideChar(1251, 0, text.data(), static_cast<int>(text.size()), w.data(),
                                                           static_cast<int>(w.size()))));
   return w;
+}
+
+// Writes a monochrome bitmap file of width x height pixels (a frame of
+// black dots on white); true when written.
+bool WriteMonochromeBitmap(const std::wstring& path, int width, int height) {
+  const int stride = (width + 31) / 32 * 4;
+  const DWORD bits = static_cast<DWORD>(stride * height), offset = 14 + 40 + 8;
+  std::string file(offset + bits, '\0');
+  BITMAPFILEHEADER fh{};
+  fh.bfType = 0x4D42;
+  fh.bfSize = offset + bits;
+  fh.bfOffBits = offset;
+  BITMAPINFOHEADER ih{};
+  ih.biSize = sizeof ih;
+  ih.biWidth = width;
+  ih.biHeight = height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 1;
+  ih.biSizeImage = bits;
+  const RGBQUAD palette[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  std::memcpy(file.data(), &fh, 14);
+  std::memcpy(file.data() + 14, &ih, 40);
+  std::memcpy(file.data() + 54, palette, 8);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (y != 0 && y != height - 1 && x != 0 && x != width - 1)  // white inside the frame
+        file[offset + static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(f, file.data(), static_cast<DWORD>(file.size()), &written, nullptr) && written == file.size();
+  CloseHandle(f);
+  return ok;
 }
 
 // The local date `secondsAgo` seconds ago as DD/MM/YY, or MM/DD/YY.
@@ -832,6 +869,42 @@ class Probe {
           "the driver keeps it in its INI file in code page 1251");
   }
 
+  // The logo page uploads a monochrome bitmap chosen with "..." from a
+  // folder with a Cyrillic name, as a user's folders are named: the
+  // register receives the file.
+  void UploadLogo() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"Логотип предприятия";
+    const std::wstring file = folder + L"\\логотип.bmp";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (!WriteMonochromeBitmap(file, 64, 16)) {
+      Check(false, "the probe writes a bitmap file");
+      return;
+    }
+    HWND page = ChooseNode(L"Логотип предприятия", 1080);
+    if (!page) return;
+    Click(page, 1052);
+    if (!ChooseFile(L"Открыть", file)) return;
+    const bool shown = WaitFor([&] { return Text(GetDlgItem(page, 1051)) == file; }, 10000);
+    Check(shown, "the chosen file's path is shown: " + Utf8(Text(GetDlgItem(page, 1051))));
+    Click(page, 1080);
+    // The register keeps the stream it received: ESC, then the file.
+    std::string stream = "logo=1B";
+    for (const unsigned char c : FileText(file)) {
+      char digits[3];
+      std::snprintf(digits, sizeof digits, "%02X", c);
+      stream += digits;
+    }
+    const bool sent = WaitFor([&] { return FileHolds(m_state, stream) && Ready(); }, 20000);
+    Check(sent, "\"ЗАГРУЗИТЬ\" sends the file to the register");
+    if (!sent)
+      if (HWND box = WaitWindow(L"Ошибка", 1000)) {
+        Check(false, "the upload failed: " + Utf8(StaticTexts(box)));
+        Answer(box);
+      }
+  }
+
   // The first model's synchronisation page (the programming tab's first
   // node) shows the computer's date and sets the register's clock to it.
   void SynchroPage() {
@@ -861,6 +934,7 @@ class Probe {
       SetClock();
     }
     for (const PageCase& c : PagesFor(version)) RunPage(c);
+    if (version > 128) UploadLogo();
   }
 
   // The settings file: "Save..." writes the register's settings to FILE;
