@@ -54,9 +54,15 @@ void CFRLogo::OnChooseFile() {
   if (RefuseWhileBusy()) return;
   const std::string chosen = tk::ThePrompts().OpenFileName(this, "Открыть", "Bitmap image(*.bmp)");
   if (chosen.empty()) return;
+  // The path is UTF-8 text: made a path and back as such (a narrow path
+  // is in the ANSI code page on Windows, which would garble a Cyrillic
+  // name).
   std::error_code error;
-  std::string file = std::filesystem::absolute(chosen, error).lexically_normal().string();
-  if (error) file = chosen;
+  const std::u8string absolute =
+      std::filesystem::absolute(std::filesystem::path(std::u8string(chosen.begin(), chosen.end())), error)
+          .lexically_normal()
+          .u8string();
+  const std::string file = error ? chosen : std::string(absolute.begin(), absolute.end());
   // The check's message, if any, comes first; the file is shown either way.
   // The check asks the register for its model.
   {

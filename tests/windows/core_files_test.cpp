@@ -2,9 +2,11 @@
 // The register sequences' file access on Windows (file_replace_win32.cpp):
 // a settings file or NVR backup replaced whole under a Cyrillic name, read
 // back within a limit, a folder told apart from a missing file, nothing
-// left behind.  Run by tools/windows under Wine in a folder of its own.
+// left behind; the narrow name a driver call opens such a file by.  Run by tools/windows under Wine in a folder of its
+// own.
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,19 @@ int main() {
   Check(!ReplaceFile(folder + "\\нет\\файл.frc", first, &error, &number) && error == ReplaceError::System &&
             number == ENOENT,
         "a missing folder is ENOENT");
+
+  // The name a driver call opens a file by (narrow, the ANSI code page):
+  // the Cyrillic file is found under it whatever the system's code page.
+  const auto driverName = DriverFilePath(file);
+  std::vector<uint8_t> opened;
+  if (driverName)
+    if (std::FILE* f = std::fopen(driverName->c_str(), "rb")) {
+      int c;
+      while ((c = std::fgetc(f)) != EOF) opened.push_back(static_cast<uint8_t>(c));
+      std::fclose(f);
+    }
+  Check(opened == second, "the driver's name of a Cyrillic file opens it narrow (" + driverName.value_or("none") + ")");
+  Check(DriverFilePath("C:\\logo.bmp") == std::optional<std::string>("C:\\logo.bmp"), "a plain name stays as it is");
 
   SetFileAttributesW((wfolder + L"\\настройки.frc").c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW((wfolder + L"\\настройки.frc").c_str());

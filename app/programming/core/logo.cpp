@@ -2,8 +2,10 @@
 #include "logo.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "driver_text.h"
+#include "file_replace.h"
 #include "termina1.h"
 
 namespace termina::app {
@@ -48,13 +50,15 @@ bool UploadLogo(const std::string& path, Interaction& ui) {
     return false;
   }
   TRMA_LOGO_NAME name{};
-  // A path the driver's buffer cannot hold whole would name another file.
-  if (path.size() >= sizeof name) {
+  // The driver opens the file by a name of the system's code page.  A name
+  // its buffer cannot hold whole would name another file.
+  const std::optional<std::string> driverPath = DriverFilePath(path);
+  if (!driverPath || driverPath->size() >= sizeof name) {
     ui.Tell(kLogoOpenError, kErrorTitle, Icon::Error);
     return false;
   }
   if (!CheckLogoFileAndTell(path, ui)) return false;
-  path.copy(name, path.size());
+  driverPath->copy(name, driverPath->size());
   TRMA_LoadLogo(&name);
   TRMADT date;
   TRMATM time;

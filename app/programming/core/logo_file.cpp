@@ -2,6 +2,7 @@
 #include "logo_file.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "paths.h"
@@ -67,7 +68,10 @@ LogoCheck CheckBitmapHeaders(const uint8_t* data, std::size_t size, uint64_t fil
 
 LogoCheck CheckLogoFile(const std::string& path, uint16_t version) {
   if (path.empty()) return broken(LogoRule::Unreadable, kLogoOpenError);
-  std::ifstream file(paths::hostPath(path), std::ios::binary);
+  // A UTF-8 path made the system's own (wide on Windows), so that a
+  // Cyrillic name opens there too.
+  const std::string host = paths::hostPath(path);
+  std::ifstream file(std::filesystem::path(std::u8string(host.begin(), host.end())), std::ios::binary);
   if (!file) return broken(LogoRule::Unreadable, kLogoOpenError);
   uint8_t headers[kBitmapHeadersSize] = {};
   file.read(reinterpret_cast<char*>(headers), sizeof headers);

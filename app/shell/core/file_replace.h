@@ -31,4 +31,12 @@ bool ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, Replac
 std::optional<std::vector<uint8_t>> ReadPlainFile(const std::string& path, std::size_t limit,
                                                   int* errorNumber = nullptr);
 
+// The name under which a driver call that opens a file by a narrow name
+// (the logo upload) finds the file at `path`: on Windows the path in the
+// system's ANSI code page, or its short form where the long one has
+// characters that code page lacks (a user's folder named in Cyrillic on a
+// system of another code page); elsewhere the path itself.  nullopt when
+// there is no such name.
+std::optional<std::string> DriverFilePath(const std::string& path);
+
 }  // namespace termina::app

@@ -100,4 +100,6 @@ std::optional<std::vector<uint8_t>> ReadPlainFile(const std::string& path, std::
   return data;
 }
 
+std::optional<std::string> DriverFilePath(const std::string& path) { return path; }
+
 }  // namespace termina::app

@@ -141,4 +141,29 @@ std::optional<std::vector<uint8_t>> ReadPlainFile(const std::string& path, std::
   return data;
 }
 
+std::optional<std::string> DriverFilePath(const std::string& path) {
+  if (GetACP() == CP_UTF8) return path;
+  const std::wstring wide = Wide(path);
+  // The name in the ANSI code page, when every character has its own there.
+  const auto ansi = [](const std::wstring& w) -> std::optional<std::string> {
+    if (w.empty()) return std::string();
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                      nullptr, &lossy);
+    if (n <= 0 || lossy) return std::nullopt;
+    std::string s(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                        nullptr);
+    return s;
+  };
+  if (auto name = ansi(wide)) return name;
+  const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::wstring shortName(size, L'\0');
+  const DWORD got = GetShortPathNameW(wide.c_str(), shortName.data(), size);
+  if (got == 0 || got >= size) return std::nullopt;
+  shortName.resize(got);
+  return ansi(shortName);
+}
+
 }  // namespace termina::app
