@@ -14,9 +14,9 @@ namespace shots {
 
 // The register of one picture, as it is when the program starts.
 struct RegisterSetup {
-  uint16_t version = 0;  // 0: the picture needs no register
+  uint16_t version = 0;     // 0: the picture needs no register
   int64_t clockOffset = 0;  // seconds away from the computer's clock
-  bool ready = false;  // in working order (function 0 done, fiscal, EEJ active)
+  bool ready = false;       // in working order (function 0 done, fiscal, EEJ active)
   // Bytes at an address of a memory area (the NVR image), empty for none.
   uint16_t memoryArea = 0;
   uint32_t memoryAddress = 0;
