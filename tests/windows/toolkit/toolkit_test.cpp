@@ -566,7 +566,8 @@ void TestFiltersAndPictures(const std::string& folder) {
   Check(threw, "a template that does not exist is refused");
 }
 
-// A window's focus set before it is shown, and its picture once shown.
+// A window's focus set before it is shown, its date format, and its
+// picture once shown.
 void TestShownWindow(const std::string& folder) {
   TestDialog d(900);
   d.InitDialog();
@@ -579,6 +580,12 @@ void TestShownWindow(const std::string& folder) {
   d.ShowModeless(true);
   Check(GetActiveWindow() == w && GetFocus() == Control(d, 1009) && d.FocusedItem() == 1009,
         "shown, the window is active with that control focused");
+
+  // A date as the templates show it, whatever the system's format.
+  d.SetDate(1007, {2026, 5, 14});
+  wchar_t date[32] = {};
+  GetWindowTextW(Control(d, 1007), date, 32);
+  Check(std::wstring(date) == L"14.05.2026", "a date picker shows dd.MM.yyyy (" + tk::Utf8(std::wstring(date)) + ")");
 
   // The picture: a PNG of the window's size, frame included, with the
   // window's colours in it.
