@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -169,13 +170,11 @@ Shot RecoveryDialog(const std::string& file, uint16_t version, const std::string
 template <class D>
 Shot Dialog(const std::string& file, std::function<D*()> make, std::function<void(D&)> fill = nullptr) {
   return {file, {}, [make, fill](const Shot& shot) {
-            D* d = make();
+            const std::unique_ptr<D> d(make());
             d->InitDialog();
             if (fill) fill(*d);
             shots::Show(*d);
-            const bool ok = Save(*d, shot.file);
-            delete d;
-            return ok;
+            return Save(*d, shot.file);
           }};
 }
 
@@ -190,6 +189,7 @@ std::vector<Shot> Shots() {
       MainWindow("page-logo.png", Version(201), 0, "Логотип предприятия",
                  [](CFRMainDlg& main) {
                    g_prompts->fileName = shots::MakeLogoPicture(shots::TemporaryFolder() + "/logo.bmp");
+                   if (g_prompts->fileName.empty()) std::fprintf(stderr, "the logo picture was not written\n");
                    if (CFRFunction* page = main.CurrentPage()) page->Press(1052);
                  }),
       MainWindow("page-clock.png", clockBehind, 0, "Параметры связи"),

@@ -3,6 +3,7 @@
 // program's files in a temporary root, and each picture's register a
 // simulator inside this process on the program's COM1 (a pseudo-terminal).
 #include <QApplication>
+#include <QDir>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -24,7 +25,7 @@ std::unique_ptr<QTemporaryDir> g_root;
 
 void PrepareSystem() {
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  g_root = std::make_unique<QTemporaryDir>();
+  g_root = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/terminatool-screenshots-XXXXXX"));
   const std::string root = g_root->path().toStdString();
   ::setenv("TERMINA_ROOT", root.c_str(), 1);
   termina::paths::makeDirs(root + "/c/Program Files/Orvelsoft");
