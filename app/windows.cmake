@@ -111,6 +111,9 @@ file(CONFIGURE OUTPUT ${program_rc} CONTENT
 ")
 set_source_files_properties(${program_rc} PROPERTIES
   OBJECT_DEPENDS "${TERMINATOOL_TEMPLATES_RC};${TERMINATOOL_MANIFEST};${TERMINATOOL_ICON}")
+# The same resources for the screenshot program (tools/screenshots).
+set(TERMINATOOL_PROGRAM_RC ${program_rc} CACHE INTERNAL "")
+set(TERMINATOOL_PROGRAM_RC_DIR ${CMAKE_CURRENT_BINARY_DIR} CACHE INTERNAL "")
 
 add_executable(TerminaTool WIN32 composition/main.cpp ${program_rc})
 target_compile_definitions(TerminaTool PRIVATE TERMINA1_BUILDING)

@@ -3,6 +3,7 @@
 // port until SIGINT or SIGTERM.
 #include <pthread.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "simulator.h"
 
@@ -59,6 +61,11 @@ const char* kHelp =
     "  --fiscal-history N     when the fiscal memory holds no closed shift yet, close N shifts\n"
     "                         into it, one a day up to yesterday (fiscal memory reports print\n"
     "                         only ranges with recorded shifts)\n"
+    "  --ready                in working order: function 0 done, fiscal mode (registration number\n"
+    "                         and INN filled in when empty), EEJ active, no fatal fault\n"
+    "  --memory A:ADDR:HEX    put the bytes HEX (two hex digits each) into memory area A from\n"
+    "                         address ADDR on (numbers in decimal or 0x hex; area 3 holds the NVR\n"
+    "                         image at 0xF000); may be given more than once\n"
     "\n"
     "Faults of the line:\n"
     "  --silent               answer nothing, not even ACK to ENQ\n"
@@ -140,7 +147,13 @@ int main(int argc, char** argv) {
   std::optional<long> tcpPort, version, printer, clockOffset, fiscalHistory;
   std::optional<std::string> password;
   std::optional<bool> display;
-  bool nvrFault = false, noFiscal = false, logRequests = false;
+  bool nvrFault = false, noFiscal = false, logRequests = false, ready = false;
+  struct MemoryRun {
+    uint16_t area;
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<MemoryRun> memoryRuns;
   cfg.logLimit = 1000;  // a long-running program keeps only the recent wire log
 
   for (int i = 1; i < argc; ++i) {
@@ -212,6 +225,28 @@ int main(int argc, char** argv) {
         return 2;
       }
       clockOffset = v;
+    } else if (a == "--ready")
+      ready = true;
+    else if (a == "--memory") {
+      // A:ADDR:HEX
+      const std::string run = next("A:ADDR:HEX");
+      const std::size_t c1 = run.find(':'), c2 = c1 == std::string::npos ? c1 : run.find(':', c1 + 1);
+      long area = 0, address = 0;
+      const std::string hex = c2 == std::string::npos ? std::string() : run.substr(c2 + 1);
+      bool good = c2 != std::string::npos && toInt(run.substr(0, c1).c_str(), area) && area >= 0 && area <= 65535 &&
+                  toInt(run.substr(c1 + 1, c2 - c1 - 1).c_str(), address) && address >= 0 && address <= 0xFFFFFFFFL &&
+                  !hex.empty() && hex.size() % 2 == 0;
+      MemoryRun m{static_cast<uint16_t>(area), static_cast<uint32_t>(address), {}};
+      for (std::size_t k = 0; good && k < hex.size(); k += 2) {
+        const std::string pair = hex.substr(k, 2);
+        good = std::isxdigit(static_cast<unsigned char>(pair[0])) && std::isxdigit(static_cast<unsigned char>(pair[1]));
+        if (good) m.bytes.push_back(static_cast<uint8_t>(std::stoul(pair, nullptr, 16)));
+      }
+      if (!good) {
+        std::fprintf(stderr, "termina-sim: %s: not A:ADDR:HEX: %s\n", a.c_str(), run.c_str());
+        return 2;
+      }
+      memoryRuns.push_back(std::move(m));
     } else if (a == "--fiscal-history")
       fiscalHistory = number(3650);
     else if (a == "--silent")
@@ -315,6 +350,8 @@ int main(int argc, char** argv) {
     if (noFiscal) sim.setFiscalModuleInstalled(false);
     if (printer) sim.setPrinterStatus(static_cast<uint8_t>(*printer));
     if (clockOffset) sim.setClockOffset(*clockOffset);
+    if (ready) sim.setReady();
+    for (const MemoryRun& m : memoryRuns) sim.setMemory(m.area, m.address, m.bytes);
     if (fiscalHistory && sim.state().fiscalMemoryShifts == 0) sim.addFiscalHistory(static_cast<int>(*fiscalHistory));
     sim.setFaults(faults);
     if (ptyLink) std::printf("pty %s\n", sim.openPty(*ptyLink).c_str());

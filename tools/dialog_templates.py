@@ -47,6 +47,8 @@ from fractions import Fraction
 from xml.sax.saxutils import escape
 
 ROUNDINGS = ("nearest", "floor", "floor-size")
+# The one date format of the date pickers (toolkit/win32 sets it).
+DATE_FORMAT = "dd.MM.yyyy"
 
 # Control kind: Qt class.
 QT_CLASS = {
@@ -214,6 +216,8 @@ def parse(path):
                 raise TemplateError(f"{where}: only a combo box has a field height")
             if head == "combo" and "field" not in options and "qt" not in options:
                 raise TemplateError(f"{where}: a combo box needs field=<closed height>")
+            if head in ("date", "datetime") and options.get("displayFormat", DATE_FORMAT) != DATE_FORMAT:
+                raise TemplateError(f"{where}: a date picker shows its date as {DATE_FORMAT} (on Windows too)")
             if ident is not None and any(c.ident == ident for c in tpl.controls):
                 raise TemplateError(f"{where}: control number {ident} used twice")
             tpl.controls.append(Control(head, name, ident, rect, options, number))
@@ -384,7 +388,9 @@ def _rc_control(c):
     if c.kind == "label":
         align = c.prop("alignment", "")
         word = "CTEXT" if "Center" in align else "RTEXT" if "AlignRight" in align else "LTEXT"
-        style = styles()
+        # A framed label (a picture's place) has the sunken edge.
+        framed = c.prop("frameShape", "QFrame::NoFrame") != "QFrame::NoFrame"
+        style = styles(*(["SS_SUNKEN"] if framed else []))
         return f"{word} {text}, {ident}, {where}" + (f", {style}" if style else "")
     if c.kind == "bitmap":
         image = c.prop("bitmapId")
@@ -418,8 +424,11 @@ def _rc_control(c):
         base = ["TCS_FOCUSNEVER"] if c.prop("focusPolicy") == "Qt::NoFocus" else ["WS_TABSTOP"]
         return generic("SysTabControl32", *base)
     if c.kind == "tree":
+        # No horizontal scroll bar: the captions fit, but the tree counts a
+        # few pixels more than it draws for the longest one and would show
+        # a bar over the list that moves by just those pixels.
         return generic("SysTreeView32", "TVS_HASBUTTONS", "TVS_HASLINES", "TVS_LINESATROOT", "TVS_SHOWSELALWAYS",
-                       "WS_BORDER", "WS_TABSTOP")
+                       "TVS_NOHSCROLL", "WS_BORDER", "WS_TABSTOP")
     raise TemplateError(f"no resource form for control kind '{c.kind}'")
 
 
@@ -427,8 +436,10 @@ def _with_group(statement, control):
     """The statement with WS_GROUP added to its styles."""
     x, y, w, h = control.rect
     where = f"{x}, {y}, {w}, {h}"
-    if statement.startswith(("LTEXT", "CTEXT", "RTEXT", "GROUPBOX")) and statement.endswith(where):
-        return statement + ", WS_GROUP"
+    if statement.startswith(("LTEXT", "CTEXT", "RTEXT", "GROUPBOX")):
+        # After the place come the styles (the next field would be the
+        # extended styles).
+        return statement + (", WS_GROUP" if statement.endswith(where) else " | WS_GROUP")
     if statement.startswith(("CONTROL", "COMBOBOX", "EDITTEXT", "PUSHBUTTON", "DEFPUSHBUTTON")):
         if statement.endswith(where):  # CONTROL: styles come before the place
             head, sep, tail = statement.rpartition(", " + where)

@@ -372,6 +372,11 @@ void CFRMainDlg::OnTreeSelectionChanged() {
   if (m_pPage) m_pPage->SetInitialFocus();
 }
 
+void CFRMainDlg::ChooseTreeRow(int row) {
+  TreeSelect(kTreeId, row);
+  OnTreeSelectionChanged();
+}
+
 tk::Rect CFRMainDlg::PageRect() const {
   const tk::Rect header = TabHeaderRect(kTabId, 0);
   const tk::Rect tab = ItemRect(kTabId);

@@ -38,6 +38,9 @@ class CFRMainDlg : public tk::CDialog, public PageHost {
   bool Reinitialize();
   // Shows the page of the tree's node in that row (nothing for -1).
   void ShowPage(int row);
+  // Selects the tree's node in that row as the user does by clicking it:
+  // the register is checked, the node's page shown and given the focus.
+  void ChooseTreeRow(int row);
   void ShowModelName(uint16_t version);
   void UpdateFileButtons();
   bool AskExchangePassword();

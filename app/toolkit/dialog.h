@@ -178,6 +178,12 @@ class Dialog {
   virtual void EnableWindowNow(bool enable) = 0;
 };
 
+// Writes the window, as it is shown now, to a PNG file: what the window
+// system shows of it, on Windows with the frame and caption it draws, in
+// Qt the window's inside (a window manager draws the frame).  False when
+// the window is not shown or the file cannot be written.
+bool SaveImage(const Dialog& dialog, const std::string& path);
+
 // A window made from a numbered template, for the pages and dialogs to
 // derive from.  The class is the same on every window system; each has
 // its own definition of the members below and of `Impl`, the window

@@ -2,8 +2,11 @@
 // The shell's decisions that need no register: node lists and version
 // classes, the edit filter and the status dialog.
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidgetItem>
 
@@ -228,6 +231,27 @@ TEST(Seam, TypedAccessByNumber) {
   EXPECT_EQ(tk::WidgetOf(owner), dlg->GetImpl());
   dlg.reset();
   EXPECT_EQ(tk::WidgetOf(owner), nullptr);
+}
+
+// A window's picture: none while it is hidden; shown, a PNG of the
+// window's size with the window's colours in it.
+TEST(Seam, SaveImageWritesTheWindow) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::string path = tk::S(folder.filePath(QStringLiteral("окно.png")));
+  tk::CDialog dlg(162);
+  dlg.InitDialog();
+  EXPECT_FALSE(tk::SaveImage(dlg, path));
+  dlg.SetVisible(true);
+  ASSERT_TRUE(tk::SaveImage(dlg, path));
+  QImage image;
+  ASSERT_TRUE(image.load(tk::Q(path), "PNG"));
+  const QWidget* w = tk::WidgetOf(&dlg);
+  EXPECT_EQ(image.size(), w->size() * w->devicePixelRatio());
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height() && colours.size() < 4; ++y)
+    for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
+  EXPECT_GE(colours.size(), 4);
 }
 
 }  // namespace

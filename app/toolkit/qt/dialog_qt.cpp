@@ -211,6 +211,11 @@ QWidget* WidgetOf(const Dialog* dialog) {
   return d ? d->GetImpl() : nullptr;
 }
 
+bool SaveImage(const Dialog& dialog, const std::string& path) {
+  QWidget* w = WidgetOf(&dialog);
+  return w && w->isVisible() && w->grab().save(Q(path), "PNG");
+}
+
 CDialog::Impl::Impl(CDialog& o, QWidget* parent) : QDialog(parent), owner(o) {}
 
 CDialog::Impl::~Impl() {

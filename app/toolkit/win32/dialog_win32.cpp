@@ -45,6 +45,9 @@ enum class Kind {
   Other
 };
 
+// The templates' date format (tools/dialog_templates.py admits no other).
+const wchar_t kDateFormat[] = L"dd.MM.yyyy";
+
 Kind KindOf(HWND w) {
   if (!w) return Kind::None;
   wchar_t cls[64] = {};
@@ -370,6 +373,11 @@ void CDialog::Impl::Create(int templateId) {
     SetWindowLongW(c, GWL_STYLE, GetWindowLongW(c, GWL_STYLE) | WS_CLIPSIBLINGS);
     SetWindowPos(c, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+  // Dates as the templates show them, the same on every machine (the
+  // system's short date format differs from one to the next).
+  for (HWND c : children)
+    if (KindOf(c) == Kind::DateTime && (GetWindowLongW(c, GWL_STYLE) & DTS_TIMEFORMAT) != DTS_TIMEFORMAT)
+      SendMessageW(c, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kDateFormat));
   for (const auto& [timer, ms] : pendingTimers)
     SetTimer(hwnd, static_cast<UINT_PTR>(timer), static_cast<UINT>(ms), nullptr);
   pendingTimers.clear();
@@ -683,9 +691,28 @@ void CDialog::EnableItemNow(int id, bool enable) {
 bool CDialog::IsItemEnabled(int id) const { return TakesInput(m_impl->Item(id)); }
 
 void CDialog::FocusItemNow(int id) {
+  HWND w = m_impl->Item(id);
+  if (!w) return;
+  HWND root = GetAncestor(m_impl->hwnd, GA_ROOT);
+  // Focusing a control activates its window.  A window not shown yet (a
+  // dialog's initialisation) gets the focus when it is shown: activated
+  // while hidden, Wine keeps drawing its caption as inactive.
+  if (!IsWindowVisible(root)) {
+    if (Impl* r = Impl::FromWindow(root)) {
+      r->pendingFocus = w;
+      return;
+    }
+  }
   // Through the top-level dialog, which keeps its default button in step.
-  if (HWND w = m_impl->Item(id))
-    SendMessageW(GetAncestor(m_impl->hwnd, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
+  SendMessageW(root, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);
+}
+
+bool CDialog::Impl::TakePendingFocus() {
+  HWND f = pendingFocus;
+  pendingFocus = nullptr;
+  if (!f || !hwnd || !IsWindowVisible(hwnd) || !IsWindow(f) || !IsChild(hwnd, f)) return false;
+  SendMessageW(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(f), TRUE);
+  return true;
 }
 
 bool CDialog::SetPictureFile(int id, const std::string& path) {
@@ -950,6 +977,9 @@ void CDialog::SetDecimalOnly(int id) {
 
 int CDialog::FocusedItem() const {
   HWND f = GetFocus();
+  // A window not shown yet: the control it will focus.
+  if (Impl* r = m_impl->hwnd ? Impl::FromWindow(GetAncestor(m_impl->hwnd, GA_ROOT)) : nullptr; r && r->pendingFocus)
+    f = r->pendingFocus;
   if (!f || !m_impl->hwnd || !IsChild(m_impl->hwnd, f)) return 0;
   // The control (not a part of it, like a combo box's edit) that holds
   // the focus, in this window or a page inside it.
@@ -1013,8 +1043,9 @@ void CDialog::ShowModeless(bool show) {
     return;
   }
   ShowWindow(w, SW_SHOW);
-  // The focus goes to the first control that takes it, unless the
-  // dialog's initialisation put it somewhere already.
+  // The focus goes where the dialog's initialisation put it, else to the
+  // first control that takes it.
+  if (m_impl->TakePendingFocus()) return;
   HWND f = GetFocus();
   if (!f || !IsChild(w, f))
     if (HWND first = GetNextDlgTabItem(w, nullptr, FALSE))
@@ -1077,7 +1108,9 @@ void CDialog::PlaceAt(const Rect& r) {
 }
 
 void CDialog::SetVisible(bool visible) {
-  if (m_impl->hwnd) ShowWindow(m_impl->hwnd, visible ? SW_SHOW : SW_HIDE);
+  if (!m_impl->hwnd) return;
+  ShowWindow(m_impl->hwnd, visible ? SW_SHOW : SW_HIDE);
+  if (visible) m_impl->TakePendingFocus();
 }
 
 bool CDialog::IsVisible() const { return m_impl->hwnd && IsWindowVisible(m_impl->hwnd); }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmaps 138 (the program title), 143 (the logo) and icon 144, drawn at
 // run time with GDI at the size they are shown; picture files read with
-// the system's imaging component (WIC).
+// the system's imaging component (WIC), which also writes a window's
+// picture as PNG.
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -87,10 +88,16 @@ void DrawMark(HDC dc, double left, double top, double width, double height) {
   DeleteObject(yellow);
 }
 
-HFONT BoldFont(int pixels) {
+// The dialog font in bold; `face` another family.
+HFONT BoldFont(int pixels, const wchar_t* face = L"MS Shell Dlg 2") {
   return CreateFontW(-pixels, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH | FF_SWISS, L"MS Shell Dlg 2");
+                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH | FF_SWISS, face);
 }
+
+// The title's family: bold at the title's size everywhere.  Wine's own
+// Tahoma, the dialog font there, is bold only up to 12 pixels and draws
+// the title's 15 in the regular weight.
+const wchar_t kTitleFace[] = L"Arial";
 
 void DrawLine(HDC dc, const wchar_t* text, RECT r, UINT format) {
   DrawTextW(dc, text, -1, &r, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
@@ -109,7 +116,7 @@ HBITMAP TitleBitmap(int w, int h) {
   HFONT font = nullptr;
   for (int size = std::max(6, h * 15 / 42); size >= 6; --size) {
     if (font) DeleteObject(font);
-    font = BoldFont(size);
+    font = BoldFont(size, kTitleFace);
     HGDIOBJ was = SelectObject(c.dc(), font);
     SIZE extent{};
     GetTextExtentPoint32W(c.dc(), kSecond, static_cast<int>(std::size(kSecond)) - 1, &extent);
@@ -264,6 +271,56 @@ HBITMAP LoadPictureFile(const std::wstring& path, int width, int height) {
     bits[i] = 0xFF000000u | (std::min<DWORD>(r, 255) << 16) | (std::min<DWORD>(g, 255) << 8) | std::min<DWORD>(bl, 255);
   }
   return b;
+}
+
+bool SaveImage(const Dialog& dialog, const std::string& path) {
+  HWND w = WindowOf(&dialog);
+  if (!w || !IsWindowVisible(w)) return false;
+  // Everything drawn now, the frame and the controls too.
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT r{};
+  GetWindowRect(w, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  // The window's own surface through its window device context: the
+  // frame, the caption and the child windows as they were drawn, whatever
+  // lies over the window on the screen.
+  DWORD* bits = nullptr;
+  HBITMAP picture = MakeDib(width, height, &bits);
+  if (!picture) return false;
+  bool copied = false;
+  if (HDC source = GetWindowDC(w)) {
+    {
+      Canvas c(picture);
+      copied = BitBlt(c.dc(), 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
+    }
+    ReleaseDC(w, source);
+  }
+  GdiFlush();
+  // Opaque: GDI leaves the fourth byte of each pixel undefined.
+  for (int i = 0; i < width * height; ++i) bits[i] |= 0xFF000000u;
+  const ComScope com;
+  Com<IWICImagingFactory> factory;
+  Com<IWICStream> stream;
+  Com<IWICBitmapEncoder> encoder;
+  Com<IWICBitmapFrameEncode> frame;
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+  const UINT stride = static_cast<UINT>(width) * 4;
+  const bool ok = copied &&
+                  SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                             IID_IWICImagingFactory, reinterpret_cast<void**>(factory.out()))) &&
+                  SUCCEEDED(factory->CreateStream(stream.out())) &&
+                  SUCCEEDED(stream->InitializeFromFilename(Wide(path).c_str(), GENERIC_WRITE)) &&
+                  SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out())) &&
+                  SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+                  SUCCEEDED(encoder->CreateNewFrame(frame.out(), nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+                  SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
+                  SUCCEEDED(frame->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
+                  SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), stride, stride * static_cast<UINT>(height),
+                                               reinterpret_cast<BYTE*>(bits))) &&
+                  SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+  DeleteObject(picture);
+  return ok;
 }
 
 }  // namespace tk

@@ -141,6 +141,9 @@ struct CDialog::Impl {
   bool waitCursor = false;
   bool windowDisabled = false;  // EnableWindowNow(false)
   bool destroying = false;
+  // The control to get the focus once this top-level window is shown
+  // (FocusItemNow while it was hidden).
+  HWND pendingFocus = nullptr;
 
   HWND Item(int id) const { return hwnd ? GetDlgItem(hwnd, id) : nullptr; }
   void Create(int templateId);
@@ -152,6 +155,9 @@ struct CDialog::Impl {
   void SyncCheckStates();
   void LayoutStatusBar();
   void ApplyChildStyle(bool child);
+  // Gives the focus FocusItemNow kept for when the window is shown; false
+  // when there was none.
+  bool TakePendingFocus();
   // Calls the window's key filter and OnWindowKey.
   bool WindowKey(const Key& key);
   bool ControlKey(HWND control, const Key& key);

@@ -138,14 +138,15 @@ class Generator(unittest.TestCase):
             "combo   list  1002 2 30 60 40 field=12\n"
             "radio   one   1003 70 4 25 10 text=One\n"
             "radio   two   1004 70 16 25 10 text=Two\n"
-            'button  ok    1    70 30 25 14 text="&OK" default=true\n')
+            'button  ok    1    70 30 25 14 text="&OK" default=true\n'
+            "label   pic   1005 2 46 60 8 frameShape=QFrame::Box frameShadow=QFrame::Sunken\n")
         tpl = dt.parse(path)
         root = ET.fromstring(dt.ui_text(tpl).encode("utf-8"))
         top = root.find("widget")
         self.assertEqual(root.find("class").text, "Dlg900")
         self.assertEqual(top.find("property[@name='windowTitle']/string").text, 'Say "hi" & go')
         widgets = {w.get("name"): w for w in top.findall("widget")}
-        self.assertEqual(list(widgets), ["hint", "name", "list", "one", "two", "ok"])
+        self.assertEqual(list(widgets), ["hint", "name", "list", "one", "two", "ok", "pic"])
         self.assertEqual(widgets["name"].get("class"), "CEditEx")
         self.assertEqual(root.find("customwidgets/customwidget/header").text, "editex.h")
         self.assertIsNone(widgets["hint"].find("property[@name='ctrlId']"))
@@ -161,6 +162,9 @@ class Generator(unittest.TestCase):
         self.assertRegex(rc, r'"One", 1003, "Button", [^,]*WS_GROUP')
         self.assertNotRegex(rc, r'"Two", 1004, "Button", [^,]*WS_GROUP')
         self.assertRegex(rc, r'"&OK", 1, .*WS_GROUP')
+        # A framed label is sunken on Windows too; a plain one is not.
+        self.assertRegex(rc, r'LTEXT "", 1005, 2, 46, 60, 8, SS_SUNKEN\b')
+        self.assertNotIn("SS_SUNKEN", rc.split("1005")[0])
 
     def test_faulty_tables_are_refused_with_their_line(self):
         head = "template 900 sample\nsize 100 50\n"
@@ -173,6 +177,7 @@ class Generator(unittest.TestCase):
             "edit a 1 10 10 20\n": ("<name> <id|->", 3),
             "edit a 1 10 10 20 10 round=ceil\n": ("unknown rounding", 3),
             "edit 2a 1 10 10 20 10\n": ("identifier", 3),
+            "date a 1 10 10 50 12 displayFormat=MM/dd/yy\n": ("dd.MM.yyyy", 3),
         }
         for body, (message, line) in faults.items():
             with self.subTest(body=body):

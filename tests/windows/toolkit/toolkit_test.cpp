@@ -4,7 +4,9 @@
 // tk::CDialog; clicks, keys and selections as the user makes them (window
 // messages through the program's own message handling); a page inside the
 // window; the UI thread's posts and deferred calls; message boxes and the
-// file dialogs' filters.  Run by tools/windows under Wine.
+// file dialogs' filters; a window's picture.  Run by tools/windows under
+// Wine.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -564,6 +566,48 @@ void TestFiltersAndPictures(const std::string& folder) {
   Check(threw, "a template that does not exist is refused");
 }
 
+// A window's focus set before it is shown, its date format, and its
+// picture once shown.
+void TestShownWindow(const std::string& folder) {
+  TestDialog d(900);
+  d.InitDialog();
+  HWND w = d.GetImpl()->hwnd;
+  d.FocusItemNow(1009);
+  Check(GetActiveWindow() != w && d.FocusedItem() == 1009,
+        "focusing a control of a window not shown yet does not activate it; the control is remembered");
+  const std::string path = folder + "\\окно.png";
+  Check(!tk::SaveImage(d, path), "a window not shown has no picture");
+  d.ShowModeless(true);
+  Check(GetActiveWindow() == w && GetFocus() == Control(d, 1009) && d.FocusedItem() == 1009,
+        "shown, the window is active with that control focused");
+
+  // A date as the templates show it, whatever the system's format.
+  d.SetDate(1007, {2026, 5, 14});
+  wchar_t date[32] = {};
+  GetWindowTextW(Control(d, 1007), date, 32);
+  Check(std::wstring(date) == L"14.05.2026", "a date picker shows dd.MM.yyyy (" + tk::Utf8(std::wstring(date)) + ")");
+
+  // The picture: a PNG of the window's size, frame included, with the
+  // window's colours in it.
+  RECT r;
+  GetWindowRect(w, &r);
+  BITMAP info{};
+  HBITMAP picture = tk::SaveImage(d, path) ? tk::LoadPictureFile(tk::Wide(path), 0, 0) : nullptr;
+  const bool sized = picture && GetObjectW(picture, sizeof info, &info) == sizeof info &&
+                     info.bmWidth == r.right - r.left && info.bmHeight == r.bottom - r.top;
+  std::vector<DWORD> colours;
+  if (sized && info.bmBits) {
+    const auto* px = static_cast<const DWORD*>(info.bmBits);
+    for (LONG i = 0; i < info.bmWidth * info.bmHeight && colours.size() < 4; ++i)
+      if (std::find(colours.begin(), colours.end(), px[i] & 0xFFFFFF) == colours.end())
+        colours.push_back(px[i] & 0xFFFFFF);
+  }
+  if (picture) DeleteObject(picture);
+  Check(sized && colours.size() >= 4, "the window's picture is a PNG of its size with its colours (" +
+                                          std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+                                          ", " + std::to_string(colours.size()) + " colours)");
+}
+
 BOOL CALLBACK NoteTemplate(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
   if (IS_INTRESOURCE(name) && reinterpret_cast<ULONG_PTR>(name) < 900)
     reinterpret_cast<std::vector<int>*>(ids)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
@@ -627,6 +671,7 @@ int main(int argc, char** argv) {
     TestPageAndLock();
     TestModalAndThreads();
     TestFiltersAndPictures(folder);
+    TestShownWindow(folder);
     TestProgramTemplates();
     std::printf("%s: %d failed\n", g_failures ? "FAILED" : "passed", g_failures);
     return g_failures ? 1 : 0;
