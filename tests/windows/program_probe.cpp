@@ -641,20 +641,39 @@ class Probe {
       st.wYear = 2020;
       st.wMonth = 6;
       st.wDay = day;
-      mem.Write(0, &st, sizeof st);
-      if (!SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(mem.At(0)))) return "not taken";
-      RECT r{};
-      GetClientRect(picker, &r);
-      const LPARAM at = MAKELPARAM(6, (r.top + r.bottom) / 2);
-      SendMessageW(picker, WM_LBUTTONDOWN, MK_LBUTTON, at);
-      SendMessageW(picker, WM_LBUTTONUP, 0, at);
-      SendMessageW(picker, WM_KEYDOWN, key, 0);
-      SendMessageW(picker, WM_KEYUP, key, 0);
+      // The picker finds the field under a click from where its last
+      // painting put the fields: a picker not painted since its date was
+      // set takes the click on no field, and the key then moves nothing.
+      // So it is painted first, and the whole gesture is tried again while
+      // the date stays where it was set.
       SYSTEMTIME shown{};
-      if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(mem.At(0))) != GDT_VALID ||
-          !ReadProcessMemory(m_pi.hProcess, mem.At(0), &shown, sizeof shown, nullptr))
-        return "unreadable";
-      if (shown.wYear == st.wYear && shown.wMonth == st.wMonth && shown.wDay == st.wDay) return "unmoved";
+      std::string outcome = "unmoved";
+      WaitFor(
+          [&] {
+            mem.Write(0, &st, sizeof st);
+            if (!SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(mem.At(0)))) {
+              outcome = "not taken";
+              return true;
+            }
+            RedrawWindow(picker, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            RECT r{};
+            GetClientRect(picker, &r);
+            const LPARAM at = MAKELPARAM(6, (r.top + r.bottom) / 2);
+            SendMessageW(picker, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(picker, WM_LBUTTONUP, 0, at);
+            SendMessageW(picker, WM_KEYDOWN, key, 0);
+            SendMessageW(picker, WM_KEYUP, key, 0);
+            if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(mem.At(0))) != GDT_VALID ||
+                !ReadProcessMemory(m_pi.hProcess, mem.At(0), &shown, sizeof shown, nullptr)) {
+              outcome = "unreadable";
+              return true;
+            }
+            if (shown.wYear == st.wYear && shown.wMonth == st.wMonth && shown.wDay == st.wDay) return false;
+            outcome.clear();
+            return true;
+          },
+          5000);
+      if (!outcome.empty()) return outcome;
       char text[16];
       std::snprintf(text, sizeof text, "%02u%02u%02u", shown.wDay, shown.wMonth, shown.wYear % 100u);
       return text;
