@@ -42,15 +42,8 @@ std::string TemporaryFolder() {
 
 std::string MakeLogoPicture(const std::string& path) {
   const int width = 400, height = 110;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* pixels = nullptr;
-  HBITMAP picture = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  DWORD* pixels = nullptr;
+  HBITMAP picture = tk::MakeDib(width, height, &pixels);
   if (!picture) return {};
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ oldBitmap = SelectObject(dc, picture);
@@ -81,7 +74,7 @@ std::string MakeLogoPicture(const std::string& path) {
 
   // A 1-bit BMP file: a black and white palette, rows bottom-up, each
   // padded to four bytes; a pixel darker than mid-grey is black.
-  const auto* rgb = static_cast<const DWORD*>(pixels);
+  const DWORD* rgb = pixels;
   const int rowBytes = ((width + 31) / 32) * 4;
   std::string rows(static_cast<size_t>(rowBytes) * height, '\0');
   for (int y = 0; y < height; ++y) {

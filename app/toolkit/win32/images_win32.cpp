@@ -17,21 +17,6 @@ namespace {
 const COLORREF kBlue = RGB(0x1f, 0x4e, 0x8c);
 const COLORREF kYellow = RGB(0xf2, 0xa9, 0x00);
 
-// A 32-bit top-down DIB section and its pixels.
-HBITMAP MakeDib(int width, int height, DWORD** bits) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* p = nullptr;
-  HBITMAP b = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-  *bits = static_cast<DWORD*>(p);
-  return b;
-}
-
 // Draws into a bitmap through a memory device context.
 class Canvas {
  public:
@@ -181,6 +166,20 @@ class Com {
 };
 
 }  // namespace
+
+HBITMAP MakeDib(int width, int height, DWORD** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* p = nullptr;
+  HBITMAP b = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+  *bits = static_cast<DWORD*>(p);
+  return b;
+}
 
 HBITMAP MakeBitmap(int id, int width, int height) {
   if (width <= 0 || height <= 0) return nullptr;

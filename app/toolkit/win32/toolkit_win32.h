@@ -67,6 +67,10 @@ bool WaitCursorActive(bool* wait);
 
 // ---- Images ------------------------------------------------------------------
 
+// A 32-bit top-down DIB section of the given size and its pixels (one
+// 0x00RRGGBB word each); null when it cannot be made.  The caller owns it.
+HBITMAP MakeDib(int width, int height, DWORD** bits);
+
 // Bitmaps 138 (program title) and 143 (logo), drawn at the size of the
 // control that shows them; null for another number.  The caller owns the
 // bitmap.
